@@ -1,0 +1,107 @@
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "Command.h"
+#include "GbkText.h"
+
+namespace murmel::cli {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void OnInterrupt(int) { interrupted = true; }
+
+void PrintHelp(std::FILE* out) {
+    std::fprintf(out, "usage: murmel-cli COMMAND [ARGUMENTS]\n\ncommands:\n");
+    for (const Command& command : Commands())
+        std::fprintf(out, "  %s %s\n", command.name, command.usage);
+    std::fprintf(out, "\nExit status: 0 success, 1 failure, 2 usage error.\n");
+}
+
+}  // namespace
+
+std::vector<Command>& Commands() {
+    static std::vector<Command> commands;
+    return commands;
+}
+
+void CatchInterrupt() {
+    struct sigaction action{};
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() { return interrupted; }
+
+bool ParsedArguments::Has(const std::string& name) const {
+    for (const auto& option : options)
+        if (option.first == name) return true;
+    return false;
+}
+
+std::string ParsedArguments::Value(const std::string& name, const std::string& fallback) const {
+    for (const auto& option : options)
+        if (option.first == name) return option.second;
+    return fallback;
+}
+
+std::vector<std::string> ParsedArguments::Values(const std::string& name) const {
+    std::vector<std::string> values;
+    for (const auto& option : options)
+        if (option.first == name) values.push_back(option.second);
+    return values;
+}
+
+ParsedArguments ParseArguments(const Arguments& arguments, const std::vector<std::string>& valued,
+                               const std::vector<std::string>& switches) {
+    ParsedArguments parsed;
+    auto listed = [](const std::vector<std::string>& list, const std::string& name) {
+        for (const auto& entry : list)
+            if (entry == name) return true;
+        return false;
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) {
+            parsed.positional.push_back(argument);
+        } else if (listed(switches, argument)) {
+            parsed.options.emplace_back(argument, "");
+        } else if (listed(valued, argument)) {
+            if (i + 1 >= arguments.size()) throw UsageError(argument + " needs a value");
+            parsed.options.emplace_back(argument, arguments[++i]);
+        } else {
+            throw UsageError("unknown option " + argument);
+        }
+    }
+    return parsed;
+}
+
+}  // namespace murmel::cli
+
+int main(int argc, char** argv) {
+    using namespace murmel::cli;
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        PrintHelp(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const Command& command : Commands()) {
+        if (std::strcmp(command.name, argv[1]) != 0) continue;
+        try {
+            return command.run(Arguments(argv + 2, argv + argc));
+        } catch (const UsageError& error) {
+            std::fprintf(stderr, "murmel-cli %s: %s\nusage: murmel-cli %s %s\n", command.name,
+                         error.what(), command.name, command.usage);
+            return 2;
+        } catch (const std::exception& error) {
+            // The system's messages are GBK; the terminal speaks UTF-8.
+            std::fprintf(stderr, "%s\n", murmel::GbkToUtf8(error.what()).c_str());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "murmel-cli: unknown command '%s'\n", argv[1]);
+    PrintHelp(stderr);
+    return 2;
+}

@@ -1,0 +1,11 @@
+# Copies every file below SOURCE to DEST unless DEST already has it.
+file(GLOB_RECURSE entries RELATIVE ${SOURCE} LIST_DIRECTORIES true ${SOURCE}/*)
+foreach(entry IN LISTS entries)
+  if(IS_DIRECTORY ${SOURCE}/${entry})
+    file(MAKE_DIRECTORY ${DEST}/${entry})
+  elseif(NOT EXISTS ${DEST}/${entry} AND NOT entry MATCHES "(^|/)\\.keep$")
+    get_filename_component(dir ${DEST}/${entry} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY ${SOURCE}/${entry} DESTINATION ${dir})
+  endif()
+endforeach()

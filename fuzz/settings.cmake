@@ -1,0 +1,2 @@
+murmel_fuzz_target(ini_read murmel_settings)
+murmel_fuzz_target(schedule_read murmel_package)

@@ -1,0 +1,39 @@
+#include "VolumeSchedule.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace murmel {
+namespace {
+
+// A decimal 32-bit integer with an optional sign and nothing else.
+bool ParseDecimal(const std::string& text, int32_t& value) {
+    if (text.empty() || text[0] == ' ' || text[0] == '\t') return false;
+    errno = 0;
+    char* end = nullptr;
+    long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+    value = static_cast<int32_t>(parsed);
+    return true;
+}
+
+}  // namespace
+
+void VolumeSchedule::WriteEntry(int32_t n, int32_t timeMs, int32_t sliderPosition) {
+    const std::string section = std::to_string(n);
+    file_.WriteNumber(section, "Time", timeMs);
+    file_.WriteNumber(section, "Volume", sliderPosition / 10);
+}
+
+ScheduleEntry VolumeSchedule::ReadScheduleEntry(int32_t n) const {
+    const std::string section = std::to_string(n);
+    int32_t time = 0, level = 0;
+    if (!ParseDecimal(file_.ReadText(section, "Time", "2147483647"), time) ||
+        !ParseDecimal(file_.ReadText(section, "Volume", "0"), level))
+        return {kNever, kFallbackLevel};
+    if (level <= 0 || level >= 10) level = kFallbackLevel;
+    return {time, level};
+}
+
+}  // namespace murmel

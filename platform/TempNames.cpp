@@ -1,0 +1,56 @@
+#include "TempNames.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+namespace murmel {
+
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = (dir && *dir) ? dir : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string MyGetTempFileName() {
+    // Like the platform's unique-number names: up to four hex digits, then ".tmp".
+    static std::atomic<unsigned> counter{static_cast<unsigned>(std::random_device{}())};
+    const std::string folder = TempFolder();
+    for (int attempt = 0; attempt < 0x10000; ++attempt) {
+        unsigned number = (counter.fetch_add(1) + static_cast<unsigned>(getpid())) & 0xFFFF;
+        if (number == 0) continue;
+        char name[16];
+        std::snprintf(name, sizeof name, "%X.tmp", number);
+        std::string path = folder + name;
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+            return path;
+        }
+        if (errno != EEXIST) break;
+    }
+    throw std::runtime_error("Unable to create a temporary file in " + folder + ": " +
+                             std::strerror(errno));
+}
+
+int CreateDerivedTempFile(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw std::runtime_error("Unable to create " + path + ": " + std::strerror(errno));
+    struct stat info{};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0) {
+        close(fd);
+        throw std::runtime_error("Unable to create " + path + ": not a regular file");
+    }
+    return fd;
+}
+
+}  // namespace murmel

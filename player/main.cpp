@@ -1,0 +1,12 @@
+#include <QApplication>
+#include <QLabel>
+
+// Placeholder window until the Murmelplay window is built.
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QLabel label(QStringLiteral("Murmelplay"));
+    label.setMinimumSize(320, 120);
+    label.setAlignment(Qt::AlignCenter);
+    label.show();
+    return application.exec();
+}
