@@ -1,0 +1,252 @@
+#include "PkStreamCol.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <istream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "GbkText.h"
+
+namespace murmel {
+namespace {
+
+constexpr uint8_t kSignature[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+constexpr uint8_t kCompressedFlag = '&';
+constexpr uint8_t kEncryptedFlag = '*';
+constexpr uint8_t kPlainFlag = ' ';
+constexpr size_t kMaxNameLength = 0xFFFF;     // the name length is a 16-bit field
+constexpr size_t kMaxEntrySize = 0x7FFFFFFF;  // the data size is a signed 32-bit field
+
+bool HasSignature(const ByteStream& image) {
+    return image.size() >= sizeof kSignature &&
+           std::equal(std::begin(kSignature), std::end(kSignature), image.begin());
+}
+
+void PutInt(ByteStream& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// Reads the image's fields; running out of data is the stream read error.
+class ImageReader {
+public:
+    explicit ImageReader(const ByteStream& image) : image_(image) {}
+    uint32_t Int(int bytes) {
+        const uint8_t* at = Take(size_t(bytes));
+        uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | at[i];
+        return value;
+    }
+    const uint8_t* Take(size_t count) {
+        if (count > image_.size() - position_) throw EReadError();
+        const uint8_t* at = image_.data() + position_;
+        position_ += count;
+        return at;
+    }
+
+private:
+    const ByteStream& image_;
+    size_t position_ = sizeof kSignature;
+};
+
+std::string Reason() { return std::strerror(errno); }
+
+ByteStream ReadWhole(std::istream& source) {
+    source.clear();
+    source.seekg(0);
+    ByteStream bytes((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>());
+    if (source.bad()) throw EReadError();
+    return bytes;
+}
+
+}  // namespace
+
+EReadError::EReadError() : EStreamError("Stream read error") {}
+
+EFOpenError::EFOpenError(const std::string& path, const std::string& reason)
+    : EStreamError("Cannot open file \"" + path + "\". " + reason) {}
+
+EFCreateError::EFCreateError(const std::string& path, const std::string& reason)
+    : EStreamError("Cannot create file \"" + path + "\". " + reason) {}
+
+void TPkStreams::AddStream(std::string_view name, const uint8_t* data, size_t size) {
+    if (name.empty() || (data == nullptr && size != 0)) return;
+    // Longer names or data would not fit their fields and make a corrupt file.
+    if (name.size() > kMaxNameLength) throw std::length_error("Entry name too long");
+    if (size > kMaxEntrySize) throw std::length_error("Entry too large");
+    if (Find(name)) return;
+    Insert(name, ByteStream(data, data + size));
+}
+
+void TPkStreams::AddStream(std::string_view name, const ByteStream& source) {
+    AddStream(name, source.data(), source.size());
+}
+
+void TPkStreams::AddStream(std::string_view name, std::istream& source) {
+    if (name.empty()) return;
+    ByteStream copy = ReadWhole(source);
+    AddStream(name, copy);
+}
+
+void TPkStreams::Insert(std::string_view name, ByteStream&& data) {
+    auto at = std::lower_bound(entries_.begin(), entries_.end(), name,
+                               [](const Entry& entry, std::string_view key) {
+                                   return CompareNamesNoCase(entry.name, key) < 0;
+                               });
+    if (at != entries_.end() && SameNameNoCase(at->name, name)) return;
+    entries_.insert(at, Entry{std::string(name), std::move(data)});
+}
+
+const ByteStream* TPkStreams::Find(std::string_view name) const {
+    auto at = std::lower_bound(entries_.begin(), entries_.end(), name,
+                               [](const Entry& entry, std::string_view key) {
+                                   return CompareNamesNoCase(entry.name, key) < 0;
+                               });
+    if (at == entries_.end() || !SameNameNoCase(at->name, name)) return nullptr;
+    return &at->data;
+}
+
+bool TPkStreams::GetStream(std::string_view name, ByteStream& destination) const {
+    const ByteStream* data = name.empty() ? nullptr : Find(name);
+    if (data) destination.insert(destination.end(), data->begin(), data->end());
+    return data != nullptr;
+}
+
+bool TPkStreams::GetStream(std::string_view name, std::ostream& destination) const {
+    if (name.empty()) return false;
+    const ByteStream* data = Find(name);
+    if (data) destination.write(reinterpret_cast<const char*>(data->data()),
+                                static_cast<std::streamsize>(data->size()));
+    if (!destination) throw EStreamError("Stream write error");
+    destination.seekp(0);
+    return data != nullptr;
+}
+
+std::vector<std::string> TPkStreams::Names() const {
+    std::vector<std::string> names;
+    for (const Entry& entry : entries_) names.push_back(entry.name);
+    return names;
+}
+
+void TPkStreams::SaveToStream(ByteStream& target) const {
+    ByteStream image(std::begin(kSignature), std::end(kSignature));
+    PutInt(image, static_cast<uint32_t>(entries_.size()), 4);
+    for (const Entry& entry : entries_) {
+        PutInt(image, static_cast<uint32_t>(entry.name.size()), 2);
+        image.insert(image.end(), entry.name.begin(), entry.name.end());
+        PutInt(image, static_cast<uint32_t>(entry.data.size()), 4);
+        image.insert(image.end(), entry.data.begin(), entry.data.end());
+    }
+    ByteStream payload;
+    if (Compressed) {
+        CompressStream(image.data(), image.size(), payload);
+    } else {
+        payload.swap(image);
+    }
+    const bool encipher = Encrypted && !Key.empty();
+    if (encipher) EncryptStream(payload, Key);
+    target.push_back(Compressed ? kCompressedFlag : kPlainFlag);
+    target.push_back(encipher ? kEncryptedFlag : kPlainFlag);
+    target.insert(target.end(), payload.begin(), payload.end());
+}
+
+void TPkStreams::SaveToStream(std::ostream& target) const {
+    ByteStream bytes;
+    SaveToStream(bytes);
+    target.write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+    if (!target) throw EStreamError("Stream write error");
+}
+
+void TPkStreams::SaveToFile(const std::string& fileName) const {
+    // Built before the file is created, so a failure leaves an existing file alone.
+    ByteStream bytes;
+    SaveToStream(bytes);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"),
+                                                          std::fclose);
+    if (!file) throw EFCreateError(fileName, Reason());
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    if (!written || std::fclose(file.release()) != 0) throw EStreamError("Stream write error");
+}
+
+void TPkStreams::LoadFromFile(const std::string& fileName) {
+    std::error_code error;
+    if (std::filesystem::is_directory(fileName, error))
+        throw EFOpenError(fileName, std::strerror(EISDIR));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
+                                                          std::fclose);
+    if (!file) throw EFOpenError(fileName, Reason());
+    ByteStream bytes;
+    uint8_t buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    if (std::ferror(file.get())) throw EReadError();
+    LoadFromStream(bytes);
+}
+
+void TPkStreams::LoadFromStream(std::istream& source) { LoadFromStream(ReadWhole(source)); }
+
+void TPkStreams::LoadFromStream(const ByteStream& source) {
+    LoadFromStream(source.data(), source.size());
+}
+
+void TPkStreams::LoadFromStream(const uint8_t* data, size_t size) {
+    std::string key = Key;
+    // Too short for the flags is too short for the signature.
+    if (size < 2) CorruptError();
+    const bool compressed = data[0] == kCompressedFlag;
+    const bool encrypted = data[1] == kEncryptedFlag;
+    ByteStream payload(data + 2, data + size);
+    if (encrypted) {
+        if (OnAskForKey) key = OnAskForKey(*this);
+        try {
+            DecryptStream(payload, key);
+        } catch (const std::exception&) {
+            CorruptError();
+        }
+    }
+    ByteStream image;
+    if (compressed) {
+        try {
+            DecompressStream(payload.data(), payload.size(), image);
+        } catch (const std::exception&) {
+            CorruptError();
+        }
+    } else {
+        image.swap(payload);
+    }
+    ParseImage(image);
+    Key = key;
+    Compressed = compressed;
+    Encrypted = encrypted;
+}
+
+void TPkStreams::ParseImage(const ByteStream& image) {
+    if (!HasSignature(image)) CorruptError();
+    Clear();
+    ImageReader reader(image);
+    const int32_t count = static_cast<int32_t>(reader.Int(4));
+    if (count < 0) CorruptError();
+    for (int32_t i = 0; i < count; ++i) {
+        const size_t length = reader.Int(2);
+        const uint8_t* name = reader.Take(length);
+        const int32_t size = static_cast<int32_t>(reader.Int(4));
+        if (size < 0) CorruptError();
+        const uint8_t* bytes = reader.Take(size_t(size));
+        Insert(std::string_view(reinterpret_cast<const char*>(name), length),
+               ByteStream(bytes, bytes + size));
+    }
+}
+
+void TPkStreams::CorruptError() {
+    if (OnCorrupt) OnCorrupt(*this);
+    throw ECorruptFile("File is corrupt.");
+}
+
+}  // namespace murmel
