@@ -1,0 +1,38 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+
+namespace murmel {
+
+// Every failure of composing or sending a message.
+class EIdException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A server reply whose code the command did not accept.
+class EIdProtocolReplyError : public EIdException {
+public:
+    EIdProtocolReplyError(int code, const std::string& text) : EIdException(text), code_(code) {}
+    int ReplyCode() const { return code_; }
+
+private:
+    int code_;
+};
+
+class EIdConnClosedGracefully : public EIdException {
+public:
+    EIdConnClosedGracefully() : EIdException("Connection Closed Gracefully.") {}
+};
+
+class EIdNotConnected : public EIdException {
+public:
+    EIdNotConnected() : EIdException("Not Connected") {}
+};
+
+class EIdMaxLineLengthExceeded : public EIdException {
+public:
+    EIdMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}
+};
+
+}  // namespace murmel
