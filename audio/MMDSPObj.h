@@ -130,6 +130,11 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// Enumerations shared by the wave input, the writer and the spectrum.
+enum TMMMode { mMono, mStereo };
+enum TMMBits { b8Bit, b16Bit };
+enum TMMTimeFormat { tfMillisecond, tfByte, tfSample };
+
 class TMMDSPComponent;
 using TMMBufferEvent = std::function<void(TMMDSPComponent* sender, PWaveHdr lpWaveHdr)>;
 using TMMNotifyEvent = std::function<void(TMMDSPComponent* sender)>;
