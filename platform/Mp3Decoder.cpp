@@ -1,0 +1,98 @@
+#include "Mp3Decoder.h"
+
+#include <mpg123.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+
+namespace murmel {
+namespace {
+
+void InitialiseLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+}
+
+ssize_t ReadMemory(void* handle, void* buffer, size_t bytes) {
+    auto* memory = static_cast<Mp3Decoder::Memory*>(handle);
+    const size_t count = std::min(bytes, memory->size - memory->position);
+    std::memcpy(buffer, memory->data + memory->position, count);
+    memory->position += count;
+    return static_cast<ssize_t>(count);
+}
+
+off_t SeekMemory(void* handle, off_t offset, int whence) {
+    auto* memory = static_cast<Mp3Decoder::Memory*>(handle);
+    off_t base = 0;
+    if (whence == SEEK_CUR) base = static_cast<off_t>(memory->position);
+    if (whence == SEEK_END) base = static_cast<off_t>(memory->size);
+    const off_t target = base + offset;
+    if (target < 0 || target > static_cast<off_t>(memory->size)) return -1;
+    memory->position = static_cast<size_t>(target);
+    return target;
+}
+
+}  // namespace
+
+Mp3Decoder::Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t offset,
+                       size_t size)
+    : bytes_(std::move(bytes)), memory_{bytes_->data() + offset, size, 0} {
+    InitialiseLibrary();
+    int error = MPG123_OK;
+    handle_ = mpg123_new(nullptr, &error);
+    if (!handle_) throw std::runtime_error(mpg123_plain_strerror(error));
+    mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    // Decode at the track's own rate and channel count, as float.
+    mpg123_format_none(handle_);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_replace_reader_handle(handle_, ReadMemory, SeekMemory, nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle_, &memory_) != MPG123_OK || mpg123_scan(handle_) != MPG123_OK ||
+        mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+        channels <= 0) {
+        mpg123_delete(handle_);
+        throw std::runtime_error("No MPEG audio frames");
+    }
+    rate_ = static_cast<int>(rate);
+    channels_ = channels;
+    const off_t length = mpg123_length(handle_);
+    totalFrames_ = length > 0 ? static_cast<int64_t>(length) : 0;
+}
+
+Mp3Decoder::~Mp3Decoder() {
+    mpg123_close(handle_);
+    mpg123_delete(handle_);
+}
+
+bool Mp3Decoder::SameFormat() {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    return mpg123_getformat(handle_, &rate, &channels, &encoding) == MPG123_OK && rate == rate_ &&
+           channels == channels_;
+}
+
+size_t Mp3Decoder::Read(float* out, size_t frames) {
+    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
+    size_t filled = 0;
+    while (filled < frames && !ended_) {
+        size_t done = 0;
+        const int status = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out) + filled * frameBytes,
+                                       (frames - filled) * frameBytes, &done);
+        filled += done / frameBytes;
+        if (status == MPG123_NEW_FORMAT && SameFormat()) continue;
+        // A format change in mid-track would be misread as the old one: stop there.
+        if (status != MPG123_OK && done == 0) ended_ = true;
+        if (status == MPG123_DONE || status == MPG123_NEW_FORMAT) ended_ = true;
+    }
+    return filled;
+}
+
+}  // namespace murmel

@@ -1,0 +1,188 @@
+#include "VoiceDevice.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "Mp3Decoder.h"
+#include "RiffReader.h"
+
+namespace murmel {
+namespace {
+
+// Longest voice track accepted, so an absurd file cannot exhaust memory
+// (about nine hours at 64 kbit/s).
+constexpr size_t kMaxTrackBytes = size_t{256} << 20;
+constexpr int kMaxChannels = 8;
+constexpr uint32_t kMaxRate = 384000;
+
+using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
+    const std::streamoff size = in.tellg();
+    if (size <= 0 || static_cast<uint64_t>(size) > kMaxTrackBytes)
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes->data()), size)) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    return bytes;
+}
+
+float PcmSample(const uint8_t* at, int bits, bool isFloat) {
+    switch (bits) {
+    case 8: return (static_cast<int>(at[0]) - 128) / 128.0f;
+    case 16: return static_cast<int16_t>(at[0] | (at[1] << 8)) / 32768.0f;
+    case 24: return static_cast<int32_t>((at[0] << 8) | (at[1] << 16) | (static_cast<uint32_t>(at[2]) << 24)) / 2147483648.0f;
+    default: {
+        const uint32_t word = at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
+        if (!isFloat) return static_cast<int32_t>(word) / 2147483648.0f;
+        float value;
+        std::memcpy(&value, &word, sizeof value);
+        return value;
+    }
+    }
+}
+
+}  // namespace
+
+// The decoded sound of an open track; pulled by the output.
+class VoiceDevice::Track : public AudioSource {
+public:
+    virtual StreamFormat Format() const = 0;
+    virtual int64_t TotalFrames() const = 0;
+};
+
+namespace {
+
+class PcmTrack : public VoiceDevice::Track {
+public:
+    PcmTrack(Bytes bytes, const RiffWave& wave)
+        : bytes_(std::move(bytes)), wave_(wave), isFloat_(wave.formatTag == RiffWave::kFloat) {
+        const int bits = wave.bitsPerSample;
+        const bool known = isFloat_ ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+        frameBytes_ = static_cast<size_t>(wave.channels) * static_cast<size_t>(bits / 8);
+        if (!known || wave.blockAlign != frameBytes_) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+        total_ = static_cast<int64_t>(wave.dataSize / frameBytes_);
+    }
+    StreamFormat Format() const override {
+        return {static_cast<int>(wave_.samplesPerSec), wave_.channels};
+    }
+    int64_t TotalFrames() const override { return total_; }
+    size_t Pull(float* out, size_t frames) override {
+        const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), total_ - next_));
+        const uint8_t* at = bytes_->data() + wave_.dataOffset + static_cast<size_t>(next_) * frameBytes_;
+        const size_t sampleBytes = wave_.bitsPerSample / 8;
+        for (size_t i = 0; i < count * wave_.channels; ++i, at += sampleBytes)
+            out[i] = PcmSample(at, wave_.bitsPerSample, isFloat_);
+        next_ += static_cast<int64_t>(count);
+        return count;
+    }
+
+private:
+    Bytes bytes_;
+    RiffWave wave_;
+    bool isFloat_;
+    size_t frameBytes_ = 0;
+    int64_t total_ = 0;
+    int64_t next_ = 0;
+};
+
+class MpegTrack : public VoiceDevice::Track {
+public:
+    MpegTrack(Bytes bytes, size_t offset, size_t size) : decoder_(std::move(bytes), offset, size) {}
+    StreamFormat Format() const override { return {decoder_.SampleRate(), decoder_.Channels()}; }
+    int64_t TotalFrames() const override { return decoder_.TotalFrames(); }
+    size_t Pull(float* out, size_t frames) override { return decoder_.Read(out, frames); }
+
+private:
+    Mp3Decoder decoder_;
+};
+
+// A wrapped MPEG track whose data is all zeros (a recording that caught nothing
+// gets a few zero bytes): it plays for no time at all.
+class SilentTrack : public VoiceDevice::Track {
+public:
+    explicit SilentTrack(const RiffWave& wave) : format_{static_cast<int>(wave.samplesPerSec), wave.channels} {}
+    StreamFormat Format() const override { return format_; }
+    int64_t TotalFrames() const override { return 0; }
+    size_t Pull(float*, size_t) override { return 0; }
+
+private:
+    StreamFormat format_;
+};
+
+std::shared_ptr<VoiceDevice::Track> OpenTrack(const Bytes& bytes) {
+    if (!IsRiffWave(bytes->data(), bytes->size())) {
+        try {
+            return std::make_shared<MpegTrack>(bytes, 0, bytes->size());
+        } catch (const std::runtime_error&) {
+            throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+        }
+    }
+    RiffWave wave;
+    try {
+        wave = ReadRiffWave(bytes->data(), bytes->size());
+    } catch (const ERiffError&) {
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    }
+    if (wave.channels > kMaxChannels || wave.samplesPerSec > kMaxRate) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    if (wave.formatTag == RiffWave::kPcm || wave.formatTag == RiffWave::kFloat)
+        return std::make_shared<PcmTrack>(bytes, wave);
+    if (wave.formatTag != RiffWave::kMpegLayer3 && wave.formatTag != 0x50)  // 0x50: MPEG layers 1-2
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    try {
+        return std::make_shared<MpegTrack>(bytes, wave.dataOffset, wave.dataSize);
+    } catch (const std::runtime_error&) {
+        const uint8_t* data = bytes->data() + wave.dataOffset;
+        if (std::all_of(data, data + wave.dataSize, [](uint8_t byte) { return byte == 0; }))
+            return std::make_shared<SilentTrack>(wave);
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    }
+}
+
+}  // namespace
+
+VoiceDevice::VoiceDevice(AudioOutput& output) : output_(output) {}
+
+VoiceDevice::~VoiceDevice() { Close(); }
+
+void VoiceDevice::Open(const std::string& path) {
+    Close();
+    track_ = OpenTrack(ReadWholeFile(path));
+}
+
+void VoiceDevice::Play() {
+    if (!track_ || stream_) return;
+    try {
+        stream_ = output_.Play(track_->Format(), track_);
+    } catch (const EAudioOutputError& error) {
+        throw EMCIDeviceError(error.what());
+    }
+}
+
+void VoiceDevice::Close() {
+    stream_.reset();
+    track_.reset();
+}
+
+int64_t VoiceDevice::Length() const {
+    if (!track_) return 0;
+    return track_->TotalFrames() * 1000 / track_->Format().sampleRate;
+}
+
+int64_t VoiceDevice::Position() const {
+    if (!stream_) return 0;
+    return stream_->FramesHeard() * 1000 / track_->Format().sampleRate;
+}
+
+TMPModes VoiceDevice::Mode() const {
+    if (!track_) return mpNotReady;
+    if (stream_ && !stream_->Drained()) return mpPlaying;
+    return mpStopped;
+}
+
+}  // namespace murmel

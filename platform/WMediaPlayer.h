@@ -1,0 +1,66 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "AudioOutput.h"
+
+namespace murmel {
+
+// A tune the music device cannot play, with the text the user is shown.
+class EWMediaPlayerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The background-music device: a MIDI tune through FluidSynth with a General
+// MIDI soundfont. Volume is in hundredths of a decibel, 0 being full volume.
+class TWMediaPlayer {
+public:
+    static constexpr int32_t kQuietest = -10000;
+    static constexpr int kRate = 44100;
+
+    // The output must outlive the device.
+    explicit TWMediaPlayer(AudioOutput& output);
+    ~TWMediaPlayer();
+    TWMediaPlayer(const TWMediaPlayer&) = delete;
+    TWMediaPlayer& operator=(const TWMediaPlayer&) = delete;
+
+    // Loads the tune, ready to play from its beginning; the empty name unloads it.
+    // Never throws: a tune that cannot be loaded is reported by Play.
+    void SetFileName(const std::string& path);
+    const std::string& FileName() const { return fileName_; }
+
+    void SetVolume(int32_t hundredthsOfDecibel);  // kept within kQuietest..0
+    int32_t Volume() const { return level_->volume; }
+    void SetMute(bool mute) { level_->mute = mute; }
+    bool Mute() const { return level_->mute; }
+
+    // Plays the loaded tune from where it stopped; nothing when no name is set.
+    // Throws EWMediaPlayerError for a tune that cannot be loaded.
+    void Play();
+    void Stop();
+    bool Playing() const { return stream_ != nullptr; }
+
+    // The soundfont the device uses: MURMEL_SOUNDFONT, then Debian's TimGM6mb, then
+    // the system's default-GM; empty when none exists.
+    static std::string SoundFontPath();
+
+    struct Level {
+        std::atomic<int32_t> volume{0};
+        std::atomic<bool> mute{false};
+    };
+    class Tune;
+
+private:
+    AudioOutput& output_;
+    std::shared_ptr<Level> level_ = std::make_shared<Level>();
+    std::string fileName_;
+    std::string loadError_;
+    std::shared_ptr<Tune> tune_;
+    std::unique_ptr<AudioStream> stream_;
+};
+
+}  // namespace murmel
