@@ -1,0 +1,273 @@
+// The PulseAudio capture device (also PipeWire's pulse server). Never starts a
+// server of its own; a default source that only monitors a sink (a machine without
+// a sound card) counts as no device unless it is named. The record stream opens
+// corked with automatic, interpolated timing, so the position is valid at once.
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "CaptureDevice.h"
+
+namespace murmel {
+namespace {
+
+constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;  // a hung server must not hang the recorder
+constexpr uint32_t kFragmentBytes = 2048;                   // one chain buffer, 11.6 ms at 44.1 kHz
+
+// A connection to the server on a threaded main loop; every member runs with the
+// loop locked unless said otherwise.
+class PulseConnection {
+public:
+    ~PulseConnection() { Disconnect(); }
+
+    // Unlocked. False when there is no server (or it does not answer).
+    bool Connect() {
+        loop_ = pa_threaded_mainloop_new();
+        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) return false;
+        Lock lock(loop_);
+        context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Murmel");
+        if (!context_) return false;
+        pa_context_set_state_callback(context_, &PulseConnection::Signal, loop_);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+        pa_time_event* timer = pa_context_rttime_new(context_, pa_rtclock_now() + kConnectTimeout,
+                                                      &PulseConnection::TimedOut, this);
+        for (;;) {
+            pa_context_state_t state = pa_context_get_state(context_);
+            if (state == PA_CONTEXT_READY) break;
+            if (!PA_CONTEXT_IS_GOOD(state) || timedOut_) {
+                if (timer) pa_threaded_mainloop_get_api(loop_)->time_free(timer);
+                return false;
+            }
+            pa_threaded_mainloop_wait(loop_);
+        }
+        if (timer) pa_threaded_mainloop_get_api(loop_)->time_free(timer);
+        return true;
+    }
+
+    // Unlocked.
+    void Disconnect() {
+        if (loop_) pa_threaded_mainloop_stop(loop_);
+        if (context_) {
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+        if (loop_) {
+            pa_threaded_mainloop_free(loop_);
+            loop_ = nullptr;
+        }
+    }
+
+    // Unlocked. The source to record from: `named`, or the default source when it
+    // is a real input; empty when there is none. Fills `description`.
+    std::string ResolveSource(const std::string& named, std::string& description) {
+        Lock lock(loop_);
+        std::string name = named;
+        if (name.empty()) {
+            Wait(pa_context_get_server_info(context_, &PulseConnection::ServerInfo, this));
+            name = defaultSource_;
+            if (name.empty()) return "";
+        }
+        sourceFound_ = false;
+        Wait(pa_context_get_source_info_by_name(context_, name.c_str(), &PulseConnection::SourceInfo, this));
+        if (!sourceFound_ || (named.empty() && sourceIsMonitor_)) return "";
+        description = sourceDescription_;
+        return name;
+    }
+
+    pa_threaded_mainloop* loop() const { return loop_; }
+    pa_context* context() const { return context_; }
+    std::string ErrorText() const { return context_ ? pa_strerror(pa_context_errno(context_)) : "No server"; }
+
+    // Waits, locked, for an operation to finish.
+    void Wait(pa_operation* operation) {
+        if (!operation) return;
+        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(loop_);
+        pa_operation_unref(operation);
+    }
+
+    struct Lock {
+        explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+        ~Lock() { pa_threaded_mainloop_unlock(loop_); }
+        pa_threaded_mainloop* loop_;
+    };
+
+    static void Signal(pa_context*, void* loop) {
+        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    }
+
+private:
+    static void TimedOut(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+        auto* connection = static_cast<PulseConnection*>(self);
+        connection->timedOut_ = true;
+        pa_threaded_mainloop_signal(connection->loop_, 0);
+    }
+    static void ServerInfo(pa_context*, const pa_server_info* info, void* self) {
+        auto* connection = static_cast<PulseConnection*>(self);
+        if (info && info->default_source_name) connection->defaultSource_ = info->default_source_name;
+        pa_threaded_mainloop_signal(connection->loop_, 0);
+    }
+    static void SourceInfo(pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* connection = static_cast<PulseConnection*>(self);
+        if (info && eol == 0) {
+            connection->sourceFound_ = true;
+            connection->sourceIsMonitor_ = info->monitor_of_sink != PA_INVALID_INDEX;
+            connection->sourceDescription_ = info->description ? info->description : info->name;
+        }
+        pa_threaded_mainloop_signal(connection->loop_, 0);
+    }
+
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    bool timedOut_ = false;
+    std::string defaultSource_;
+    bool sourceFound_ = false;
+    bool sourceIsMonitor_ = false;
+    std::string sourceDescription_;
+};
+
+class PulseCapture : public CaptureDevice {
+public:
+    explicit PulseCapture(std::string source) : requested_(std::move(source)) {}
+    ~PulseCapture() override { Close(); }
+
+    bool Probe() override {
+        PulseConnection probe;
+        if (!probe.Connect()) return false;
+        std::string description;
+        if (probe.ResolveSource(requested_, description).empty()) return false;
+        productName_ = description;
+        return true;
+    }
+
+    std::string ProductName() const override { return productName_; }
+
+    bool CanRecord(const CaptureFormat& format) const override {
+        return (format.bits == 8 || format.bits == 16) && format.channels >= 1 &&
+               format.channels <= PA_CHANNELS_MAX && format.rate > 0 && format.rate <= PA_RATE_MAX;
+    }
+
+    void Open(const CaptureFormat& format, CaptureClient* client) override {
+        Close();
+        connection_ = std::make_unique<PulseConnection>();
+        if (!connection_->Connect()) Fail("Connection to the sound server failed");
+        std::string description;
+        std::string source = connection_->ResolveSource(requested_, description);
+        if (source.empty()) Fail("No wave audio recording device found");
+        client_ = client;
+        rate_ = format.rate;
+        std::string error;
+        {
+            PulseConnection::Lock lock(connection_->loop());
+            error = OpenStream(format, source);
+        }
+        if (!error.empty()) {
+            Close();
+            throw CaptureError(error);
+        }
+    }
+
+    void Start() override {
+        if (!stream_) throw CaptureError("Device not open");
+        PulseConnection::Lock lock(connection_->loop());
+        delivering_ = true;
+        connection_->Wait(pa_stream_cork(stream_, 0, &PulseCapture::Done, connection_->loop()));
+    }
+
+    void Stop() override {
+        if (!stream_) return;
+        PulseConnection::Lock lock(connection_->loop());
+        Drain();  // what the server has already handed over still belongs to the recording
+        delivering_ = false;
+        connection_->Wait(pa_stream_cork(stream_, 1, &PulseCapture::Done, connection_->loop()));
+    }
+
+    uint64_t Position() override {
+        if (!stream_) return 0;
+        PulseConnection::Lock lock(connection_->loop());
+        pa_usec_t time = 0;
+        if (pa_stream_get_time(stream_, &time) < 0) return 0;
+        return static_cast<uint64_t>(static_cast<unsigned __int128>(time) * rate_ / PA_USEC_PER_SEC);
+    }
+
+    void Close() override {
+        if (stream_) {
+            PulseConnection::Lock lock(connection_->loop());
+            delivering_ = false;
+            pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        connection_.reset();
+        client_ = nullptr;
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& text) {
+        connection_.reset();
+        throw CaptureError(text);
+    }
+    // Locked. Creates the corked record stream; returns the server's error text on failure.
+    std::string OpenStream(const CaptureFormat& format, const std::string& source) {
+        pa_sample_spec spec{format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE, format.rate,
+                            static_cast<uint8_t>(format.channels)};
+        stream_ = pa_stream_new(connection_->context(), "Murmel recording", &spec, nullptr);
+        if (!stream_) return connection_->ErrorText();
+        pa_stream_set_state_callback(stream_, &PulseCapture::StreamState, connection_->loop());
+        pa_stream_set_read_callback(stream_, &PulseCapture::Readable, this);
+        pa_buffer_attr attributes{};
+        attributes.maxlength = static_cast<uint32_t>(-1);
+        attributes.fragsize = kFragmentBytes;
+        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                    PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_record(stream_, source.c_str(), &attributes, flags) < 0)
+            return connection_->ErrorText();
+        for (;;) {
+            pa_stream_state_t state = pa_stream_get_state(stream_);
+            if (state == PA_STREAM_READY) break;
+            if (!PA_STREAM_IS_GOOD(state)) return connection_->ErrorText();
+            pa_threaded_mainloop_wait(connection_->loop());
+        }
+        connection_->Wait(pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop()));
+        return "";
+    }
+
+    // Loop thread (or locked): hands every readable fragment to the client; a hole
+    // in the stream becomes silence of the same length.
+    void Drain() {
+        while (pa_stream_readable_size(stream_) > 0) {
+            const void* data = nullptr;
+            size_t size = 0;
+            if (pa_stream_peek(stream_, &data, &size) < 0 || size == 0) break;
+            if (delivering_ && client_) client_->CaptureData(static_cast<const uint8_t*>(data), size);
+            pa_stream_drop(stream_);
+        }
+    }
+
+    static void Readable(pa_stream*, size_t, void* self) { static_cast<PulseCapture*>(self)->Drain(); }
+    static void StreamState(pa_stream*, void* loop) {
+        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    }
+    static void Done(pa_stream*, int, void* loop) {
+        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    }
+
+    std::string requested_;
+    std::string productName_;
+    std::unique_ptr<PulseConnection> connection_;
+    pa_stream* stream_ = nullptr;
+    CaptureClient* client_ = nullptr;
+    uint32_t rate_ = 44100;
+    std::atomic<bool> delivering_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<CaptureDevice> MakePulseCapture(const std::string& sourceName) {
+    return std::make_unique<PulseCapture>(sourceName);
+}
+
+}  // namespace murmel
