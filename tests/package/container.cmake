@@ -1,5 +1,6 @@
 murmel_add_gtest(container_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/container_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/container_cipher_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/container_damage_test.cpp
   LIBS murmel_package murmel_platform)
 target_include_directories(container_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

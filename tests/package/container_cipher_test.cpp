@@ -152,3 +152,19 @@ TEST(CipherStream, EmptyKeyAndImpossiblePaddingAreCorrupt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by search: this key's schedule leaves two equal entries in one S-box.
+const std::string kRejectedKey = "key2031";
+
+TEST(CipherStream, RejectedKeyLeavesTheDataAsItIs) {
+    EXPECT_TRUE(Blowfish(kRejectedKey).Rejected());
+    ByteStream stream{1, 2, 3, 4, 5};
+    EncryptStream(stream, kRejectedKey);
+    EXPECT_EQ(stream, (ByteStream{1, 2, 3, 4, 5}));
+    DecryptStream(stream, kRejectedKey);
+    EXPECT_EQ(stream, (ByteStream{1, 2, 3, 4, 5}));
+}
+
+}  // namespace

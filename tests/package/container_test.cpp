@@ -274,6 +274,20 @@ TEST(ContainerCipher, WrongOrMissingKeyIsCorrupt) {
     EXPECT_FALSE(reader.Encrypted);
 }
 
+TEST(ContainerCipher, RejectedKeyStillFlagsTheFileAndReadsBack) {
+    TPkStreams streams;
+    streams.AddStream("a", Bytes("1"));
+    Plain(streams).Encrypted = true;
+    streams.Key = "key2031";  // its schedule is rejected: the payload stays plain
+    const ByteStream file = Save(streams);
+    EXPECT_EQ(Text(file), " *" + Image({{"a", "1"}}));
+    TPkStreams reader;
+    reader.Key = "key2031";
+    reader.LoadFromStream(file);
+    EXPECT_TRUE(reader.Encrypted);
+    EXPECT_EQ(reader.Names(), (std::vector<std::string>{"a"}));
+}
+
 TEST(ContainerFiles, SaveAndLoadThroughFiles) {
     const std::string folder = test::FreshFolder("container-files");
     TPkStreams streams;
