@@ -20,6 +20,12 @@ private:
     int code_;
 };
 
+// A failed socket or TLS call, with the system's code and text.
+class EIdSocketError : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
 class EIdConnClosedGracefully : public EIdException {
 public:
     EIdConnClosedGracefully() : EIdException("Connection Closed Gracefully.") {}
