@@ -23,8 +23,8 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
-constexpr uint16_t WAVE_FORMAT_PCM = 1;
-constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x55;
+constexpr uint16_t kAcmTagPcm = 1;
+constexpr uint16_t kAcmTagMpegLayer3 = 0x55;
 
 using MMRESULT = uint32_t;
 constexpr MMRESULT MMSYSERR_NOERROR = 0;

@@ -12,7 +12,7 @@ constexpr uint32_t kMaxConverterRate = 384000;  // keeps worst-case buffer sizes
 }  // namespace
 
 bool IsValidConverterPcm(const WAVEFORMATEX& format) {
-    return format.wFormatTag == WAVE_FORMAT_PCM && (format.nChannels == 1 || format.nChannels == 2) &&
+    return format.wFormatTag == kAcmTagPcm && (format.nChannels == 1 || format.nChannels == 2) &&
            (format.wBitsPerSample == 8 || format.wBitsPerSample == 16) &&
            format.nBlockAlign == format.nChannels * format.wBitsPerSample / 8 &&
            format.nSamplesPerSec >= kMinConverterRate && format.nSamplesPerSec <= kMaxConverterRate;

@@ -27,7 +27,7 @@ bool Contains(const uint32_t (&table)[N], uint32_t value) {
 }
 
 bool IsValidMp3(const WAVEFORMATEX& format) {
-    if (format.wFormatTag != WAVE_FORMAT_MPEGLAYER3 || (format.nChannels != 1 && format.nChannels != 2))
+    if (format.wFormatTag != kAcmTagMpegLayer3 || (format.nChannels != 1 && format.nChannels != 2))
         return false;
     uint64_t bits = uint64_t{format.nAvgBytesPerSec} * 8;
     if (bits % 1000 != 0) return false;

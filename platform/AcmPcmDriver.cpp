@@ -160,9 +160,9 @@ public:
 
     MMRESULT Suggest(const WAVEFORMATEX& src, WAVEFORMATEX* dst, uint32_t, uint32_t flags) const override {
         if (!IsValidConverterPcm(src)) return ACMERR_NOTPOSSIBLE;
-        if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
+        if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != kAcmTagPcm) return ACMERR_NOTPOSSIBLE;
         WAVEFORMATEX result{};
-        result.wFormatTag = WAVE_FORMAT_PCM;
+        result.wFormatTag = kAcmTagPcm;
         result.nChannels = (flags & ACM_FORMATSUGGESTF_NCHANNELS) ? dst->nChannels : src.nChannels;
         result.nSamplesPerSec = (flags & ACM_FORMATSUGGESTF_NSAMPLESPERSEC) ? dst->nSamplesPerSec : src.nSamplesPerSec;
         result.wBitsPerSample = (flags & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) ? dst->wBitsPerSample : src.wBitsPerSample;
