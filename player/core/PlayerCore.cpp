@@ -1,0 +1,164 @@
+#include "PlayerCore.h"
+
+#include <sys/stat.h>
+
+#include "MMUtils.h"
+#include "VolumeSchedule.h"
+
+namespace murmel {
+
+// Tells the listener about the display when a public operation ends, even by an
+// exception, so the window never shows a stale state.
+class PlayerCore::Notify {
+public:
+    explicit Notify(PlayerCore& core) : core_(core) {}
+    ~Notify() { core_.listener_.DisplayChanged(core_.display_); }
+
+private:
+    PlayerCore& core_;
+};
+
+PlayerCore::PlayerCore(AudioOutput& output, PlayerListener& listener)
+    : listener_(listener), voice_(output), music_(output) {
+    display_.playCaption = kCaptionPlay;
+    display_.timeText = kIdleTime;
+}
+
+PlayerCore::~PlayerCore() {
+    try {
+        FormClose();
+    } catch (...) {
+        files_.Remove();
+    }
+}
+
+bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
+    Notify notify(*this);
+    struct stat info {};
+    if (fileName.empty() || stat(fileName.c_str(), &info) != 0) {
+        lastLoadError_ = "No such file: " + fileName;
+        return false;
+    }
+    TPkStreams streams;
+    try {
+        streams.LoadFromFile(fileName);
+    } catch (const std::exception& error) {
+        lastLoadError_ = error.what();  // damaged or unreadable: the player stays silent
+        return false;
+    }
+    VoiceMailFiles fresh = VoiceMailFiles::Extract(streams);
+    streams.Clear();
+    StopPlay();
+    files_.Remove();  // the earlier opening's files are of no further use
+    files_ = fresh;
+    lastLoadError_.clear();
+    try {
+        Play(files_.voice, files_.music);
+    } catch (...) {
+        files_.Remove();
+        throw;
+    }
+    return true;
+}
+
+void PlayerCore::Play(const std::string& voiceFile, const std::string& musicFile) {
+    Notify notify(*this);
+    scheduleIndex_ = 0;
+    if (!voiceFile.empty()) voice_.Open(voiceFile);
+    if (!musicFile.empty()) {
+        music_.SetFileName(musicFile);
+        try {
+            music_.Play();
+        } catch (const std::exception&) {
+            // A missing, empty or unplayable tune means a voice mail without music.
+        }
+        music_.SetVolume(kStartVolume);
+    }
+    if (!voiceFile.empty()) {
+        voice_.Play();
+        display_.progressTimerEnabled = true;
+        display_.progressMaximum = voice_.Length();
+    }
+    SetCaption(kCaptionStop);
+    playing_ = true;
+}
+
+void PlayerCore::StopPlay() {
+    Notify notify(*this);
+    voice_.Close();
+    music_.Stop();
+    music_.SetFileName("");
+    display_.progressTimerEnabled = false;
+    display_.progress = 0;
+    display_.timeText = kIdleTime;
+    SetCaption(kCaptionPlay);
+}
+
+void PlayerCore::TmProgressTimer() {
+    if (!display_.progressTimerEnabled) return;
+    Notify notify(*this);
+    display_.timeText = FormatTimeText(voice_.Position(), true);
+    display_.progress = voice_.Position();
+    if (!files_.schedule.empty()) {
+        const ScheduleEntry entry = VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
+        const int64_t position = voice_.Position();
+        if (position > entry.time) {
+            const int32_t volume = VolumeSchedule::LevelToVolume(entry.level);
+            music_.SetVolume(volume);
+            listener_.ScheduleApplied(scheduleIndex_, position, volume);
+            ++scheduleIndex_;
+        }
+    }
+    if (voice_.Mode() == mpStopped) EndOfTrack();
+}
+
+void PlayerCore::EndOfTrack() {
+    playing_ = false;
+    StopPlay();
+    files_.Remove();
+    listener_.PlaybackEnded();
+}
+
+void PlayerCore::BitBtn1Click() {
+    const std::string chosen = listener_.ChooseVoiceMail();
+    if (chosen.empty()) return;
+    currentFileName_ = chosen;
+    ExecuteMVMFile(currentFileName_);
+}
+
+void PlayerCore::BitBtn2Click() {
+    Notify notify(*this);
+    if (playing_) {
+        playing_ = false;
+        StopPlay();
+        SetCaption(kCaptionPlay);
+        return;
+    }
+    playing_ = true;
+    if (currentFileName_.empty()) {
+        const std::string chosen = listener_.ChooseVoiceMail();
+        if (!chosen.empty()) currentFileName_ = chosen;
+    }
+    scheduleIndex_ = 0;
+    ExecuteMVMFile(currentFileName_);
+    SetCaption(kCaptionStop);
+}
+
+void PlayerCore::cbMusicClick(bool checked) {
+    if (checked) {
+        music_.SetMute(false);
+        music_.SetVolume(savedMusicVolume_);
+    } else {
+        music_.SetMute(true);
+        savedMusicVolume_ = music_.Volume();
+    }
+}
+
+void PlayerCore::FormClose() {
+    // A track that has just ended may not have been seen by a tick yet: its files
+    // are removed all the same.
+    if (voice_.Mode() != mpStopped) StopPlay();
+    files_.Remove();
+}
+
+}  // namespace murmel

@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "AudioOutput.h"
+#include "PlayerListener.h"
+#include "VoiceDevice.h"
+#include "VoiceMailFiles.h"
+#include "WMediaPlayer.h"
+
+namespace murmel {
+
+// The player without its window: opening a voice mail, playing its voice track
+// and tune together, the 50 ms progress tick with the volume schedule, the play
+// button, the music box and the clean-up on closing. It owns no timer: whoever
+// drives it calls TmProgressTimer every 50 ms while the display says the timer runs.
+class PlayerCore {
+public:
+    static constexpr const char* kCaptionPlay = "播放";
+    static constexpr const char* kCaptionStop = "停止";
+    static constexpr const char* kIdleTime = "00:00.000";
+    static constexpr int32_t kInitialSavedVolume = -600;
+    static constexpr int32_t kStartVolume = -400;
+
+    // Output and listener must outlive the core.
+    PlayerCore(AudioOutput& output, PlayerListener& listener);
+    ~PlayerCore();  // closes as FormClose does
+    PlayerCore(const PlayerCore&) = delete;
+    PlayerCore& operator=(const PlayerCore&) = delete;
+
+    // Unpacks the voice mail and plays it. A missing, unreadable or damaged file
+    // changes nothing and returns false (LastLoadError says why). Other failures
+    // (a temporary file that cannot be written, a voice track the device refuses)
+    // throw, with nothing left behind.
+    bool ExecuteMVMFile(const std::string& fileName);
+    void Play(const std::string& voiceFile, const std::string& musicFile);
+    void StopPlay();
+    void TmProgressTimer();
+    void BitBtn1Click();  // the open button
+    void BitBtn2Click();  // play/stop
+    void cbMusicClick(bool checked);
+    void FormClose();
+
+    const PlayerDisplay& Display() const { return display_; }
+    bool Playing() const { return playing_; }
+    int32_t ScheduleIndex() const { return scheduleIndex_; }
+    int32_t SavedMusicVolume() const { return savedMusicVolume_; }
+    const std::string& CurrentFileName() const { return currentFileName_; }
+    void SetCurrentFileName(const std::string& fileName) { currentFileName_ = fileName; }
+    const VoiceMailFiles& TempFiles() const { return files_; }
+    const std::string& LastLoadError() const { return lastLoadError_; }
+    VoiceDevice& Voice() { return voice_; }
+    TWMediaPlayer& Music() { return music_; }
+
+private:
+    class Notify;
+    void SetCaption(const char* caption) { display_.playCaption = caption; }
+    void EndOfTrack();
+
+    PlayerListener& listener_;
+    VoiceDevice voice_;
+    TWMediaPlayer music_;
+    PlayerDisplay display_;
+    VoiceMailFiles files_;
+    std::string currentFileName_;
+    std::string lastLoadError_;
+    bool playing_ = false;
+    int32_t scheduleIndex_ = 0;
+    int32_t savedMusicVolume_ = kInitialSavedVolume;
+};
+
+}  // namespace murmel

@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace murmel {
+
+// What the player window shows, as the core last set it. Texts are UTF-8.
+struct PlayerDisplay {
+    std::string playCaption;  // BitBtn2
+    std::string timeText;     // Label1
+    int64_t progress = 0;     // ProgressBar1, in milliseconds of the voice track
+    int64_t progressMaximum = 0;
+    bool progressTimerEnabled = false;  // TmProgress: the window ticks only while this holds
+};
+
+// How the player core talks to whoever shows it (the window, the CLI, a test).
+// Called on the thread that drives the core.
+class PlayerListener {
+public:
+    virtual ~PlayerListener() = default;
+    // After every operation that may have changed the display.
+    virtual void DisplayChanged(const PlayerDisplay&) {}
+    // The open dialog: a voice mail's path, or empty when the user cancels.
+    virtual std::string ChooseVoiceMail() { return ""; }
+    // A schedule entry has just set the music volume.
+    virtual void ScheduleApplied(int32_t /*index*/, int64_t /*positionMs*/, int32_t /*volume*/) {}
+    // The voice track has ended and its temporary files are gone.
+    virtual void PlaybackEnded() {}
+};
+
+}  // namespace murmel
