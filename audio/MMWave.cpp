@@ -75,9 +75,10 @@ void TMMWave::SetIOBufferSize(int32_t size) {
 
 void TMMWave::Create(const TWaveFormatEx* format) {
     if (IsOpen()) Finalise();
-    const std::vector<uint8_t> record = WaveFormatBytes(format);
+    std::vector<uint8_t> record = WaveFormatBytes(format);
     if (fileName_.empty() || record.size() < kWaveFormatHeaderSize)
         throw EMMWaveError("Unable to create wave file");
+    if (IsPCMFormat(format)) record[16] = record[17] = 0;  // cbSize of a PCM record
 
     // Replace an existing file; O_EXCL then makes sure we write a file of our own
     // and not through a link planted in its place meanwhile.

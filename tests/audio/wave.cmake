@@ -1,0 +1,4 @@
+# The wave file writer, the reverb stage and the spectrum computation.
+murmel_add_gtest(wave_file_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/wave_file_test.cpp LIBS murmel_audio)
+target_include_directories(wave_file_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
