@@ -1,0 +1,27 @@
+#include "BitReader.h"
+
+#include "ECorruptFile.h"
+#include "Lh5Errors.h"
+
+namespace murmel {
+
+BitReader BitReader::RefillNearEnd(BitReader reader) {
+    reader.CheckNotPastEnd();
+    while (reader.count_ <= 56) {
+        uint64_t byte = 0;
+        if (reader.next_ < reader.end_) {
+            byte = *reader.next_++;
+        } else {
+            reader.overrunBits_ += 8;
+        }
+        reader.window_ |= byte << (56 - reader.count_);
+        reader.count_ += 8;
+    }
+    return reader;
+}
+
+void BitReader::CheckNotPastEnd() const {
+    if (PastEnd()) ThrowCompressedFileCorrupt();
+}
+
+}  // namespace murmel

@@ -1,0 +1,152 @@
+#include "BlockDecoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "Lh5Errors.h"
+
+namespace murmel {
+
+namespace {
+
+constexpr int kShortLengthBits = 3;     // a code length below 7 as a plain 3-bit field
+constexpr uint32_t kEscapedLength = 7;  // 7 and more: one more per following 1-bit
+constexpr int kZeroRunBits = 2;         // zero lengths after the code-length code's third symbol
+
+// Zero runs inside the literal/length code lengths; symbol 0 stands for one zero.
+constexpr uint32_t kShortZeroRun = 1;  // 4 bits: 3..18 zeros
+constexpr uint32_t kLongZeroRun = 2;   // 9 bits: 20..531 zeros
+constexpr int kShortZeroRunBits = 4;
+constexpr uint32_t kShortZeroRunBase = 3;
+constexpr uint32_t kLongZeroRunBase = 20;
+
+}  // namespace
+
+void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
+    if (pendingCount_ != 0) {
+        const size_t count = std::min<size_t>(pendingCount_, end - produced);
+        CopyMatch(out, produced, pendingDistance_, count);
+        pendingCount_ -= static_cast<uint32_t>(count);
+    }
+    BitReader reader = reader_;  // a local copy stays in registers
+    uint32_t remaining = blockRemaining_;
+    while (produced < end) {
+        if (remaining == 0) {
+            reader = ReadBlockHeader(reader);
+            remaining = blockRemaining_;
+        }
+        --remaining;
+        reader.Refill();
+        const uint32_t symbol = literalLengthTable_.Decode(reader);
+        if (symbol < lh5::kFirstMatchSymbol) {
+            out[produced++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        const uint32_t length = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
+        const uint32_t bits = positionTable_.Decode(reader);
+        uint32_t position = bits;
+        if (bits > 1) {
+            position = (1u << (bits - 1)) | reader.Peek(bits - 1);
+            reader.Skip(bits - 1);
+        }
+        const size_t count = std::min<size_t>(length, end - produced);
+        CopyMatch(out, produced, position + 1, count);
+        if (count < length) {
+            pendingCount_ = static_cast<uint32_t>(length - count);
+            pendingDistance_ = position + 1;
+        }
+    }
+    reader_ = reader;
+    blockRemaining_ = remaining;
+}
+
+// Bytes before the start of the output read as zeros, as from a fresh dictionary.
+void BlockDecoder::CopyMatch(uint8_t* out, size_t& produced, size_t distance, size_t count) {
+    uint8_t* target = out + produced;
+    if (distance > produced) [[unlikely]] {
+        for (size_t i = 0; i < count; ++i, ++produced) {
+            out[produced] = produced >= distance ? out[produced - distance] : 0;
+        }
+        return;
+    }
+    const uint8_t* source = target - distance;
+    if (distance >= 8) {
+        // Whole words; the last may run into the slack behind `end`.
+        for (size_t i = 0; i < count; i += 8) std::memcpy(target + i, source + i, 8);
+    } else if (distance == 1) {
+        std::memset(target, *source, count);
+    } else {
+        for (size_t i = 0; i < count; ++i) target[i] = source[i];
+    }
+    produced += count;
+}
+
+BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {
+    blockRemaining_ = reader.Get(lh5::kBlockSizeBits);
+    // An empty block carries nothing; decoders disagree on what it would mean.
+    if (blockRemaining_ == 0) ThrowCompressedFileCorrupt();
+    reader = ReadShortCode(reader, lh5::kCodeLengthCountBits, lh5::kCodeLengthZeroRunAfter,
+                           codeLengthTable_, codeLengthLengths_);
+    reader = ReadLiteralLengthCode(reader);
+    return ReadShortCode(reader, lh5::kPositionCountBits, -1, positionTable_, positionLengths_);
+}
+
+// The code-length code and the position code: a count, then each length as a
+// 3-bit field or an escape of 1-bits.
+template <size_t kSymbols, typename Table>
+BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroRunAfter, Table& table,
+                                      std::array<uint8_t, kSymbols>& lengths) {
+    const uint32_t count = reader.Get(countBits);
+    lengths.fill(0);
+    if (count == 0) {
+        table.SetSingle(reader.Get(countBits));
+        return reader;
+    }
+    if (count > kSymbols) ThrowCompressedFileCorrupt();
+    uint32_t i = 0;
+    while (i < count) {
+        reader.Refill();
+        uint32_t length = reader.Peek(kShortLengthBits);
+        if (length == kEscapedLength) {
+            const int ones = std::countl_one(static_cast<uint32_t>(reader.Peek(32) << kShortLengthBits));
+            if (ones > lh5::kMaxCodeLength - static_cast<int>(kEscapedLength)) ThrowCompressedFileCorrupt();
+            length += static_cast<uint32_t>(ones);
+            reader.Skip(kShortLengthBits + ones + 1);
+        } else {
+            reader.Skip(kShortLengthBits);
+        }
+        lengths[i++] = static_cast<uint8_t>(length);
+        if (static_cast<int>(i) == zeroRunAfter) i += reader.Get(kZeroRunBits);  // stays below 19
+    }
+    table.Build(lengths);
+    return reader;
+}
+
+BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
+    const uint32_t count = reader.Get(lh5::kLiteralLengthCountBits);
+    literalLengthLengths_.fill(0);
+    if (count == 0) {
+        literalLengthTable_.SetSingle(reader.Get(lh5::kLiteralLengthCountBits));
+        return reader;
+    }
+    if (count > lh5::kLiteralLengthSymbols) ThrowCompressedFileCorrupt();
+    uint32_t i = 0;
+    while (i < count) {
+        reader.Refill();
+        const uint32_t symbol = codeLengthTable_.Decode(reader);
+        if (symbol > kLongZeroRun) {
+            literalLengthLengths_[i++] = static_cast<uint8_t>(symbol - 2);
+            continue;
+        }
+        uint32_t zeros = 1;
+        if (symbol == kShortZeroRun) zeros = reader.Get(kShortZeroRunBits) + kShortZeroRunBase;
+        if (symbol == kLongZeroRun) zeros = reader.Get(lh5::kLiteralLengthCountBits) + kLongZeroRunBase;
+        if (i + zeros > lh5::kLiteralLengthSymbols) ThrowCompressedFileCorrupt();
+        i += zeros;
+    }
+    literalLengthTable_.Build(literalLengthLengths_);
+    return reader;
+}
+
+}  // namespace murmel

@@ -1,0 +1,53 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "BitReader.h"
+#include "HuffmanTable.h"
+#include "Lh5Format.h"
+
+namespace murmel {
+
+// Turns the blocks of an -lh5- bit stream back into bytes: reads each block's
+// three codes when the previous block's symbols are used up, then decodes
+// literals and matches into the output, which is also the dictionary.
+class BlockDecoder {
+public:
+    static constexpr size_t kSlack = 8;  // writable bytes the caller keeps behind `end`
+
+    explicit BlockDecoder(BitReader reader) : reader_(reader) {}
+
+    // Produces out[produced..end). `out` is the start of this stream's output;
+    // out[end..end + kSlack) may be scribbled on. A match running past `end`
+    // goes on in the next call.
+    void Fill(uint8_t* out, size_t& produced, size_t end);
+
+    // Throws unless every bit consumed came from the input.
+    void Finish() const { reader_.CheckNotPastEnd(); }
+
+private:
+    using CodeLengthTable = HuffmanTable<8, lh5::kCodeLengthSymbols>;
+    using LiteralLengthTable = HuffmanTable<12, lh5::kLiteralLengthSymbols>;
+    using PositionTable = HuffmanTable<8, lh5::kPositionSymbols>;
+
+    BitReader ReadBlockHeader(BitReader reader);
+    template <size_t kSymbols, typename Table>
+    BitReader ReadShortCode(BitReader reader, int countBits, int zeroRunAfter, Table& table,
+                            std::array<uint8_t, kSymbols>& lengths);
+    BitReader ReadLiteralLengthCode(BitReader reader);
+    static void CopyMatch(uint8_t* out, size_t& produced, size_t distance, size_t count);
+
+    BitReader reader_;
+    uint32_t blockRemaining_ = 0;
+    uint32_t pendingCount_ = 0;  // match bytes still to copy into the next chunk
+    uint32_t pendingDistance_ = 0;
+    CodeLengthTable codeLengthTable_;
+    LiteralLengthTable literalLengthTable_;
+    PositionTable positionTable_;
+    std::array<uint8_t, lh5::kCodeLengthSymbols> codeLengthLengths_{};
+    std::array<uint8_t, lh5::kLiteralLengthSymbols> literalLengthLengths_{};
+    std::array<uint8_t, lh5::kPositionSymbols> positionLengths_{};
+};
+
+}  // namespace murmel

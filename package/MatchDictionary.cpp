@@ -1,0 +1,205 @@
+#include "MatchDictionary.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace murmel {
+
+MatchDictionary::MatchDictionary(const uint8_t* input, size_t size) : input_(input), inputLeft_(size) {
+    for (int root = kSize; root < kSize + 256; ++root) level_[root] = 1;
+    for (int node = 1; node < kSize - 1; ++node) next_[node] = static_cast<Node>(node + 1);
+    next_[kSize - 1] = kNil;
+    remaining_ = Read(kSize, kSize + lh5::kMaxMatch);
+    Insert();
+}
+
+int MatchDictionary::Read(int offset, int count) {
+    const size_t n = std::min(inputLeft_, static_cast<size_t>(count));
+    std::memcpy(&text_[offset], input_, n);
+    input_ += n;
+    inputLeft_ -= n;
+    return static_cast<int>(n);
+}
+
+void MatchDictionary::Advance() {
+    --remaining_;
+    if (++position_ == 2 * kSize) {
+        // What lies behind the bytes read stays as it was: it takes part in
+        // comparisons near the end of the input.
+        std::memmove(&text_[0], &text_[kSize], kSize + lh5::kMaxMatch);
+        remaining_ += Read(kSize + lh5::kMaxMatch, kSize);
+        position_ = kSize;
+    }
+    Delete();
+    Insert();
+}
+
+MatchDictionary::Node MatchDictionary::Child(Node parent, int byte) {
+    Node node = next_[Hash(parent, byte)];
+    parent_[kNil] = parent;  // sentinel: ends the chain walk
+    while (parent_[node] != parent) node = next_[node];
+    return node;
+}
+
+void MatchDictionary::MakeChild(Node parent, int byte, Node child) {
+    const int head = Hash(parent, byte);
+    const Node first = next_[head];
+    next_[head] = child;
+    next_[child] = first;
+    previous_[first] = child;
+    previous_[child] = static_cast<Node>(head);
+    parent_[child] = parent;
+    ++childCount_[parent];
+}
+
+// A new inner node takes old's place where the strings part after matchLength_ bytes.
+void MatchDictionary::Split(Node old) {
+    const Node node = available_;
+    available_ = next_[node];
+    childCount_[node] = 0;
+    Node link = previous_[old];
+    previous_[node] = link;
+    next_[link] = node;
+    link = next_[old];
+    next_[node] = link;
+    previous_[link] = node;
+    parent_[node] = parent_[old];
+    level_[node] = static_cast<uint8_t>(matchLength_);
+    recent_[node] = static_cast<uint16_t>(position_);
+    MakeChild(node, text_[matchPosition_ + matchLength_], old);
+    MakeChild(node, text_[position_ + matchLength_], static_cast<Node>(position_));
+}
+
+// Length of the common prefix of the strings at a and b, knowing that the
+// first `from` bytes agree, at most `limit`.
+int MatchDictionary::CommonLength(int a, int b, int from, int limit) const {
+    for (int k = from; k < limit; k += 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, &text_[a + k], 8);
+        std::memcpy(&y, &text_[b + k], 8);
+        if (const uint64_t differ = x ^ y) {
+            const int at = k + std::countr_zero(differ) / 8;  // bytes in memory order: little-endian
+            return std::min(at, limit);
+        }
+    }
+    return limit;
+}
+
+void MatchDictionary::Insert() {
+    Node parent;
+    Node node;
+    if (matchLength_ >= 4) {
+        // The string here is the previous match minus its first byte: resume
+        // one level shorter below the previous match's leaf instead of at the root.
+        --matchLength_;
+        node = static_cast<Node>((matchPosition_ + 1) | kSize);
+        while ((parent = parent_[node]) == kNil) node = next_[node];
+        while (level_[parent] >= matchLength_) {
+            node = parent;
+            parent = parent_[parent];
+        }
+        Node up = parent;
+        while (recent_[up] & kPercolate) {
+            recent_[up] = static_cast<uint16_t>(position_);
+            up = parent_[up];
+        }
+        if (up < kSize) recent_[up] = static_cast<uint16_t>(position_ | kPercolate);
+    } else {
+        parent = static_cast<Node>(text_[position_] + kSize);
+        const int byte = text_[position_ + 1];
+        if ((node = Child(parent, byte)) == kNil) {
+            MakeChild(parent, byte, static_cast<Node>(position_));
+            matchLength_ = 1;
+            return;
+        }
+        matchLength_ = 2;
+    }
+    for (;;) {
+        int limit;
+        if (node >= kSize) {
+            limit = lh5::kMaxMatch;
+            matchPosition_ = node;
+        } else {
+            limit = level_[node];
+            matchPosition_ = recent_[node] & ~kPercolate;
+        }
+        if (matchPosition_ >= position_) matchPosition_ -= kSize;
+        const int common = CommonLength(position_, matchPosition_, matchLength_, limit);
+        if (common < limit) {
+            matchLength_ = common;
+            Split(node);
+            return;
+        }
+        matchLength_ = limit;
+        if (matchLength_ >= lh5::kMaxMatch) break;
+        recent_[node] = static_cast<uint16_t>(position_);
+        parent = node;
+        const int byte = text_[position_ + matchLength_];
+        if ((node = Child(parent, byte)) == kNil) {
+            MakeChild(parent, byte, static_cast<Node>(position_));
+            return;
+        }
+        ++matchLength_;
+    }
+    // A full-length match: the new position replaces the old leaf, which keeps
+    // a link to its successor for a resumed walk that starts there.
+    Node link = previous_[node];
+    previous_[position_] = link;
+    next_[link] = static_cast<Node>(position_);
+    link = next_[node];
+    next_[position_] = link;
+    previous_[link] = static_cast<Node>(position_);
+    parent_[position_] = parent;
+    parent_[node] = kNil;
+    next_[node] = static_cast<Node>(position_);
+}
+
+void MatchDictionary::Delete() {
+    if (parent_[position_] == kNil) return;
+    Node link = previous_[position_];
+    const Node after = next_[position_];
+    next_[link] = after;
+    previous_[after] = link;
+    const Node node = parent_[position_];
+    parent_[position_] = kNil;
+    if (node >= kSize || --childCount_[node] > 1) return;
+
+    // The node keeps one child and is merged away; its position moves upward
+    // through the ancestors still waiting for one.
+    int kept = recent_[node] & ~kPercolate;
+    if (kept >= position_) kept -= kSize;
+    int newest = kept;
+    Node up = parent_[node];
+    int recent;
+    while ((recent = recent_[up]) & kPercolate) {
+        recent &= ~kPercolate;
+        if (recent >= position_) recent -= kSize;
+        if (recent > newest) newest = recent;
+        recent_[up] = static_cast<uint16_t>(newest | kSize);
+        up = parent_[up];
+    }
+    if (up < kSize) {
+        if (recent >= position_) recent -= kSize;
+        if (recent > newest) newest = recent;
+        recent_[up] = static_cast<uint16_t>(newest | kSize | kPercolate);
+    }
+    const Node only = Child(node, text_[kept + level_[node]]);
+    link = previous_[only];
+    Node follow = next_[only];
+    next_[link] = follow;
+    previous_[follow] = link;
+    link = previous_[node];
+    next_[link] = only;
+    previous_[only] = link;
+    follow = next_[node];
+    previous_[follow] = only;
+    next_[only] = follow;
+    parent_[only] = parent_[node];
+    parent_[node] = kNil;
+    next_[node] = available_;
+    available_ = node;
+}
+
+}  // namespace murmel

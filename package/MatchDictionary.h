@@ -1,0 +1,76 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "Lh5Format.h"
+
+namespace murmel {
+
+// The compressor's sliding window and match finder: a PATRICIA tree over the
+// strings that start in the last 8,192 positions, in the form of the ar002
+// coder with position percolation. Inner nodes (1..8,191) record their match
+// level, child count and a recent position; leaves are window positions;
+// children hang in hash chains keyed by parent and byte.
+//
+// Every step is kept as ar002 takes it (including what lies in the window past
+// the end of the input) because the matches found decide the output bytes.
+class MatchDictionary {
+public:
+    // Loads the first part of the input and finds the match at its first byte.
+    MatchDictionary(const uint8_t* input, size_t size);
+    MatchDictionary(const MatchDictionary&) = delete;
+    MatchDictionary& operator=(const MatchDictionary&) = delete;
+
+    // Moves to the next position: slides the window when needed, forgets the
+    // string that falls out of the dictionary and finds the match at the new one.
+    void Advance();
+
+    // Bytes from the current position to the end of the input.
+    int Remaining() const { return remaining_; }
+    // The longest earlier match found at the current position (never longer
+    // than the remaining input once ClipMatch has run) and where it starts.
+    int MatchLength() const { return matchLength_; }
+    int MatchPosition() const { return matchPosition_; }
+    void ClipMatch() {
+        if (matchLength_ > remaining_) matchLength_ = remaining_;
+    }
+    int Position() const { return position_; }
+    uint8_t ByteAt(int index) const { return text_[index]; }
+
+private:
+    using Node = int16_t;
+    static constexpr int kSize = lh5::kDictionarySize;
+    static constexpr Node kNil = 0;
+    static constexpr uint16_t kPercolate = 0x8000;  // position not yet passed to the parent
+    static constexpr int kMaxHash = 3 * kSize + (kSize / 512 + 1) * 255;
+    static constexpr int kWindowBytes = 2 * kSize + lh5::kMaxMatch;
+    static constexpr int kCompareSlack = 8;  // word compares may look this far past the window
+
+    static int Hash(int node, int byte) { return node + (byte << (lh5::kDictionaryBits - 9)) + 2 * kSize; }
+    Node Child(Node parent, int byte);
+    void MakeChild(Node parent, int byte, Node child);
+    void Split(Node old);
+    void Insert();
+    void Delete();
+    int CommonLength(int a, int b, int from, int limit) const;
+    int Read(int offset, int count);
+
+    const uint8_t* input_;
+    size_t inputLeft_;
+    int position_ = kSize;
+    int remaining_ = 0;
+    int matchLength_ = 0;
+    int matchPosition_ = 0;
+    Node available_ = 1;
+
+    std::array<uint8_t, kWindowBytes + kCompareSlack> text_{};
+    std::array<uint8_t, kSize + 256> level_{};       // inner nodes, then the 256 roots
+    std::array<uint8_t, kSize + 256> childCount_{};
+    std::array<uint16_t, kSize + 256> recent_{};     // a recent position, maybe flagged kPercolate
+    std::array<Node, 2 * kSize> parent_{};           // inner nodes and leaves
+    std::array<Node, 2 * kSize> previous_{};
+    std::array<Node, kMaxHash + 1> next_{};          // chain links, then the chain heads
+};
+
+}  // namespace murmel

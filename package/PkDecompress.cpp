@@ -1,0 +1,61 @@
+// DecompressStream: the 4-byte size, then -lh5- blocks decoded chunk by chunk.
+#include <algorithm>
+#include <cstring>
+
+#include "BitReader.h"
+#include "BlockDecoder.h"
+#include "Lh5Errors.h"
+#include "Lh5Format.h"
+#include "PkStreamRoutines.h"
+
+namespace murmel {
+
+namespace {
+
+// Room reserved up front: the stored size is only a claim, so no more than the
+// input could plausibly expand to; beyond that the output grows as it is produced.
+constexpr size_t kPlausibleExpansion = 8;
+constexpr size_t kFirstReserve = 64 * 1024;
+
+int32_t ReadStoredSize(const uint8_t* input) {
+    uint32_t size = 0;
+    for (size_t i = 0; i < lh5::kSizeFieldBytes; ++i) size |= uint32_t{input[i]} << (8 * i);
+    return static_cast<int32_t>(size);
+}
+
+// Grows by half again, never beyond `limit`, so that a copy of the old buffer
+// and the new one stay within a small multiple of the output produced.
+void MakeRoom(ByteStream& output, size_t needed, size_t limit) {
+    if (output.capacity() >= needed) return;
+    const size_t grown = output.capacity() + output.capacity() / 2;
+    output.reserve(std::max(needed, std::min(grown, limit)));
+}
+
+}  // namespace
+
+void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
+    if (size < lh5::kSizeFieldBytes) ThrowCompressedFileCorrupt();
+    const int32_t stored = ReadStoredSize(input);
+    if (stored <= 0) return;
+    const size_t total = static_cast<size_t>(stored);
+    const size_t base = output.size();
+    const size_t limit = base + total + BlockDecoder::kSlack;
+    try {
+        output.reserve(std::min(limit, base + std::max(kFirstReserve, size * kPlausibleExpansion)));
+        BlockDecoder decoder(BitReader(input + lh5::kSizeFieldBytes, size - lh5::kSizeFieldBytes));
+        size_t produced = 0;
+        while (produced < total) {
+            const size_t end = std::min(total, produced + lh5::kChunkSize);
+            MakeRoom(output, base + end + BlockDecoder::kSlack, limit);
+            output.resize(base + end + BlockDecoder::kSlack);
+            decoder.Fill(output.data() + base, produced, end);
+        }
+        decoder.Finish();
+        output.resize(base + total);
+    } catch (...) {
+        output.resize(base);
+        throw;
+    }
+}
+
+}  // namespace murmel
