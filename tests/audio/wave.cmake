@@ -4,3 +4,5 @@ murmel_add_gtest(wave_file_tests LABEL unit
 target_include_directories(wave_file_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 murmel_add_gtest(wave_reverb_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/wave_reverb_test.cpp LIBS murmel_audio)
+murmel_add_gtest(wave_spectrum_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/wave_spectrum_test.cpp LIBS murmel_audio)
