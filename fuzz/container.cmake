@@ -1,0 +1,2 @@
+murmel_fuzz_target(container_load murmel_package)
+murmel_fuzz_target(cipher_roundtrip murmel_package)
