@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -230,4 +233,41 @@ TEST(ReverbProcessTest, AnActiveEchoRepeatsTheSoundAfterItsDelay) {
     std::vector<char> clipped = rig.Push(Samples16(loud));
     EXPECT_EQ(SampleAt(clipped, 150), 32767);
     EXPECT_EQ(overflows, 1);
+}
+
+namespace {
+
+std::vector<std::filesystem::path> DataFiles(const std::string& kind) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(MURMEL_TEST_DATA) + "/" + kind))
+        if (entry.path().filename().string().starts_with("wave-reverb-")) files.push_back(entry.path());
+    return files;
+}
+
+std::vector<uint8_t> Load(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+}  // namespace
+
+TEST(ReverbDataFilesTest, ValidBlocksLoadAndInvalidOnesFailCleanly) {
+    const auto valid = DataFiles("valid");
+    EXPECT_GE(valid.size(), 2u);
+    for (const auto& path : valid) {
+        const std::vector<uint8_t> block = Load(path);
+        TMMReverbSettings settings;
+        EXPECT_NO_THROW(settings = ReadReverbSettings(block.data(), block.size())) << path;
+        EXPECT_EQ(settings.Echos.size(), 8u) << path;
+        if (path.filename() != "wave-reverb-recorder.rvb") continue;
+        EXPECT_EQ(WriteReverbSettings(settings), block);
+    }
+    const auto invalid = DataFiles("invalid");
+    EXPECT_GE(invalid.size(), 4u);
+    for (const auto& path : invalid) {
+        const std::vector<uint8_t> block = Load(path);
+        TMMReverb reverb;
+        EXPECT_THROW(reverb.ReadEchos(block.data(), block.size()), EFilerError) << path;
+        EXPECT_EQ(reverb.Settings(), TMMReverbSettings()) << path;
+    }
 }

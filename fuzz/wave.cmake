@@ -1,0 +1,1 @@
+murmel_fuzz_target(reverb_settings murmel_audio)
