@@ -1,0 +1,3 @@
+murmel_add_gtest(codec_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/codec_units_test.cpp ${CMAKE_CURRENT_LIST_DIR}/codec_stream_test.cpp
+  LIBS murmel_package)
