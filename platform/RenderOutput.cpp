@@ -28,14 +28,18 @@ public:
     int64_t FramesHeard() const override { return std::min(position_, pulled_); }
     bool Drained() const override { return ended_ && position_ >= pulled_; }
 
-    // Adds the next `frames` output frames of this stream to `mix` (stereo).
+    // Adds the next `frames` output frames of this stream to `mix` (stereo). Pulls
+    // no further than this block needs, so a change made between two blocks (a
+    // volume, a mute) is heard exactly from the next block on.
     void MixInto(float* mix, size_t frames) {
         const size_t channels = static_cast<size_t>(format_.channels);
+        const int64_t last = (outputFrames_ + static_cast<int64_t>(frames) - 1) * format_.sampleRate / kRate;
+        Have(last + 1);
         for (size_t i = 0; i < frames; ++i, ++outputFrames_) {
             const int64_t scaled = outputFrames_ * format_.sampleRate;
             position_ = scaled / kRate;
+            if (position_ >= pulled_) return;  // the source has ended
             const float fraction = static_cast<float>(scaled % kRate) / kRate;
-            if (!Have(position_ + 1) && position_ >= pulled_) return;
             const float* a = Frame(position_);
             const float* b = position_ + 1 < pulled_ ? Frame(position_ + 1) : a;
             const float left = a[0] + (b[0] - a[0]) * fraction;
@@ -48,21 +52,20 @@ public:
 
 private:
     // Pulls until frame `index` is buffered or the source has ended.
-    bool Have(int64_t index) {
+    void Have(int64_t index) {
         const size_t channels = static_cast<size_t>(format_.channels);
+        const int64_t keepFrom = std::max<int64_t>(base_, position_ - 1);
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>((keepFrom - base_) * channels));
+        base_ = keepFrom;
         while (!ended_ && pulled_ <= index) {
-            const int64_t keepFrom = std::max<int64_t>(base_, position_ - 1);
-            buffer_.erase(buffer_.begin(),
-                          buffer_.begin() + static_cast<ptrdiff_t>((keepFrom - base_) * channels));
-            base_ = keepFrom;
+            const size_t wanted = static_cast<size_t>(std::min<int64_t>(kPullFrames, index + 1 - pulled_));
             const size_t old = buffer_.size();
-            buffer_.resize(old + kPullFrames * channels);
-            const size_t got = source_->Pull(buffer_.data() + old, kPullFrames);
+            buffer_.resize(old + wanted * channels);
+            const size_t got = source_->Pull(buffer_.data() + old, wanted);
             buffer_.resize(old + got * channels);
             pulled_ += static_cast<int64_t>(got);
-            if (got < kPullFrames) ended_ = true;
+            if (got < wanted) ended_ = true;
         }
-        return pulled_ > index;
     }
     const float* Frame(int64_t index) const {
         return buffer_.data() + (index - base_) * format_.channels;

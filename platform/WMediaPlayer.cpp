@@ -135,7 +135,7 @@ TWMediaPlayer::~TWMediaPlayer() { Stop(); }
 
 std::string TWMediaPlayer::SoundFontPath() {
     const char* chosen = std::getenv("MURMEL_SOUNDFONT");
-    if (chosen && *chosen) return access(chosen, R_OK) == 0 ? chosen : "";
+    if (chosen && *chosen && access(chosen, R_OK) == 0) return chosen;
     for (const char* candidate : kSoundFontCandidates)
         if (access(candidate, R_OK) == 0) return candidate;
     return "";

@@ -44,8 +44,8 @@ public:
     void Stop();
     bool Playing() const { return stream_ != nullptr; }
 
-    // The soundfont the device uses: MURMEL_SOUNDFONT, then Debian's TimGM6mb, then
-    // the system's default-GM; empty when none exists.
+    // The soundfont the device uses, the first readable of MURMEL_SOUNDFONT, Debian's
+    // TimGM6mb and the system's default-GM; empty when there is none.
     static std::string SoundFontPath();
 
     struct Level {
