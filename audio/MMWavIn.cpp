@@ -395,11 +395,13 @@ void TMMCustomWaveIn::Start() {
             if (!failure.empty()) Error(PlatformMessage("WaveInAddBuffer:", failure));
         }
         state_ |= wisStarted;
+        // The chain is started before the device delivers: a buffer that came
+        // first would pass elements not yet started and be lost to the file.
+        Spread(Notification::Started);
         if (!(state_ & wisPaused)) {
             std::string failure = DeviceStart();
             if (!failure.empty()) Error(PlatformMessage("WaveInStart:", failure));
         }
-        Spread(Notification::Started);
         if (OnStart) OnStart(this);
     } catch (const EMMWaveInError&) {
         state_ |= wisStarted;

@@ -28,6 +28,7 @@ void PacedCapture::Open(const CaptureFormat& format, CaptureClient* client) {
     framesBeforeStart_ = 0;
     framesThisRun_ = 0;
     exhausted_ = false;
+    sourceEnded_ = false;
     samples_.assign(kChunkFrames * format.channels, 0.0f);
     bytes_.assign(kChunkFrames * format.FrameBytes(), 0);
     Prepare(format);
@@ -86,15 +87,16 @@ void PacedCapture::RunRealTime() {
 // Fast: as fast as the client takes them; stops making frames at the source's end.
 void PacedCapture::RunFast() {
     std::unique_lock<std::mutex> guard(lock_);
-    while (!stopRequested_ && !exhausted_) {
+    while (!stopRequested_ && !sourceEnded_) {
         size_t made = Produce(kChunkFrames);
-        if (exhausted_ && made == 0) break;
         guard.unlock();
         bool offered = Offer(bytes_.data(), made * format_.FrameBytes());
         guard.lock();
         if (!offered) break;
         framesThisRun_ += made;
     }
+    // Only now has the client everything: a caller waiting for the end may stop us.
+    if (sourceEnded_) exhausted_ = true;
 }
 
 // Hands bytes to the client until it has taken all; false when stopped meanwhile.
@@ -112,24 +114,26 @@ bool PacedCapture::Offer(const uint8_t* bytes, size_t size) {
 }
 
 size_t PacedCapture::Produce(size_t frames) {
-    size_t made = exhausted_ ? 0 : Generate(samples_.data(), frames);
+    size_t made = sourceEnded_ ? 0 : Generate(samples_.data(), frames);
     if (made < frames) {
-        if (!realTime_) {
-            exhausted_ = true;
-            frames = made;
-        } else {
-            exhausted_ = exhausted_ || made < frames;
+        sourceEnded_ = true;
+        if (realTime_) {
             std::fill(samples_.begin() + long(made * format_.channels),
                       samples_.begin() + long(frames * format_.channels), 0.0f);
+            exhausted_ = true;
+        } else {
+            frames = made;
         }
     }
+    // Full scale is 128 or 32768 steps, so 8- and 16-bit sources pass unchanged.
     size_t count = frames * format_.channels;
     for (size_t i = 0; i < count; ++i) {
-        float value = std::clamp(samples_[i], -1.0f, 1.0f);
+        float value = samples_[i];
         if (format_.bits == 8) {
-            bytes_[i] = static_cast<uint8_t>(std::lround(value * 127.0f) + 128);
+            long sample = std::clamp(std::lround(value * 128.0f) + 128, 0L, 255L);
+            bytes_[i] = static_cast<uint8_t>(sample);
         } else {
-            auto sample = static_cast<int16_t>(std::lround(value * 32767.0f));
+            long sample = std::clamp(std::lround(value * 32768.0f), -32768L, 32767L);
             bytes_[2 * i] = static_cast<uint8_t>(sample & 0xFF);
             bytes_[2 * i + 1] = static_cast<uint8_t>((sample >> 8) & 0xFF);
         }

@@ -48,6 +48,7 @@ private:
     std::mutex lock_;
     std::condition_variable wake_;
     bool stopRequested_ = false;
+    bool sourceEnded_ = false;  // the generator has nothing more (device thread)
     std::atomic<bool> exhausted_{false};
     std::atomic<uint64_t> framesBeforeStart_{0};  // frames made by earlier runs
     std::atomic<uint64_t> framesThisRun_{0};
