@@ -1,0 +1,65 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "AudioOutput.h"
+#include "Command.h"
+#include "PlayerCore.h"
+
+namespace murmel::cli {
+namespace {
+
+constexpr int kTickMs = 50;  // the player window's progress timer
+
+// Prints the applied schedule entries and the end of playback when asked to.
+class TraceListener : public PlayerListener {
+public:
+    explicit TraceListener(bool trace) : trace_(trace) {}
+    void ScheduleApplied(int32_t index, int64_t positionMs, int32_t volume) override {
+        if (trace_)
+            std::printf("%lld ms: entry %d, volume %d\n", static_cast<long long>(positionMs), index, volume);
+    }
+    void PlaybackEnded() override {
+        if (trace_) std::printf("end of playback\n");
+    }
+
+private:
+    bool trace_;
+};
+
+int Play(const Arguments& arguments) {
+    const ParsedArguments parsed = ParseArguments(arguments, {}, {"--trace"});
+    if (parsed.positional.size() != 1) throw UsageError("expected one voice mail");
+    const std::string& fileName = parsed.positional[0];
+    const bool trace = parsed.Has("--trace");
+    if (access(fileName.c_str(), R_OK) != 0)  // before the sound server is involved
+        throw std::runtime_error("Cannot play " + fileName + ": " + std::strerror(errno));
+    CatchInterrupt();
+
+    std::unique_ptr<AudioOutput> output = OpenAudioOutput();
+    TraceListener listener(trace);
+    PlayerCore core(*output, listener);
+    core.SetCurrentFileName(fileName);
+    if (!core.ExecuteMVMFile(fileName))
+        throw std::runtime_error("Cannot play " + fileName + ": " + core.LastLoadError());
+    Clock& clock = output->OutputClock();
+    int64_t next = clock.NowMs();
+    while (core.Display().progressTimerEnabled && !Interrupted()) {
+        next += kTickMs;
+        clock.WaitUntilMs(next);
+        core.TmProgressTimer();
+    }
+    if (Interrupted()) {
+        core.FormClose();  // stops and removes the temporary files
+        if (trace) std::printf("interrupted\n");
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+const RegisterCommand play({"play", "FILE.mvm [--trace]", Play});
+
+}  // namespace
+}  // namespace murmel::cli
