@@ -1,0 +1,73 @@
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "Command.h"
+#include "GbkText.h"
+#include "ProgramFolder.h"
+#include "SendMailThread.h"
+
+namespace murmel::cli {
+namespace {
+
+// Prints what the progress dialog would show.
+class PrintingListener : public TSendMailListener {
+public:
+    void CaptionChanged(const std::string& captionGbk) override {
+        std::lock_guard<std::mutex> lock(lock_);
+        std::printf("%s\n", GbkToUtf8(captionGbk).c_str());
+        std::fflush(stdout);
+    }
+    void Failed(const std::string& reason) override {
+        std::lock_guard<std::mutex> lock(lock_);
+        std::fprintf(stderr, "%s\n", GbkToUtf8(reason).c_str());
+    }
+
+private:
+    std::mutex lock_;
+};
+
+std::string ReadBodyFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("Cannot read body file \"" + path + "\"");
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+int Send(const Arguments& arguments) {
+    ParsedArguments parsed =
+        ParseArguments(arguments, {"--to", "--subject", "--body-file", "--attach"}, {});
+    if (!parsed.positional.empty()) throw UsageError("unexpected argument " + parsed.positional[0]);
+    if (!parsed.Has("--to")) throw UsageError("--to is required");
+    if (!parsed.Has("--subject")) throw UsageError("--subject is required");
+    TSendMailFields fields;
+    fields.Recipient = parsed.Value("--to");
+    fields.Subject = parsed.Value("--subject");
+    if (parsed.Has("--body-file")) fields.Body = ReadBodyFile(parsed.Value("--body-file"));
+    fields.Attachments = parsed.Values("--attach");
+
+    PrintingListener listener;
+    TSendMailThread job(std::move(fields), ProgramFolder(), listener);
+    CatchInterrupt();
+    job.Start();
+    bool cancelled = false;
+    while (job.Running()) {
+        if (Interrupted() && !cancelled) {
+            job.Cancel();
+            cancelled = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    job.Wait();
+    return job.Accepted() ? 0 : 1;
+}
+
+const RegisterCommand send({"send",
+                            "--to T --subject S [--body-file F] [--attach FILE]...",
+                            Send});
+
+}  // namespace
+}  // namespace murmel::cli

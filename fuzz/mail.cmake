@@ -1,0 +1,3 @@
+murmel_fuzz_target(address_list murmel_mail)
+murmel_fuzz_target(header_encoding murmel_mail)
+murmel_fuzz_target(smtp_reply murmel_mail)

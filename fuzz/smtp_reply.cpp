@@ -1,0 +1,36 @@
+// Any bytes from a server: replies are read until the data ends or a line is too
+// long; nothing else may happen. The first byte sets the line limit, so that short
+// inputs reach it.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "IdException.h"
+#include "IdReplyReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    size_t limit = 1 + data[0];
+    size_t step = 1 + (size > 1 ? data[1] % 64 : 0);
+    size_t at = 2;
+    murmel::TIdLineReader reader(
+        [&](char* out, size_t room) {
+            size_t n = std::min({room, step, size > at ? size - at : 0});
+            std::memcpy(out, data + at, n);
+            at += n;
+            return n;
+        },
+        limit);
+    try {
+        for (;;) {
+            murmel::TIdReply reply = murmel::ReadReply(reader);
+            if (reply.code < 0 || reply.code > 9999 || reply.text.empty()) __builtin_trap();
+            for (const std::string& line : reply.text)
+                if (line.size() > limit) __builtin_trap();
+        }
+    } catch (const murmel::EIdConnClosedGracefully&) {
+    } catch (const murmel::EIdMaxLineLengthExceeded&) {
+    }
+    return 0;
+}

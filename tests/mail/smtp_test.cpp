@@ -1,0 +1,252 @@
+// The SMTP dialogue against a scripted server on loopback.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "Base64.h"
+#include "IdException.h"
+#include "IdSMTP.h"
+#include "ServerProcess.h"
+
+namespace murmel {
+namespace {
+
+using test::FreshFolder;
+using test::ReadFile;
+using test::ServerProcess;
+
+struct Scripted {
+    explicit Scripted(const std::string& scenario)
+        : folder(FreshFolder("scripted-" + scenario)),
+          server(test::MailTestScript("scripted_smtp.py"),
+                 {folder + "port", folder + "transcript", scenario}) {}
+    std::string Transcript() const { return ReadFile(folder + "transcript"); }
+    std::string folder;
+    ServerProcess server;
+};
+
+TIdMessage SmallMessage() {
+    TIdMessage message;
+    message.From = {"me@murmel.example", "Me"};
+    message.Recipients = {{"a@example.com", ""}};
+    message.Subject = "test";
+    message.Body = {"hello"};
+    return message;
+}
+
+void Prepare(TIdSMTP& smtp, const Scripted& scripted) {
+    smtp.Host = "127.0.0.1";
+    smtp.Port = scripted.server.Port();
+    smtp.HeloName = "client.example";
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(SmtpDialogue, Ehlo500FallsBackToHeloAndSkipsAuth) {
+    Scripted scripted("ehlo500");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    smtp.SetAuthenticationType(atLogin);
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    smtp.Send(message);
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    EXPECT_TRUE(Has(transcript, "EHLO client.example\r\nHELO client.example\r\nRSET\r\n"));
+    EXPECT_FALSE(Has(transcript, "AUTH"));
+    EXPECT_TRUE(Has(transcript, "MAIL FROM:<me@murmel.example>\r\nRCPT TO:<a@example.com>\r\nDATA\r\n"));
+}
+
+TEST(SmtpDialogue, AuthLoginWhenOfferedInEitherForm) {
+    std::string user = "\xD3\xC3\xBB\xA7";  // GBK bytes, sent as stored
+    std::string password(300, 'p');
+    for (const char* scenario : {"auth-old", "auth-new"}) {
+        Scripted scripted(scenario);
+        TIdSMTP smtp;
+        Prepare(smtp, scripted);
+        smtp.SetAuthenticationType(atLogin);
+        smtp.Username = user;
+        smtp.Password = password;
+        smtp.Connect();
+        EXPECT_NE(std::find(smtp.AuthSchemes().begin(), smtp.AuthSchemes().end(), "LOGIN"),
+                  smtp.AuthSchemes().end());
+        TIdMessage message = SmallMessage();
+        smtp.Send(message);
+        smtp.Disconnect();
+        EXPECT_TRUE(Has(scripted.Transcript(), "RSET\r\nAUTH LOGIN\r\n" + EncodeBase64(user) +
+                                                   "\r\n" + EncodeBase64(password) +
+                                                   "\r\nMAIL FROM:"))
+            << scenario;
+    }
+}
+
+TEST(SmtpDialogue, NoAuthUnlessChosenAndLoginOffered) {
+    {
+        Scripted scripted("auth-other");
+        TIdSMTP smtp;
+        Prepare(smtp, scripted);
+        smtp.SetAuthenticationType(atLogin);
+        smtp.Connect();
+        TIdMessage message = SmallMessage();
+        smtp.Send(message);
+        smtp.Disconnect();
+        EXPECT_FALSE(Has(scripted.Transcript(), "AUTH"));
+    }
+    {
+        Scripted scripted("auth-new");
+        TIdSMTP smtp;
+        Prepare(smtp, scripted);
+        smtp.Connect();
+        TIdMessage message = SmallMessage();
+        smtp.Send(message);
+        smtp.Disconnect();
+        EXPECT_FALSE(Has(scripted.Transcript(), "AUTH"));
+    }
+}
+
+TEST(SmtpDialogue, MultiLineGreetingLfOnlyRepliesAndRsetErrorsAreAccepted) {
+    for (const char* scenario : {"multiline-greeting", "lf-only", "rset-error", "longest-line"}) {
+        Scripted scripted(scenario);
+        TIdSMTP smtp;
+        Prepare(smtp, scripted);
+        smtp.Host = "LocalHost";  // no lookup: 127.0.0.1
+        EXPECT_NO_THROW({
+            smtp.Connect();
+            TIdMessage message = SmallMessage();
+            smtp.Send(message);
+        }) << scenario;
+        EXPECT_EQ(smtp.LastReply().code, 250) << scenario;
+        smtp.Disconnect();
+        EXPECT_FALSE(smtp.Connected());
+    }
+}
+
+TEST(SmtpDialogue, RefusedRecipientEndsTheSendBeforeData) {
+    Scripted scripted("rcpt550");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    message.Recipients.push_back({"b@example.com", ""});
+    try {
+        smtp.Send(message);
+        ADD_FAILURE() << "the refusal was not reported";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_EQ(error.ReplyCode(), 550);
+        EXPECT_STREQ(error.what(), "No such user here");
+    }
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    EXPECT_FALSE(Has(transcript, "DATA"));
+    EXPECT_FALSE(Has(transcript, "b@example.com"));
+}
+
+TEST(SmtpDialogue, OverlongReplyLineFailsTheConnect) {
+    Scripted scripted("long-line");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    try {
+        smtp.Connect();
+        ADD_FAILURE() << "a 16385-byte line was accepted";
+    } catch (const EIdMaxLineLengthExceeded& error) {
+        EXPECT_STREQ(error.what(), "Max line length exceeded.");
+    }
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, RefusedStartTlsIsAFailureNotADowngrade) {
+    Scripted scripted("starttls-refused");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    EXPECT_THROW(smtp.Connect(), EIdProtocolReplyError);
+    EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, LineBreaksInHeaderFieldsAreRefusedBeforeAnyCommand) {
+    Scripted scripted("plain");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    message.Recipients = {{"a@example.com>\r\nRCPT TO:<evil@example.com", ""}};
+    EXPECT_THROW(smtp.Send(message), EIdException);
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    EXPECT_FALSE(Has(transcript, "RSET"));
+    EXPECT_FALSE(Has(transcript, "evil"));
+}
+
+TEST(SmtpDialogue, CancelEndsABlockedConnectAtOnce) {
+    Scripted scripted("silent");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    bool notConnected = false;
+    std::thread worker([&] {
+        try {
+            smtp.Connect();
+        } catch (const EIdNotConnected&) {
+            notConnected = true;
+        } catch (const std::exception&) {
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto start = std::chrono::steady_clock::now();
+    smtp.DisconnectSocket();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_TRUE(notConnected);
+    EXPECT_FALSE(smtp.Connected());
+    EXPECT_THROW(smtp.Connect(), EIdNotConnected);  // stays cancelled
+}
+
+TEST(SmtpDialogue, RefusedConnectionIsASocketError) {
+    int port;
+    {
+        Scripted scripted("silent");  // a port that was free a moment ago
+        port = scripted.server.Port();
+    }
+    TIdSMTP smtp;
+    smtp.Host = "127.0.0.1";
+    smtp.Port = port;
+    try {
+        smtp.Connect();
+        ADD_FAILURE();
+    } catch (const EIdSocketError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Socket Error # 111\n", 0), 0u) << error.what();
+    }
+}
+
+TEST(SmtpDialogue, BodyWorkIsReportedAndEndsBeforeTheFinalDot) {
+    Scripted scripted("final-reject");
+    std::string folder = FreshFolder("work");
+    test::WriteFile(folder + "big", std::string(200000, 'z'));
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    std::vector<int64_t> positions;
+    int begins = 0, ends = 0;
+    smtp.OnWorkBegin = [&](TWorkMode mode, int64_t max) {
+        EXPECT_EQ(mode, wmWrite);
+        EXPECT_EQ(max, 0);
+        ++begins;
+    };
+    smtp.OnWork = [&](TWorkMode, int64_t count) { positions.push_back(count); };
+    smtp.OnWorkEnd = [&](TWorkMode) { ++ends; };
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    message.Parts.push_back({folder + "big", "big"});
+    EXPECT_THROW(smtp.Send(message), EIdProtocolReplyError);
+    EXPECT_EQ(smtp.LastReply().code, 554);
+    smtp.Disconnect();
+    EXPECT_EQ(begins, 1);
+    EXPECT_EQ(ends, 1);
+    ASSERT_GE(positions.size(), 2u);  // gathered into sends of at most 64 KiB
+    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GT(positions[i], positions[i - 1]);
+    EXPECT_GT(positions.back(), 200000 * 4 / 3);
+    EXPECT_LT(positions.back(), 200000 * 4 / 3 + 10000);
+}
+
+}  // namespace
+}  // namespace murmel
