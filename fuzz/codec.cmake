@@ -1,0 +1,2 @@
+murmel_fuzz_target(decompress_stream murmel_package)
+murmel_fuzz_target(compress_roundtrip murmel_package)
