@@ -8,9 +8,9 @@ namespace murmel {
 namespace {
 
 constexpr size_t kShortestDelayLine = 2048;
-// Longest delay line, in samples per channel (about 47 s at 44.1 kHz): settings
+// Longest delay line, in samples per channel (about 6 s at 44.1 kHz): settings
 // from a stored block must not be able to ask for gigabytes.
-constexpr size_t kLongestDelayLine = size_t{1} << 21;
+constexpr size_t kLongestDelayLine = size_t{1} << 18;
 
 int32_t Scale256(int32_t percent) { return static_cast<int32_t>(int64_t{percent} * 256 / 100); }
 
