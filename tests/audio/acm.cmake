@@ -2,4 +2,4 @@
 murmel_add_gtest(acm_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/acm_layer_test.cpp ${CMAKE_CURRENT_LIST_DIR}/acm_converter_test.cpp
   LIBS murmel_audio murmel_platform)
-target_include_directories(acm_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(acm_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_LIST_DIR})

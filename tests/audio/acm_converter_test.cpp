@@ -7,7 +7,9 @@
 #include "AcmDriver.h"
 #include "MMACMCvt.h"
 #include "MMACMDlg.h"
+#include "MMWave.h"
 #include "PresetsStore.h"
+#include "TestFiles.h"
 #include "acm_support.h"
 
 namespace murmel {
@@ -121,6 +123,56 @@ INSTANTIATE_TEST_SUITE_P(Presets, ConverterPreset,
                          ::testing::Values(PresetCase{"1K", 8000, 1, 2, 576}, PresetCase{"2K", 16000, 1, 2, 576},
                                            PresetCase{"4K", 22050, 1, 2, 576}, PresetCase{"8K", 44100, 2, 1, 1152}),
                          [](const auto& info) { return std::string("Preset") + info.param.name; });
+
+// The bytes of a RIFF file's "data" chunk.
+std::vector<uint8_t> DataChunk(const std::string& file) {
+    std::string riff = test::ReadFile(file);
+    for (size_t at = 12; at + 8 <= riff.size();) {
+        uint32_t size;
+        std::memcpy(&size, riff.data() + at + 4, 4);
+        if (riff.compare(at, 4, "data") == 0 && at + 8 + size <= riff.size())
+            return std::vector<uint8_t>(riff.begin() + long(at) + 8, riff.begin() + long(at + 8 + size));
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+TEST(Converter, DrainedTailReachesTheFinalisedFile) {
+    TMMDSPComponent source("Source");
+    TMMACMConverter converter;
+    converter.SetQuality(TMMACMQuality::cqHigh);
+    TMMWaveFile writer;
+    std::string file = test::FreshFolder("acm_tail") + "voice.Mp3";
+    writer.Wave().SetFileName(file);
+    source.SetOutput(&converter);
+    converter.SetOutput(&writer);
+    source.SetPWaveFormat(BuildPCMFormat(2, 16, 44100).get());
+    converter.SetPWaveFormat(PresetFormat("1K").get());
+    for (TMMDSPComponent* element : {static_cast<TMMDSPComponent*>(&converter), static_cast<TMMDSPComponent*>(&writer)}) {
+        element->SetBufferSize(2048);
+        element->Opened();
+    }
+    converter.Started();
+    writer.Started();
+    std::vector<uint8_t> pcm = test::SinePcm(1000, 2.0, 44100, 2);
+    std::vector<char> buffer(2048);
+    for (size_t offset = 0; offset < pcm.size(); offset += 2048) {
+        size_t count = std::min<size_t>(2048, pcm.size() - offset);
+        std::memcpy(buffer.data(), pcm.data() + offset, count);
+        TWaveHdr header{};
+        header.lpData = buffer.data();
+        header.dwBytesRecorded = static_cast<uint32_t>(count);
+        converter.BufferReady(&header);
+    }
+    // The order in which the wave input spreads the stop and the close.
+    converter.Stopped();
+    writer.Stopped();
+    converter.Closed();
+    writer.Closed();
+    test::DecodedAudio audio = test::DecodeMp3(DataChunk(file));
+    EXPECT_EQ(audio.rate, 8000);
+    EXPECT_GE(audio.Seconds(), 2.0);
+}
 
 TEST(Converter, WithoutPresetOrDisabledPassesPcmThrough) {
     Chain plain;
