@@ -261,11 +261,11 @@ TEST(Converter, EveryRecordingGetsFreshStreams) {
 // A codec of the test's own for behaviours the real ones never show.
 class ScriptedDriver : public AcmDriver {
 public:
-    enum Mode : uint16_t { kKeepTail = 0x7701, kAbsorbUntilEnd = 0x7702, kFail = 0x7703, kTriple = 0x7704 };
+    enum Mode : uint16_t { kKeepTail = 0x7701, kAbsorbUntilEnd = 0x7702, kFail = 0x7703, kTriple = 0x7704, kKeepAll = 0x7705 };
     Kind DriverKind() const override { return Kind::Codec; }
     uint32_t MaxFormatSize() const override { return 18; }
     bool CanOpen(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t) const override {
-        return src.wFormatTag == kAcmTagPcm && dst.wFormatTag >= kKeepTail && dst.wFormatTag <= kTriple &&
+        return src.wFormatTag == kAcmTagPcm && dst.wFormatTag >= kKeepTail && dst.wFormatTag <= kKeepAll &&
                src.nChannels == dst.nChannels && src.nSamplesPerSec == dst.nSamplesPerSec;
     }
     MMRESULT Suggest(const WAVEFORMATEX&, WAVEFORMATEX*, uint32_t, uint32_t) const override {
@@ -288,6 +288,10 @@ private:
             uint32_t length = header.cbSrcLength;
             switch (mode) {
                 case kFail: return MMSYSERR_ERROR;
+                case kKeepAll:  // never takes anything
+                    header.cbSrcLengthUsed = 0;
+                    header.cbDstLengthUsed = 0;
+                    return MMSYSERR_NOERROR;
                 case kKeepTail: {  // keeps the last 3 bytes back until the end
                     uint32_t take = end ? length : (length > 3 ? length - 3 : 0);
                     std::memcpy(header.pbDst, in, take);
@@ -380,6 +384,29 @@ TEST_F(ScriptedConverter, FailingStepRaisesAndEndsTheConversion) {
     chain.Stop();
     chain.Close();
     EXPECT_TRUE(chain.sink.bytes.empty());
+}
+
+TEST_F(ScriptedConverter, CodecKeepingMoreThanItsBufferHoldsIsAnError) {
+    Chain chain;
+    chain.converter.SetPWaveFormat(Target(ScriptedDriver::kKeepAll).get());
+    chain.Open();
+    chain.Start();
+    // Kept bytes pile up in the 32768-byte source buffer until the next step no longer fits.
+    EXPECT_THROW(chain.Push(Counting(64 * 1024)), EMMConverterError);
+    EXPECT_FALSE(chain.converter.ConversionPossible());
+    chain.Stop();
+    chain.Close();
+}
+
+TEST_F(ScriptedConverter, InputWithoutWholeBlocksPerStepIsRefusedAtOpen) {
+    Chain chain;
+    WaveFormatPtr input = BuildPCMFormat(2, 16, 44100);
+    input->nBlockAlign = 0;  // no step size could be made from it
+    chain.source.SetPWaveFormat(input.get());
+    chain.converter.SetPWaveFormat(Target(ScriptedDriver::kTriple).get());
+    ASSERT_TRUE(chain.converter.ConversionPossible());
+    EXPECT_THROW(chain.converter.Opened(), EMMConverterError);
+    EXPECT_FALSE(chain.converter.IsConverterOpen());
 }
 
 TEST(ACM, PresentWithItsCountsAndCopiesNoMoreThanItsBuffer) {
