@@ -68,7 +68,7 @@ int Pack(const Arguments& arguments) {
 // An entry name becomes a file name only when it cannot leave the folder.
 std::string SafeFileName(const std::string& entry) {
     const std::string name = GbkToUtf8(entry);
-    if (name.empty() || name.find('/') != std::string::npos ||
+    if (name.empty() || name == "." || name.find('/') != std::string::npos ||
         name.find("..") != std::string::npos || name.find('\0') != std::string::npos)
         throw std::runtime_error("unsafe entry name \"" + name + "\": nothing unpacked");
     return name;

@@ -89,7 +89,7 @@ TEST_F(PackageCommands, ChineseNamesTravelAsGbk) {
 }
 
 TEST_F(PackageCommands, UnsafeEntryNamesAreRefusedBeforeAnythingIsWritten) {
-    for (const std::string name : {"../x", "a/b", "..", ""}) {
+    for (const std::string name : {"../x", "a/b", "..", ".", ""}) {
         TPkStreams streams;
         streams.Compressed = false;
         streams.AddStream("Aaa", ByteStream{1});
