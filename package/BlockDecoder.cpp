@@ -21,17 +21,38 @@ constexpr int kShortZeroRunBits = 4;
 constexpr uint32_t kShortZeroRunBase = 3;
 constexpr uint32_t kLongZeroRunBase = 20;
 
+// Copies a match to out[at..at + count) and returns the new end. Bytes before
+// the start of the output read as zeros, as from a fresh dictionary.
+inline size_t CopyMatch(uint8_t* out, size_t at, size_t distance, size_t count) {
+    uint8_t* target = out + at;
+    if (distance > at) [[unlikely]] {
+        for (size_t i = 0; i < count; ++i, ++at) out[at] = at >= distance ? out[at - distance] : 0;
+        return at;
+    }
+    const uint8_t* source = target - distance;
+    if (distance >= 8) {
+        // Whole words; the last may run into the slack behind the chunk's end.
+        for (size_t i = 0; i < count; i += 8) std::memcpy(target + i, source + i, 8);
+    } else if (distance == 1) {
+        std::memset(target, *source, count);
+    } else {
+        for (size_t i = 0; i < count; ++i) target[i] = source[i];
+    }
+    return at + count;
+}
+
 }  // namespace
 
 void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
+    size_t at = produced;  // locals: output bytes may alias anything reached through a reference
     if (pendingCount_ != 0) {
-        const size_t count = std::min<size_t>(pendingCount_, end - produced);
-        CopyMatch(out, produced, pendingDistance_, count);
+        const size_t count = std::min<size_t>(pendingCount_, end - at);
+        at = CopyMatch(out, at, pendingDistance_, count);
         pendingCount_ -= static_cast<uint32_t>(count);
     }
-    BitReader reader = reader_;  // a local copy stays in registers
+    BitReader reader = reader_;
     uint32_t remaining = blockRemaining_;
-    while (produced < end) {
+    while (at < end) {
         if (remaining == 0) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
@@ -40,7 +61,7 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
         reader.Refill();
         const uint32_t symbol = literalLengthTable_.Decode(reader);
         if (symbol < lh5::kFirstMatchSymbol) {
-            out[produced++] = static_cast<uint8_t>(symbol);
+            out[at++] = static_cast<uint8_t>(symbol);
             continue;
         }
         const uint32_t length = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
@@ -50,8 +71,8 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
             position = (1u << (bits - 1)) | reader.Peek(bits - 1);
             reader.Skip(bits - 1);
         }
-        const size_t count = std::min<size_t>(length, end - produced);
-        CopyMatch(out, produced, position + 1, count);
+        const size_t count = std::min<size_t>(length, end - at);
+        at = CopyMatch(out, at, position + 1, count);
         if (count < length) {
             pendingCount_ = static_cast<uint32_t>(length - count);
             pendingDistance_ = position + 1;
@@ -59,27 +80,7 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
     }
     reader_ = reader;
     blockRemaining_ = remaining;
-}
-
-// Bytes before the start of the output read as zeros, as from a fresh dictionary.
-void BlockDecoder::CopyMatch(uint8_t* out, size_t& produced, size_t distance, size_t count) {
-    uint8_t* target = out + produced;
-    if (distance > produced) [[unlikely]] {
-        for (size_t i = 0; i < count; ++i, ++produced) {
-            out[produced] = produced >= distance ? out[produced - distance] : 0;
-        }
-        return;
-    }
-    const uint8_t* source = target - distance;
-    if (distance >= 8) {
-        // Whole words; the last may run into the slack behind `end`.
-        for (size_t i = 0; i < count; i += 8) std::memcpy(target + i, source + i, 8);
-    } else if (distance == 1) {
-        std::memset(target, *source, count);
-    } else {
-        for (size_t i = 0; i < count; ++i) target[i] = source[i];
-    }
-    produced += count;
+    produced = at;
 }
 
 BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {

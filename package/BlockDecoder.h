@@ -36,7 +36,6 @@ private:
     BitReader ReadShortCode(BitReader reader, int countBits, int zeroRunAfter, Table& table,
                             std::array<uint8_t, kSymbols>& lengths);
     BitReader ReadLiteralLengthCode(BitReader reader);
-    static void CopyMatch(uint8_t* out, size_t& produced, size_t distance, size_t count);
 
     BitReader reader_;
     uint32_t blockRemaining_ = 0;

@@ -1,0 +1,242 @@
+// Throughput, size and memory of the -lh5- codec against gzip -6 / gunzip and
+// lhasa, each run as a whole command on files in a tmpfs folder.
+//
+//   codec_bench [--mb N] [--runs N]     (default 32 MB per data set, best of 2)
+//
+// Times are CPU seconds (user + system) of the command, so that other load on
+// the machine does not count; memory is the command's peak resident size
+// above that of an idle run of this program.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "PkStreamRoutines.h"
+#include "codec_data.h"
+
+namespace {
+
+using murmel::bench::Bytes;
+
+// Read in one piece: a growing buffer would add its copies to the peak memory.
+Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    Bytes data(std::filesystem::file_size(path));
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    return data;
+}
+
+void WriteAll(const std::string& path, const Bytes& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+// This process's peak resident size in MiB. Measured here rather than through
+// wait4: a forked child's figure starts with the (large) parent's.
+double PeakMegabytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return 0;
+}
+
+void WritePeak(const char* path) { std::ofstream(path) << PeakMegabytes() << "\n"; }
+
+// The child modes: one codec call as a whole command, input mapped, output
+// written in one piece.
+int RunCodec(const char* mode, const char* in, const char* out, const char* peakFile) {
+    const int fd = open(in, O_RDONLY);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) return 1;
+    const size_t size = static_cast<size_t>(info.st_size);
+    void* mapped = size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
+    if (mapped == MAP_FAILED) return 1;
+    const auto* input = static_cast<const uint8_t*>(mapped);
+    murmel::ByteStream output;
+    try {
+        if (std::strcmp(mode, "--compress") == 0) {
+            murmel::CompressStream(input, size, output);
+        } else {
+            murmel::DecompressStream(input, size, output);
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    WriteAll(out, output);
+    WritePeak(peakFile);
+    return 0;
+}
+
+struct Usage {
+    double cpuSeconds = 0;
+};
+
+Usage Spawn(const std::vector<std::string>& arguments, bool hugePages = false) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (hugePages) setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "command failed: %s\n", arguments.back().c_str());
+        std::exit(1);
+    }
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return {seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+Usage Best(int runs, const std::vector<std::string>& arguments, bool hugePages = false) {
+    Usage best = Spawn(arguments, hugePages);
+    for (int i = 1; i < runs; ++i) {
+        const Usage next = Spawn(arguments, hugePages);
+        best.cpuSeconds = std::min(best.cpuSeconds, next.cpuSeconds);
+    }
+    return best;
+}
+
+Usage Shell(int runs, const std::string& command) { return Best(runs, {"/bin/sh", "-c", command}); }
+
+uint16_t Crc16(const Bytes& data) {
+    uint16_t crc = 0;
+    for (uint8_t byte : data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+// Our stream (size prefix dropped) behind an LHA level-0 header, for lhasa.
+Bytes LhaArchive(const std::string& name, const Bytes& original, const Bytes& stream) {
+    Bytes body = {'-', 'l', 'h', '5', '-'};
+    auto put32 = [&body](uint32_t v) {
+        for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put32(static_cast<uint32_t>(stream.size() - 4));
+    put32(static_cast<uint32_t>(original.size()));
+    put32(0x5A210000);
+    body.insert(body.end(), {0x20, 0, static_cast<uint8_t>(name.size())});
+    body.insert(body.end(), name.begin(), name.end());
+    const uint16_t crc = Crc16(original);
+    body.insert(body.end(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+    uint8_t sum = 0;
+    for (uint8_t byte : body) sum = static_cast<uint8_t>(sum + byte);
+    Bytes archive = {static_cast<uint8_t>(body.size()), sum};
+    archive.insert(archive.end(), body.begin(), body.end());
+    archive.insert(archive.end(), stream.begin() + 4, stream.end());
+    archive.push_back(0);
+    return archive;
+}
+
+void Line(const std::string& name, const char* unit, double ours, const std::string& peer, double theirs) {
+    std::printf("%s: ours %.2f %s, peer %s %.2f %s, ratio %.2f\n", name.c_str(), ours, unit, peer.c_str(), theirs,
+                unit, ours / theirs);
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+void Check(const std::string& path, const Bytes& expected) {
+    if (ReadAll(path) != expected) {
+        std::fprintf(stderr, "%s differs from the input\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+void Measure(const std::string& self, const std::string& folder, const std::string& label, const Bytes& data,
+             int runs, double idleMegabytes) {
+    const std::string in = folder + label + ".in";
+    WriteAll(in, data);
+    const double megabytes = static_cast<double>(data.size()) / 1e6;
+    const auto speed = [megabytes](const Usage& u) { return megabytes / std::max(u.cpuSeconds, 1e-6); };
+
+    const std::string peak = folder + "peak";
+    const auto ourPeak = [&peak] { return std::strtod(ReadText(peak).c_str(), nullptr); };
+    const Usage ours = Best(runs, {self, "--compress", in, in + ".lh5", peak}, true);
+    const double compressPeak = ourPeak();
+    const Usage gzip = Shell(runs, "exec gzip -6 < '" + in + "' > '" + in + ".gz'");
+    const Bytes stream = ReadAll(in + ".lh5");
+    WriteAll(folder + "archive.lzh", LhaArchive(label + ".lhasa", data, stream));
+
+    const Usage oursBack = Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak}, true);
+    const double decompressPeak = ourPeak();
+    Check(in + ".back", data);
+    const Usage oursSmallPages = Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak});
+    const Usage lhasa = Shell(runs, "cd '" + folder + "' && exec lhasa -xqf archive.lzh");
+    Check(folder + label + ".lhasa", data);
+    const Usage gunzip = Shell(runs, "exec gzip -dc < '" + in + ".gz' > '" + in + ".gunzip'");
+    Check(in + ".gunzip", data);
+
+    Line(label + " compress", "MB/s", speed(ours), "gzip -6", speed(gzip));
+    Line(label + " decompress", "MB/s", speed(oursBack), "lhasa", speed(lhasa));
+    Line(label + " decompress", "MB/s", speed(oursBack), "gunzip", speed(gunzip));
+    Line(label + " decompress, 4 KiB pages", "MB/s", speed(oursSmallPages), "lhasa", speed(lhasa));
+    const double gzipSize = static_cast<double>(std::filesystem::file_size(in + ".gz"));
+    Line(label + " compressed size", "% of input", 100.0 * static_cast<double>(stream.size()) / data.size(),
+         "gzip -6", 100.0 * gzipSize / data.size());
+    const double limit = 3 * megabytes * 1e6 / (1 << 20) + 1;
+    Line(label + " compress peak memory", "MiB", compressPeak - idleMegabytes, "limit 3x data + 1 MiB", limit);
+    Line(label + " decompress peak memory", "MiB", decompressPeak - idleMegabytes, "limit 3x data + 1 MiB", limit);
+    std::filesystem::remove(in + ".back");
+    std::filesystem::remove(in + ".gunzip");
+    std::filesystem::remove(folder + label + ".lhasa");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && (std::strcmp(argv[1], "--compress") == 0 || std::strcmp(argv[1], "--decompress") == 0)) {
+        return RunCodec(argv[1], argv[2], argv[3], argv[4]);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--idle") == 0) {
+        WritePeak(argv[2]);
+        return 0;
+    }
+    size_t megabytes = 32;
+    int runs = 2;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--mb") == 0) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    char pattern[] = "/dev/shm/murmel-codec-bench.XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("mkdtemp in /dev/shm");
+        return 1;
+    }
+    const std::string folder = std::string(pattern) + "/";
+    Spawn({self, "--idle", folder + "peak"});
+    const double idle = std::strtod(ReadText(folder + "peak").c_str(), nullptr);
+    std::printf("# %zu MB per data set, best of %d; MB/s per CPU second of each whole command.\n"
+                "# Our commands map their input and run with glibc.malloc.hugetlb=1 (huge pages for the\n"
+                "# in-memory output), except where 4 KiB pages are named. Peak memory: above an idle run.\n",
+                megabytes, runs);
+    Measure(self, folder, "voice-mail image", murmel::bench::VoiceMailImage(megabytes * 1000000), runs, idle);
+    Measure(self, folder, "text", murmel::bench::EnglishLikeText(megabytes * 1000000), runs, idle);
+    std::filesystem::remove_all(folder);
+    return 0;
+}
