@@ -11,7 +11,7 @@ namespace {
 
 constexpr char kCannotConvert[] = "Unable to convert to destination format";
 constexpr uint32_t kSuggestBufferSize = 1025;  // what acmFormatSuggest is told R holds
-constexpr int32_t kMaxBlockSize = 8192;         // bytes handed to ACM per conversion step
+constexpr int32_t kMaxBlockSize = 8192;        // bytes handed to ACM per conversion step
 constexpr int32_t kMinBlockSize = 65536;
 constexpr int kMaxDrainRounds = 10000;  // a codec that never runs dry must not hang the stop
 
@@ -20,7 +20,7 @@ bool AcmUsable() { return (acmGetVersion() >> 16) >= 0x0200; }
 // A format record in the ACM layer's own type: the bytes of a TWaveFormatEx copied
 // into storage of WAVEFORMATEX, with room for extra bytes.
 class AcmFormat {
-public:
+  public:
     AcmFormat() = default;
     explicit AcmFormat(size_t capacity) : storage_((capacity + 17) / 18) {}
     static AcmFormat From(const TWaveFormatEx* format) {
@@ -41,20 +41,23 @@ public:
                a.nChannels != b.nChannels || a.nSamplesPerSec != b.nSamplesPerSec;
     }
 
-private:
+  private:
     std::vector<WAVEFORMATEX> storage_;
 };
 
 uint32_t QueryFlags(TMMACMQuality quality) {
-    return ACM_STREAMOPENF_QUERY | (quality == TMMACMQuality::cqHigh ? ACM_STREAMOPENF_NONREALTIME : 0);
+    return ACM_STREAMOPENF_QUERY |
+           (quality == TMMACMQuality::cqHigh ? ACM_STREAMOPENF_NONREALTIME : 0);
 }
 
 bool Query(const AcmFormat& from, const AcmFormat& to, uint32_t flags) {
-    return acmStreamOpen(nullptr, nullptr, from.get(), to.get(), nullptr, 0, 0, flags) == MMSYSERR_NOERROR;
+    return acmStreamOpen(nullptr, nullptr, from.get(), to.get(), nullptr, 0, 0, flags) ==
+           MMSYSERR_NOERROR;
 }
 
 // The PCM format to pass through when the codec cannot take the source directly.
-bool FindIntermediate(const AcmFormat& source, const AcmFormat& target, uint32_t flags, AcmFormat& result) {
+bool FindIntermediate(const AcmFormat& source, const AcmFormat& target, uint32_t flags,
+                      AcmFormat& result) {
     const WAVEFORMATEX& s = *source.get();
     const WAVEFORMATEX& t = *target.get();
     result = AcmFormat(kSuggestBufferSize);
@@ -63,12 +66,14 @@ bool FindIntermediate(const AcmFormat& source, const AcmFormat& target, uint32_t
         if (t.nChannels == s.nChannels && t.nSamplesPerSec == s.nSamplesPerSec) return false;
         r.nChannels = t.nChannels;
         r.nSamplesPerSec = t.nSamplesPerSec;
-        constexpr uint32_t kShape = ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC;
-        if (acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize, kShape) != MMSYSERR_NOERROR) return false;
+        constexpr uint32_t kShape =
+            ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC;
+        if (acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize, kShape) != MMSYSERR_NOERROR)
+            return false;
         if (!Query(result, target, flags)) {
             r.wBitsPerSample = r.wBitsPerSample == 16 ? 8 : 16;
-            if (acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize, kShape | ACM_FORMATSUGGESTF_WBITSPERSAMPLE) !=
-                MMSYSERR_NOERROR)
+            if (acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize,
+                                 kShape | ACM_FORMATSUGGESTF_WBITSPERSAMPLE) != MMSYSERR_NOERROR)
                 return false;
         }
         return true;
@@ -78,18 +83,20 @@ bool FindIntermediate(const AcmFormat& source, const AcmFormat& target, uint32_t
     r.nSamplesPerSec = t.nSamplesPerSec;
     constexpr uint32_t kTag = ACM_FORMATSUGGESTF_WFORMATTAG;
     return acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize,
-                            kTag | ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC) ==
-               MMSYSERR_NOERROR ||
+                            kTag | ACM_FORMATSUGGESTF_NCHANNELS |
+                                ACM_FORMATSUGGESTF_NSAMPLESPERSEC) == MMSYSERR_NOERROR ||
            acmFormatSuggest(nullptr, &s, &r, kSuggestBufferSize, kTag) == MMSYSERR_NOERROR;
 }
 
 // The formats a conversion passes through, source first and target last; empty
 // when ACM cannot reach the target. Depth is bounded: an intermediate format
 // always has the target's rate and channels, so it needs no further one.
-std::vector<AcmFormat> PlanRoute(const AcmFormat& source, const AcmFormat& target, uint32_t flags, int depth = 0) {
+std::vector<AcmFormat> PlanRoute(const AcmFormat& source, const AcmFormat& target, uint32_t flags,
+                                 int depth = 0) {
     if (Query(source, target, flags)) return {source, target};
     AcmFormat intermediate;
-    if (depth > 2 || !FindIntermediate(source, target, flags, intermediate) || !Query(source, intermediate, flags))
+    if (depth > 2 || !FindIntermediate(source, target, flags, intermediate) ||
+        !Query(source, intermediate, flags))
         return {};
     if (!intermediate.Differs(target)) return {source, intermediate};
     std::vector<AcmFormat> rest = PlanRoute(intermediate, target, flags, depth + 1);
@@ -141,7 +148,8 @@ struct TMMACMConverter::Chain {
 
     bool AddStage(const AcmFormat& from, const AcmFormat& to, uint32_t openFlags) {
         auto stage = std::make_unique<Stage>();
-        if (acmStreamOpen(&stage->handle, nullptr, from.get(), to.get(), nullptr, 0, 0, openFlags) != MMSYSERR_NOERROR)
+        if (acmStreamOpen(&stage->handle, nullptr, from.get(), to.get(), nullptr, 0, 0,
+                          openFlags) != MMSYSERR_NOERROR)
             return false;
         if (stages.empty()) {
             input.assign(size_t{4} * maxStep, 0);
@@ -152,8 +160,8 @@ struct TMMACMConverter::Chain {
             stage->sourceSize = static_cast<uint32_t>(stages.back()->destination.size());
         }
         uint32_t destinationSize = 0;
-        if (acmStreamSize(stage->handle, stage->sourceSize, &destinationSize, ACM_STREAMSIZEF_SOURCE) !=
-                MMSYSERR_NOERROR ||
+        if (acmStreamSize(stage->handle, stage->sourceSize, &destinationSize,
+                          ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR ||
             destinationSize == 0) {
             Release(*stage);
             return false;
@@ -186,7 +194,8 @@ struct TMMACMConverter::Chain {
         leftover = absorbed = false;
         for (size_t i = 0; i < stages.size(); ++i) {
             Stage& stage = *stages[i];
-            if (uint64_t{in} + stage.leftover > stage.sourceSize) return -1;  // no room to keep the rest
+            if (uint64_t{in} + stage.leftover > stage.sourceSize)
+                return -1;  // no room to keep the rest
             if (stage.leftover > 0) {
                 std::memmove(stage.source + stage.leftover, stage.source, in);
                 std::memcpy(stage.source, stage.kept.data(), stage.leftover);
@@ -194,7 +203,8 @@ struct TMMACMConverter::Chain {
             stage.header.cbSrcLength = in + stage.leftover;
             uint32_t flags = i == endStage ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
             if (acmStreamConvert(stage.handle, &stage.header, flags) != MMSYSERR_NOERROR) return -1;
-            if (!(stage.header.fdwStatus & ACMSTREAMHEADER_STATUSF_DONE)) return -1;  // conversion is synchronous
+            if (!(stage.header.fdwStatus & ACMSTREAMHEADER_STATUSF_DONE))
+                return -1;  // conversion is synchronous
             uint32_t used = std::min(stage.header.cbSrcLengthUsed, stage.header.cbSrcLength);
             uint32_t out = std::min(stage.header.cbDstLengthUsed, stage.header.cbDstLength);
             stage.leftover = stage.header.cbSrcLength - used;
@@ -273,10 +283,12 @@ void TMMACMConverter::Recompute() {
     AssignWaveFormat(input_.get());
 }
 
-bool TMMACMConverter::CanConvert(const TWaveFormatEx* source, const TWaveFormatEx* target, TMMACMQuality quality) {
+bool TMMACMConverter::CanConvert(const TWaveFormatEx* source, const TWaveFormatEx* target,
+                                 TMMACMQuality quality) {
     if (!AcmUsable() || !source) return false;
     if (!WaveFormatsDiffer(source, target)) return true;
-    return !PlanRoute(AcmFormat::From(source), AcmFormat::From(target), QueryFlags(quality)).empty();
+    return !PlanRoute(AcmFormat::From(source), AcmFormat::From(target), QueryFlags(quality))
+                .empty();
 }
 
 // ---------------------------------------------------------------------------
@@ -291,12 +303,14 @@ void TMMACMConverter::Opened() {
                 auto chain = std::make_unique<Chain>();
                 // A block bigger than the step (or none at all) would leave nothing to convert.
                 if (source->nBlockAlign > 0)
-                    chain->maxStep = source->nBlockAlign * (static_cast<uint32_t>(blockSize) / source->nBlockAlign);
+                    chain->maxStep = source->nBlockAlign *
+                                     (static_cast<uint32_t>(blockSize) / source->nBlockAlign);
                 std::vector<AcmFormat> route;
                 if (chain->maxStep > 0)
                     route = PlanRoute(AcmFormat::From(source), AcmFormat::From(PWaveFormat()),
                                       QueryFlags(quality_));
-                uint32_t openFlags = quality_ == TMMACMQuality::cqHigh ? ACM_STREAMOPENF_NONREALTIME : 0;
+                uint32_t openFlags =
+                    quality_ == TMMACMQuality::cqHigh ? ACM_STREAMOPENF_NONREALTIME : 0;
                 bool complete = !route.empty();
                 for (size_t i = 0; complete && i + 1 < route.size(); ++i)
                     complete = chain->AddStage(route[i], route[i + 1], openFlags);
@@ -405,7 +419,8 @@ void TMMACMConverter::DrainCodecs() {
     Chain& chain = *chain_;
     size_t dry = 0;  // stages known to hold nothing more
     try {
-        for (int round = 0; round < kMaxDrainRounds && dry < chain.stages.size() && converting_; ++round) {
+        for (int round = 0; round < kMaxDrainRounds && dry < chain.stages.size() && converting_;
+             ++round) {
             if (chain.Step(0, dry) < 0) break;
             // Told the end with nothing coming from before it, it yields nothing: dry.
             const auto& stage = *chain.stages[dry];

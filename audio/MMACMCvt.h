@@ -10,14 +10,14 @@
 namespace murmel {
 
 class EMMConverterError : public EMMError {
-public:
+  public:
     using EMMError::EMMError;
 };
 
 enum class TMMACMQuality { cqHigh, cqLow };
 
 class TMMACMConverter : public TMMDSPComponent {
-public:
+  public:
     explicit TMMACMConverter(std::string name = "ACMConverter");
     ~TMMACMConverter() override;
 
@@ -39,7 +39,8 @@ public:
 
     // Whether ACM reaches target from source, directly or through intermediate
     // PCM formats, without opening anything.
-    static bool CanConvert(const TWaveFormatEx* source, const TWaveFormatEx* target, TMMACMQuality quality);
+    static bool CanConvert(const TWaveFormatEx* source, const TWaveFormatEx* target,
+                           TMMACMQuality quality);
 
     void Loaded() override;
     void InputFormatChanged(const TWaveFormatEx* format) override;
@@ -50,7 +51,7 @@ public:
     void Reset() override;
     void BufferReady(PWaveHdr lpWaveHdr) override;
 
-private:
+  private:
     struct Chain;
 
     void Recompute();

@@ -20,17 +20,19 @@ int Metric(uint32_t metric) {
 TMMACM::Binding TMMACM::SystemBinding() { return {true, acmGetVersion()}; }
 
 std::string TMMACM::NotInstalledText() {
-    return "The Audio Compression Manager (ACM) is not installed on this system. Most features of this "
+    return "The Audio Compression Manager (ACM) is not installed on this system. Most features of "
+           "this "
            "application will not be available.";
 }
 
 std::string TMMACM::OldVersionText(uint32_t version) {
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "This application requires Version 2.00 or greater of the Audio Compression Manager (ACM). "
-                  "The version installed on this system is Version %u.%.02u. Most features of this "
-                  "application will not be available.",
-                  (version >> 24) & 0xFF, (version >> 16) & 0xFF);
+    std::snprintf(
+        text, sizeof text,
+        "This application requires Version 2.00 or greater of the Audio Compression Manager (ACM). "
+        "The version installed on this system is Version %u.%.02u. Most features of this "
+        "application will not be available.",
+        (version >> 24) & 0xFF, (version >> 16) & 0xFF);
     return text;
 }
 
@@ -48,8 +50,10 @@ TMMACM::TMMACM(std::function<void(const std::string&)> informationBox, Binding b
     numCodecs_ = Metric(ACM_METRIC_COUNT_CODECS);
     numConverters_ = Metric(ACM_METRIC_COUNT_CONVERTERS);
     numFilters_ = Metric(ACM_METRIC_COUNT_FILTERS);
-    if (int size = Metric(ACM_METRIC_MAX_SIZE_FORMAT); size > 0) currentFormat_.assign(size_t(size), 0);
-    if (int size = Metric(ACM_METRIC_MAX_SIZE_FILTER); size > 0) currentFilter_.assign(size_t(size), 0);
+    if (int size = Metric(ACM_METRIC_MAX_SIZE_FORMAT); size > 0)
+        currentFormat_.assign(size_t(size), 0);
+    if (int size = Metric(ACM_METRIC_MAX_SIZE_FILTER); size > 0)
+        currentFilter_.assign(size_t(size), 0);
 }
 
 void TMMACM::SetPWaveFormat(const TWaveFormatEx* format) {

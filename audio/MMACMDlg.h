@@ -13,7 +13,7 @@ namespace murmel {
 enum class TMMACMEnumFormats { efAll, efInput, efOutput, efConvert, efSuggest, efRestrict };
 
 class TMMACM {
-public:
+  public:
     // What the ACM binding found when the program started.
     struct Binding {
         bool loaded = false;
@@ -47,7 +47,7 @@ public:
     static std::string NotInstalledText();
     static std::string OldVersionText(uint32_t version);
 
-private:
+  private:
     bool present_ = false;
     int numDrivers_ = 0, numCodecs_ = 0, numConverters_ = 0, numFilters_ = 0;
     TMMACMEnumFormats enumFormats_ = TMMACMEnumFormats::efAll;

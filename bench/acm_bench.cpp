@@ -45,13 +45,16 @@ std::vector<uint8_t> VoiceLikePcm(double seconds) {
         double t = double(i) / kRate;
         double pitch = 140 + 40 * std::sin(2 * M_PI * 0.7 * t);
         phase += 2 * M_PI * pitch / kRate;
-        double syllable = std::max(0.0, std::sin(2 * M_PI * 3.1 * t)) * (std::fmod(t, 4.0) < 3.2 ? 1 : 0);
+        double syllable =
+            std::max(0.0, std::sin(2 * M_PI * 3.1 * t)) * (std::fmod(t, 4.0) < 3.2 ? 1 : 0);
         double voice = 0;
-        for (int harmonic = 1; harmonic <= 12; ++harmonic) voice += std::sin(harmonic * phase) / harmonic;
+        for (int harmonic = 1; harmonic <= 12; ++harmonic)
+            voice += std::sin(harmonic * phase) / harmonic;
         double left = 0.25 * syllable * voice + noise(random);
         double right = 0.9 * left + noise(random);
         for (int channel = 0; channel < 2; ++channel) {
-            auto sample = static_cast<int16_t>(std::clamp(std::lrint((channel ? right : left) * 32767), -32768L, 32767L));
+            auto sample = static_cast<int16_t>(
+                std::clamp(std::lrint((channel ? right : left) * 32767), -32768L, 32767L));
             std::memcpy(&bytes[i * 4 + channel * 2], &sample, 2);
         }
     }
@@ -113,13 +116,27 @@ double RunChain(const std::vector<uint8_t>& pcm, const std::string& preset, cons
 
 // The lame command's arguments for a preset: the same rate, channels, bit rate
 // and quality as the converter's stages.
-std::vector<std::string> LameArguments(const std::string& preset, const std::string& in, const std::string& out) {
+std::vector<std::string> LameArguments(const std::string& preset, const std::string& in,
+                                       const std::string& out) {
     std::vector<uint8_t> record = StandardPreset(preset);
     WaveFormatPtr format = WaveFormatFromBytes(record.data(), record.size());
-    std::vector<std::string> args = {"lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed",
-                                     "--little-endian", "--cbr", "-t", "-q", "2",
-                                     "-b", std::to_string(format->nAvgBytesPerSec * 8 / 1000),
-                                     "-m", format->nChannels == 1 ? "m" : "j"};
+    std::vector<std::string> args = {"lame",
+                                     "--quiet",
+                                     "-r",
+                                     "-s",
+                                     "44.1",
+                                     "--bitwidth",
+                                     "16",
+                                     "--signed",
+                                     "--little-endian",
+                                     "--cbr",
+                                     "-t",
+                                     "-q",
+                                     "2",
+                                     "-b",
+                                     std::to_string(format->nAvgBytesPerSec * 8 / 1000),
+                                     "-m",
+                                     format->nChannels == 1 ? "m" : "j"};
     if (format->nSamplesPerSec != kRate) {
         char rate[32];
         std::snprintf(rate, sizeof rate, "%g", format->nSamplesPerSec / 1000.0);
@@ -144,7 +161,8 @@ double RunCommand(const std::vector<std::string>& args) {
     if (spawned != 0) return -1;
     int status = 0;
     rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
@@ -159,10 +177,12 @@ int main(int argc, char** argv) {
     std::string folder = TempFolder();
     std::string raw = folder + "acm_bench_input.raw", ours = folder + "acm_bench_ours.mp3",
                 peer = folder + "acm_bench_peer.mp3";
-    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
 
     double passThrough = 1e9;
-    for (int i = 0; i < repeats; ++i) passThrough = std::min(passThrough, RunChain(pcm, "", ours, false));
+    for (int i = 0; i < repeats; ++i)
+        passThrough = std::min(passThrough, RunChain(pcm, "", ours, false));
     for (const char* preset : {"1K", "2K", "4K", "8K"}) {
         double chain = 1e9, lame = 1e9;
         for (int i = 0; i < repeats; ++i) {
@@ -174,10 +194,10 @@ int main(int argc, char** argv) {
             }
             lame = std::min(lame, command);
         }
-        std::printf("chain %s cpu s per audio s: ours %.5f, peer lame %.5f, ratio %.2f\n", preset, chain / seconds,
-                    lame / seconds, chain / lame);
-        std::printf("connector+reverb share of chain %s: ours %.5f, peer chain %.5f, ratio %.4f\n", preset,
-                    passThrough / seconds, chain / seconds, passThrough / chain);
+        std::printf("chain %s cpu s per audio s: ours %.5f, peer lame %.5f, ratio %.2f\n", preset,
+                    chain / seconds, lame / seconds, chain / lame);
+        std::printf("connector+reverb share of chain %s: ours %.5f, peer chain %.5f, ratio %.4f\n",
+                    preset, passThrough / seconds, chain / seconds, passThrough / chain);
     }
     std::remove(raw.c_str());
     std::remove(ours.c_str());

@@ -22,9 +22,9 @@ constexpr uint32_t kKnownOpenFlags =
     ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_ASYNC | ACM_STREAMOPENF_NONREALTIME;
 constexpr uint32_t kKnownConvertFlags =
     ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END;
-constexpr uint32_t kKnownSuggestFlags = ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
-                                        ACM_FORMATSUGGESTF_NSAMPLESPERSEC |
-                                        ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
+constexpr uint32_t kKnownSuggestFlags =
+    ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
+    ACM_FORMATSUGGESTF_NSAMPLESPERSEC | ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
 
 struct Manager {
     std::mutex lock;
@@ -72,19 +72,31 @@ MMRESULT acmMetrics(HACMOBJ object, uint32_t metric, void* value) {
     uint32_t count = 0;
     const std::vector<std::shared_ptr<AcmDriver>>& drivers = TheManager().builtIn;
     auto countKind = [&](AcmDriver::Kind kind) {
-        return static_cast<uint32_t>(std::count_if(drivers.begin(), drivers.end(),
-                                                   [kind](const auto& d) { return d->DriverKind() == kind; }));
+        return static_cast<uint32_t>(
+            std::count_if(drivers.begin(), drivers.end(),
+                          [kind](const auto& d) { return d->DriverKind() == kind; }));
     };
     switch (metric) {
-        case ACM_METRIC_COUNT_DRIVERS: count = static_cast<uint32_t>(drivers.size()); break;
-        case ACM_METRIC_COUNT_CODECS: count = countKind(AcmDriver::Kind::Codec); break;
-        case ACM_METRIC_COUNT_CONVERTERS: count = countKind(AcmDriver::Kind::Converter); break;
-        case ACM_METRIC_COUNT_FILTERS: count = countKind(AcmDriver::Kind::Filter); break;
+        case ACM_METRIC_COUNT_DRIVERS:
+            count = static_cast<uint32_t>(drivers.size());
+            break;
+        case ACM_METRIC_COUNT_CODECS:
+            count = countKind(AcmDriver::Kind::Codec);
+            break;
+        case ACM_METRIC_COUNT_CONVERTERS:
+            count = countKind(AcmDriver::Kind::Converter);
+            break;
+        case ACM_METRIC_COUNT_FILTERS:
+            count = countKind(AcmDriver::Kind::Filter);
+            break;
         case ACM_METRIC_MAX_SIZE_FORMAT:
             for (const auto& driver : drivers) count = std::max(count, driver->MaxFormatSize());
             break;
-        case ACM_METRIC_MAX_SIZE_FILTER: count = 0; break;
-        default: return MMSYSERR_NOTSUPPORTED;
+        case ACM_METRIC_MAX_SIZE_FILTER:
+            count = 0;
+            break;
+        default:
+            return MMSYSERR_NOTSUPPORTED;
     }
     *static_cast<uint32_t*>(value) = count;
     return MMSYSERR_NOERROR;
@@ -96,7 +108,8 @@ MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* src, WAVEFORMAT
     if (!src || !dst || cbwfxDst < sizeof(WAVEFORMATEX)) return MMSYSERR_INVALPARAM;
     if (fdwSuggest & ~kKnownSuggestFlags) return MMSYSERR_INVALFLAG;
     for (const auto& candidate : TheManager().Drivers())
-        if (candidate->Suggest(*src, dst, cbwfxDst, fdwSuggest) == MMSYSERR_NOERROR) return MMSYSERR_NOERROR;
+        if (candidate->Suggest(*src, dst, cbwfxDst, fdwSuggest) == MMSYSERR_NOERROR)
+            return MMSYSERR_NOERROR;
     return ACMERR_NOTPOSSIBLE;
 }
 
@@ -143,7 +156,8 @@ MMRESULT acmStreamClose(HACMSTREAM has, uint32_t fdwClose) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT acmStreamSize(HACMSTREAM has, uint32_t cbInput, uint32_t* pdwOutputBytes, uint32_t fdwSize) {
+MMRESULT acmStreamSize(HACMSTREAM has, uint32_t cbInput, uint32_t* pdwOutputBytes,
+                       uint32_t fdwSize) {
     if (!TheManager().IsOpen(has)) return MMSYSERR_INVALHANDLE;
     if (!pdwOutputBytes) return MMSYSERR_INVALPARAM;
     if (fdwSize & ~ACM_STREAMSIZEF_DESTINATION) return MMSYSERR_INVALFLAG;
@@ -169,7 +183,8 @@ MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_
     if (fdwUnprepare) return MMSYSERR_INVALFLAG;
     if (!(pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
     // As on the platform: the lengths must be those the header was prepared with.
-    if (pash->cbSrcLength != pash->dwReservedDriver[0] || pash->cbDstLength != pash->dwReservedDriver[1])
+    if (pash->cbSrcLength != pash->dwReservedDriver[0] ||
+        pash->cbDstLength != pash->dwReservedDriver[1])
         return MMSYSERR_INVALPARAM;
     pash->fdwStatus &= ~(ACMSTREAMHEADER_STATUSF_PREPARED | ACMSTREAMHEADER_STATUSF_DONE);
     return MMSYSERR_NOERROR;
@@ -181,9 +196,11 @@ MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_t fdwCon
     if (fdwConvert & ~kKnownConvertFlags) return MMSYSERR_INVALFLAG;
     if (!(pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
     if (pash->fdwStatus & ACMSTREAMHEADER_STATUSF_INQUEUE) return ACMERR_BUSY;
-    if (pash->cbSrcLength > pash->dwReservedDriver[0] || pash->cbDstLength > pash->dwReservedDriver[1])
+    if (pash->cbSrcLength > pash->dwReservedDriver[0] ||
+        pash->cbDstLength > pash->dwReservedDriver[1])
         return MMSYSERR_INVALPARAM;
-    pash->fdwStatus = (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_DONE) | ACMSTREAMHEADER_STATUSF_INQUEUE;
+    pash->fdwStatus =
+        (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_DONE) | ACMSTREAMHEADER_STATUSF_INQUEUE;
     pash->cbSrcLengthUsed = 0;
     pash->cbDstLengthUsed = 0;
     MMRESULT result;
@@ -194,7 +211,8 @@ MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_t fdwCon
     } catch (...) {
         result = MMSYSERR_ERROR;
     }
-    pash->fdwStatus = (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_INQUEUE) | ACMSTREAMHEADER_STATUSF_DONE;
+    pash->fdwStatus =
+        (pash->fdwStatus & ~ACMSTREAMHEADER_STATUSF_INQUEUE) | ACMSTREAMHEADER_STATUSF_DONE;
     return result;
 }
 

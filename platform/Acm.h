@@ -105,7 +105,8 @@ MMRESULT acmStreamClose(HACMSTREAM has, uint32_t fdwClose);
 
 // Worst-case output for cbInput source bytes (SOURCE), or the source that fills
 // cbInput destination bytes (DESTINATION).
-MMRESULT acmStreamSize(HACMSTREAM has, uint32_t cbInput, uint32_t* pdwOutputBytes, uint32_t fdwSize);
+MMRESULT acmStreamSize(HACMSTREAM has, uint32_t cbInput, uint32_t* pdwOutputBytes,
+                       uint32_t fdwSize);
 
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_t fdwPrepare);
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_t fdwUnprepare);

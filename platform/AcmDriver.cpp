@@ -21,7 +21,8 @@ bool IsValidConverterPcm(const WAVEFORMATEX& format) {
 MMRESULT AcmQueuedStream::Convert(ACMSTREAMHEADER& header, uint32_t fdwConvert) {
     // Drop what was already handed out, so the queue never grows by reading slowly.
     if (pendingRead_ > 0) {
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_));
+        pending_.erase(pending_.begin(),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_));
         pendingRead_ = 0;
     }
     Process(header.pbSrc, header.cbSrcLength, (fdwConvert & ACM_STREAMCONVERTF_END) != 0, pending_);

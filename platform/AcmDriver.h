@@ -13,7 +13,7 @@ namespace murmel {
 
 // One open conversion, used by one thread at a time.
 class AcmDriverStream {
-public:
+  public:
     virtual ~AcmDriverStream() = default;
     // Answers acmStreamSize for this stream.
     virtual MMRESULT Size(uint32_t input, uint32_t* output, uint32_t fdwSize) const = 0;
@@ -24,13 +24,14 @@ public:
 };
 
 class AcmDriver {
-public:
+  public:
     enum class Kind { Codec, Converter, Filter };
     virtual ~AcmDriver() = default;
     virtual Kind DriverKind() const = 0;
     // The largest format record this driver takes or produces, in bytes.
     virtual uint32_t MaxFormatSize() const = 0;
-    virtual bool CanOpen(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t fdwOpen) const = 0;
+    virtual bool CanOpen(const WAVEFORMATEX& src, const WAVEFORMATEX& dst,
+                         uint32_t fdwOpen) const = 0;
     // Fills dst (size bytes) as acmFormatSuggest describes, or ACMERR_NOTPOSSIBLE.
     virtual MMRESULT Suggest(const WAVEFORMATEX& src, WAVEFORMATEX* dst, uint32_t size,
                              uint32_t fdwSuggest) const = 0;
@@ -42,16 +43,17 @@ public:
 // A stream that consumes all input on every call and queues what does not fit
 // into the caller's destination for the next call.
 class AcmQueuedStream : public AcmDriverStream {
-public:
+  public:
     MMRESULT Convert(ACMSTREAMHEADER& header, uint32_t fdwConvert) final;
     void Reset() override;
 
-protected:
+  protected:
     // Appends the output for `size` input bytes to `output`; `end` drains every
     // sample still held. May throw; the caller turns that into an error result.
-    virtual void Process(const uint8_t* input, size_t size, bool end, std::vector<uint8_t>& output) = 0;
+    virtual void Process(const uint8_t* input, size_t size, bool end,
+                         std::vector<uint8_t>& output) = 0;
 
-private:
+  private:
     std::vector<uint8_t> pending_;
     size_t pendingRead_ = 0;
 };

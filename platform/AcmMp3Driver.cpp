@@ -13,7 +13,8 @@ namespace murmel {
 namespace {
 
 constexpr uint32_t kMp3FormatSize = 30;  // MPEGLAYER3WAVEFORMAT: the header and 12 extra bytes
-constexpr uint32_t kFlushReserve = 7200;  // LAME's bound for what one call may add to 1.25 × samples
+constexpr uint32_t kFlushReserve =
+    7200;  // LAME's bound for what one call may add to 1.25 × samples
 
 // Sample rates of MPEG-1, MPEG-2 and MPEG-2.5 Layer III, and their bit rates in kbit/s.
 constexpr uint32_t kMpeg1Rates[] = {32000, 44100, 48000};
@@ -37,10 +38,12 @@ bool IsValidMp3(const WAVEFORMATEX& format) {
     return false;
 }
 
-uint64_t WorstCaseBytes(uint64_t samplesPerChannel) { return (samplesPerChannel * 5 + 3) / 4 + kFlushReserve; }
+uint64_t WorstCaseBytes(uint64_t samplesPerChannel) {
+    return (samplesPerChannel * 5 + 3) / 4 + kFlushReserve;
+}
 
 class Mp3Stream final : public AcmQueuedStream {
-public:
+  public:
     Mp3Stream(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, bool highQuality)
         : src_(src), dst_(dst), quality_(highQuality ? 2 : 5) {
         StartEncoder();
@@ -63,8 +66,9 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-protected:
-    void Process(const uint8_t* input, size_t size, bool end, std::vector<uint8_t>& output) override {
+  protected:
+    void Process(const uint8_t* input, size_t size, bool end,
+                 std::vector<uint8_t>& output) override {
         if (ended_ && size > 0) {  // a new signal after a drained one
             lame_close(encoder_);
             encoder_ = nullptr;
@@ -74,7 +78,8 @@ protected:
         size_t frames = partial_.size() / src_.nBlockAlign;
         samples_.resize(frames * src_.nChannels);
         if (frames > 0) std::memcpy(samples_.data(), partial_.data(), frames * src_.nBlockAlign);
-        partial_.erase(partial_.begin(), partial_.begin() + static_cast<std::ptrdiff_t>(frames * src_.nBlockAlign));
+        partial_.erase(partial_.begin(),
+                       partial_.begin() + static_cast<std::ptrdiff_t>(frames * src_.nBlockAlign));
         if (frames > 0) Encode(frames, output);
         if (end && !ended_) {
             partial_.clear();
@@ -87,7 +92,7 @@ protected:
         partial_.clear();
     }
 
-private:
+  private:
     void StartEncoder() {
         encoder_ = lame_init();
         if (!encoder_) throw std::bad_alloc();
@@ -112,11 +117,13 @@ private:
         size_t start = output.size();
         output.resize(start + WorstCaseBytes(frames));
         auto capacity = static_cast<int>(output.size() - start);
-        int made = src_.nChannels == 2
-                       ? lame_encode_buffer_interleaved(encoder_, samples_.data(), static_cast<int>(frames),
-                                                        output.data() + start, capacity)
-                       : lame_encode_buffer(encoder_, samples_.data(), samples_.data(), static_cast<int>(frames),
-                                            output.data() + start, capacity);
+        int made =
+            src_.nChannels == 2
+                ? lame_encode_buffer_interleaved(encoder_, samples_.data(),
+                                                 static_cast<int>(frames), output.data() + start,
+                                                 capacity)
+                : lame_encode_buffer(encoder_, samples_.data(), samples_.data(),
+                                     static_cast<int>(frames), output.data() + start, capacity);
         if (made < 0) throw std::runtime_error("LAME failed to encode");
         output.resize(start + static_cast<size_t>(made));
     }
@@ -124,7 +131,8 @@ private:
     void Flush(std::vector<uint8_t>& output) {
         size_t start = output.size();
         output.resize(start + kFlushReserve);
-        int made = lame_encode_flush(encoder_, output.data() + start, static_cast<int>(kFlushReserve));
+        int made =
+            lame_encode_flush(encoder_, output.data() + start, static_cast<int>(kFlushReserve));
         if (made < 0) throw std::runtime_error("LAME failed to flush");
         output.resize(start + static_cast<size_t>(made));
         ended_ = true;
@@ -139,7 +147,7 @@ private:
 };
 
 class Mp3Driver final : public AcmDriver {
-public:
+  public:
     Kind DriverKind() const override { return Kind::Codec; }
     uint32_t MaxFormatSize() const override { return kMp3FormatSize; }
 
@@ -153,7 +161,8 @@ public:
         return ACMERR_NOTPOSSIBLE;
     }
 
-    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t flags) override {
+    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX& src, const WAVEFORMATEX& dst,
+                                          uint32_t flags) override {
         return std::make_unique<Mp3Stream>(src, dst, (flags & ACM_STREAMOPENF_NONREALTIME) != 0);
     }
 };

@@ -35,13 +35,15 @@ uint8_t* EncodeSample(float value, int bits, uint8_t* out) {
 }
 
 class PcmStream final : public AcmQueuedStream {
-public:
-    PcmStream(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, bool highQuality) : src_(src), dst_(dst) {
+  public:
+    PcmStream(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, bool highQuality)
+        : src_(src), dst_(dst) {
         if (src.nSamplesPerSec == dst.nSamplesPerSec) return;
-        soxr_quality_spec_t quality = soxr_quality_spec(highQuality ? kHighQuality : kLowQuality, 0);
+        soxr_quality_spec_t quality =
+            soxr_quality_spec(highQuality ? kHighQuality : kLowQuality, 0);
         soxr_error_t error = nullptr;
-        resampler_ = soxr_create(src.nSamplesPerSec, dst.nSamplesPerSec, dst.nChannels, &error, nullptr,
-                                 &quality, nullptr);
+        resampler_ = soxr_create(src.nSamplesPerSec, dst.nSamplesPerSec, dst.nChannels, &error,
+                                 nullptr, &quality, nullptr);
         if (error) throw std::runtime_error(error);
     }
     ~PcmStream() override {
@@ -60,7 +62,8 @@ public:
             result = (frames * to.nSamplesPerSec + from.nSamplesPerSec - 1) / from.nSamplesPerSec;
             result = (result + (resampler_ ? kSlackFrames : 0)) * to.nBlockAlign;
         } else {
-            result = uint64_t{input} / from.nBlockAlign * to.nSamplesPerSec / from.nSamplesPerSec * to.nBlockAlign;
+            result = uint64_t{input} / from.nBlockAlign * to.nSamplesPerSec / from.nSamplesPerSec *
+                     to.nBlockAlign;
         }
         if (result == 0) return ACMERR_NOTPOSSIBLE;
         if (result > UINT32_MAX) return MMSYSERR_INVALPARAM;
@@ -68,13 +71,15 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-protected:
-    void Process(const uint8_t* input, size_t size, bool end, std::vector<uint8_t>& output) override {
+  protected:
+    void Process(const uint8_t* input, size_t size, bool end,
+                 std::vector<uint8_t>& output) override {
         partial_.insert(partial_.end(), input, input + size);
         size_t frames = partial_.size() / src_.nBlockAlign;
         DecodeFrames(partial_.data(), frames);
         // A trailing part of a frame waits for the rest of it; at the end it is dropped.
-        partial_.erase(partial_.begin(), partial_.begin() + static_cast<std::ptrdiff_t>(frames * src_.nBlockAlign));
+        partial_.erase(partial_.begin(),
+                       partial_.begin() + static_cast<std::ptrdiff_t>(frames * src_.nBlockAlign));
         if (end) partial_.clear();
         if (!resampler_) {
             EncodeSamples(samples_.data(), samples_.size(), output);
@@ -90,7 +95,7 @@ protected:
         if (resampler_) soxr_clear(resampler_);
     }
 
-private:
+  private:
     // Input frames to float samples with the destination's channel count.
     void DecodeFrames(const uint8_t* bytes, size_t frames) {
         const int bits = src_.wBitsPerSample, width = bits / 8;
@@ -121,7 +126,8 @@ private:
         const size_t capacity = resampled_.size() / dst_.nChannels;
         while (frames > 0) {
             size_t used = 0, made = 0;
-            if (soxr_error_t error = soxr_process(resampler_, samples, frames, &used, resampled_.data(), capacity, &made))
+            if (soxr_error_t error = soxr_process(resampler_, samples, frames, &used,
+                                                  resampled_.data(), capacity, &made))
                 throw std::runtime_error(error);
             EncodeSamples(resampled_.data(), made * dst_.nChannels, output);
             samples += used * dst_.nChannels;
@@ -135,7 +141,8 @@ private:
         resampled_.resize(capacity * dst_.nChannels);
         for (;;) {
             size_t made = 0;
-            if (soxr_error_t error = soxr_process(resampler_, nullptr, 0, nullptr, resampled_.data(), capacity, &made))
+            if (soxr_error_t error = soxr_process(resampler_, nullptr, 0, nullptr,
+                                                  resampled_.data(), capacity, &made))
                 throw std::runtime_error(error);
             if (made == 0) break;
             EncodeSamples(resampled_.data(), made * dst_.nChannels, output);
@@ -150,7 +157,7 @@ private:
 };
 
 class PcmDriver final : public AcmDriver {
-public:
+  public:
     Kind DriverKind() const override { return Kind::Converter; }
     uint32_t MaxFormatSize() const override { return sizeof(WAVEFORMATEX); }
 
@@ -158,14 +165,18 @@ public:
         return IsValidConverterPcm(src) && IsValidConverterPcm(dst);
     }
 
-    MMRESULT Suggest(const WAVEFORMATEX& src, WAVEFORMATEX* dst, uint32_t, uint32_t flags) const override {
+    MMRESULT Suggest(const WAVEFORMATEX& src, WAVEFORMATEX* dst, uint32_t,
+                     uint32_t flags) const override {
         if (!IsValidConverterPcm(src)) return ACMERR_NOTPOSSIBLE;
-        if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != kAcmTagPcm) return ACMERR_NOTPOSSIBLE;
+        if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && dst->wFormatTag != kAcmTagPcm)
+            return ACMERR_NOTPOSSIBLE;
         WAVEFORMATEX result{};
         result.wFormatTag = kAcmTagPcm;
         result.nChannels = (flags & ACM_FORMATSUGGESTF_NCHANNELS) ? dst->nChannels : src.nChannels;
-        result.nSamplesPerSec = (flags & ACM_FORMATSUGGESTF_NSAMPLESPERSEC) ? dst->nSamplesPerSec : src.nSamplesPerSec;
-        result.wBitsPerSample = (flags & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) ? dst->wBitsPerSample : src.wBitsPerSample;
+        result.nSamplesPerSec =
+            (flags & ACM_FORMATSUGGESTF_NSAMPLESPERSEC) ? dst->nSamplesPerSec : src.nSamplesPerSec;
+        result.wBitsPerSample =
+            (flags & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) ? dst->wBitsPerSample : src.wBitsPerSample;
         result.nBlockAlign = static_cast<uint16_t>(result.nChannels * result.wBitsPerSample / 8);
         result.nAvgBytesPerSec = result.nBlockAlign * result.nSamplesPerSec;
         if (!IsValidConverterPcm(result)) return ACMERR_NOTPOSSIBLE;
@@ -173,7 +184,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t flags) override {
+    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX& src, const WAVEFORMATEX& dst,
+                                          uint32_t flags) override {
         return std::make_unique<PcmStream>(src, dst, (flags & ACM_STREAMOPENF_NONREALTIME) != 0);
     }
 };

@@ -30,7 +30,8 @@ struct Chain {
         if (!preset.empty()) converter.SetPWaveFormat(PresetFormat(preset).get());
     }
     void Open() {
-        for (TMMDSPComponent* element : {static_cast<TMMDSPComponent*>(&converter), static_cast<TMMDSPComponent*>(&sink)}) {
+        for (TMMDSPComponent* element :
+             {static_cast<TMMDSPComponent*>(&converter), static_cast<TMMDSPComponent*>(&sink)}) {
             element->SetBufferSize(2048);
             element->Opened();
         }
@@ -99,7 +100,8 @@ TEST_P(ConverterPreset, ReachesThePresetAndKeepsEveryMillisecond) {
     for (uint32_t piece : chain.sink.pieces) EXPECT_LE(piece, 2048u);
     std::vector<uint8_t> beforeStop = chain.sink.bytes;
     chain.Stop();
-    EXPECT_EQ(chain.sink.bytesAtStop, chain.sink.bytes.size()) << "drained output arrives before the writer stops";
+    EXPECT_EQ(chain.sink.bytesAtStop, chain.sink.bytes.size())
+        << "drained output arrives before the writer stops";
     chain.Close();
 
     test::DecodedAudio audio = test::DecodeMp3(chain.sink.bytes);
@@ -115,13 +117,16 @@ TEST_P(ConverterPreset, ReachesThePresetAndKeepsEveryMillisecond) {
     signal.erase(signal.begin(), signal.begin() + 2000);  // past the encoder's start-up
     signal.resize(preset.rate);                           // one second of the tone
     double tone = test::TonePower(signal, 1000, preset.rate);
-    for (double other : {500.0, 1500.0, 2500.0}) EXPECT_GT(tone, 50 * test::TonePower(signal, other, preset.rate));
+    for (double other : {500.0, 1500.0, 2500.0})
+        EXPECT_GT(tone, 50 * test::TonePower(signal, other, preset.rate));
     EXPECT_NEAR(double(test::ZeroCrossings(signal)), 2000.0, 40.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Presets, ConverterPreset,
-                         ::testing::Values(PresetCase{"1K", 8000, 1, 2, 576}, PresetCase{"2K", 16000, 1, 2, 576},
-                                           PresetCase{"4K", 22050, 1, 2, 576}, PresetCase{"8K", 44100, 2, 1, 1152}),
+                         ::testing::Values(PresetCase{"1K", 8000, 1, 2, 576},
+                                           PresetCase{"2K", 16000, 1, 2, 576},
+                                           PresetCase{"4K", 22050, 1, 2, 576},
+                                           PresetCase{"8K", 44100, 2, 1, 1152}),
                          [](const auto& info) { return std::string("Preset") + info.param.name; });
 
 // The bytes of a RIFF file's "data" chunk.
@@ -131,7 +136,8 @@ std::vector<uint8_t> DataChunk(const std::string& file) {
         uint32_t size;
         std::memcpy(&size, riff.data() + at + 4, 4);
         if (riff.compare(at, 4, "data") == 0 && at + 8 + size <= riff.size())
-            return std::vector<uint8_t>(riff.begin() + long(at) + 8, riff.begin() + long(at + 8 + size));
+            return std::vector<uint8_t>(riff.begin() + long(at) + 8,
+                                        riff.begin() + long(at + 8 + size));
         at += 8 + size + (size & 1);
     }
     return {};
@@ -148,7 +154,8 @@ TEST(Converter, DrainedTailReachesTheFinalisedFile) {
     converter.SetOutput(&writer);
     source.SetPWaveFormat(BuildPCMFormat(2, 16, 44100).get());
     converter.SetPWaveFormat(PresetFormat("1K").get());
-    for (TMMDSPComponent* element : {static_cast<TMMDSPComponent*>(&converter), static_cast<TMMDSPComponent*>(&writer)}) {
+    for (TMMDSPComponent* element :
+         {static_cast<TMMDSPComponent*>(&converter), static_cast<TMMDSPComponent*>(&writer)}) {
         element->SetBufferSize(2048);
         element->Opened();
     }
@@ -232,13 +239,17 @@ TEST(Converter, UnreachablePresetFailsAtOpen) {
 TEST(Converter, CanConvertAnswersWithoutOpening) {
     WaveFormatPtr input = BuildPCMFormat(2, 16, 44100);
     for (const char* name : {"1K", "2K", "4K", "8K"})
-        EXPECT_TRUE(TMMACMConverter::CanConvert(input.get(), PresetFormat(name).get(), TMMACMQuality::cqLow)) << name;
-    EXPECT_FALSE(TMMACMConverter::CanConvert(nullptr, PresetFormat("8K").get(), TMMACMQuality::cqHigh));
+        EXPECT_TRUE(TMMACMConverter::CanConvert(input.get(), PresetFormat(name).get(),
+                                                TMMACMQuality::cqLow))
+            << name;
+    EXPECT_FALSE(
+        TMMACMConverter::CanConvert(nullptr, PresetFormat("8K").get(), TMMACMQuality::cqHigh));
     EXPECT_TRUE(TMMACMConverter::CanConvert(input.get(), input.get(), TMMACMQuality::cqHigh));
     // 8-bit input reaches the encoder through a 16-bit intermediate format.
-    EXPECT_TRUE(TMMACMConverter::CanConvert(BuildPCMFormat(1, 8, 11025).get(), PresetFormat("2K").get(),
-                                            TMMACMQuality::cqHigh));
-    EXPECT_FALSE(TMMACMConverter::CanConvert(PresetFormat("8K").get(), input.get(), TMMACMQuality::cqHigh));
+    EXPECT_TRUE(TMMACMConverter::CanConvert(BuildPCMFormat(1, 8, 11025).get(),
+                                            PresetFormat("2K").get(), TMMACMQuality::cqHigh));
+    EXPECT_FALSE(
+        TMMACMConverter::CanConvert(PresetFormat("8K").get(), input.get(), TMMACMQuality::cqHigh));
 }
 
 TEST(Converter, LowQualityStillMakesTheTone) {
@@ -260,22 +271,30 @@ TEST(Converter, EveryRecordingGetsFreshStreams) {
 
 // A codec of the test's own for behaviours the real ones never show.
 class ScriptedDriver : public AcmDriver {
-public:
-    enum Mode : uint16_t { kKeepTail = 0x7701, kAbsorbUntilEnd = 0x7702, kFail = 0x7703, kTriple = 0x7704, kKeepAll = 0x7705 };
+  public:
+    enum Mode : uint16_t {
+        kKeepTail = 0x7701,
+        kAbsorbUntilEnd = 0x7702,
+        kFail = 0x7703,
+        kTriple = 0x7704,
+        kKeepAll = 0x7705
+    };
     Kind DriverKind() const override { return Kind::Codec; }
     uint32_t MaxFormatSize() const override { return 18; }
     bool CanOpen(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t) const override {
-        return src.wFormatTag == kAcmTagPcm && dst.wFormatTag >= kKeepTail && dst.wFormatTag <= kKeepAll &&
-               src.nChannels == dst.nChannels && src.nSamplesPerSec == dst.nSamplesPerSec;
+        return src.wFormatTag == kAcmTagPcm && dst.wFormatTag >= kKeepTail &&
+               dst.wFormatTag <= kKeepAll && src.nChannels == dst.nChannels &&
+               src.nSamplesPerSec == dst.nSamplesPerSec;
     }
     MMRESULT Suggest(const WAVEFORMATEX&, WAVEFORMATEX*, uint32_t, uint32_t) const override {
         return ACMERR_NOTPOSSIBLE;
     }
-    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX&, const WAVEFORMATEX& dst, uint32_t) override {
+    std::unique_ptr<AcmDriverStream> Open(const WAVEFORMATEX&, const WAVEFORMATEX& dst,
+                                          uint32_t) override {
         return std::make_unique<Stream>(static_cast<Mode>(dst.wFormatTag));
     }
 
-private:
+  private:
     struct Stream : AcmDriverStream {
         explicit Stream(Mode mode) : mode(mode) {}
         MMRESULT Size(uint32_t input, uint32_t* output, uint32_t) const override {
@@ -287,7 +306,8 @@ private:
             const uint8_t* in = header.pbSrc;
             uint32_t length = header.cbSrcLength;
             switch (mode) {
-                case kFail: return MMSYSERR_ERROR;
+                case kFail:
+                    return MMSYSERR_ERROR;
                 case kKeepAll:  // never takes anything
                     header.cbSrcLengthUsed = 0;
                     header.cbDstLengthUsed = 0;
@@ -302,7 +322,8 @@ private:
                 case kAbsorbUntilEnd: {
                     held.insert(held.end(), in, in + length);
                     header.cbSrcLengthUsed = length;
-                    uint32_t give = end ? std::min<uint32_t>(uint32_t(held.size()), header.cbDstLength) : 0;
+                    uint32_t give =
+                        end ? std::min<uint32_t>(uint32_t(held.size()), header.cbDstLength) : 0;
                     std::memcpy(header.pbDst, held.data(), give);
                     held.erase(held.begin(), held.begin() + give);
                     header.cbDstLengthUsed = give;
@@ -322,7 +343,7 @@ private:
 };
 
 class ScriptedConverter : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { AcmAddLocalDriver(driver); }
     void TearDown() override { AcmRemoveLocalDriver(driver.get()); }
     static WaveFormatPtr Target(ScriptedDriver::Mode mode) {
@@ -443,11 +464,14 @@ TEST(ACM, MissingOrOldManagerIsReportedAndNotPresent) {
     EXPECT_TRUE(old.CurrentFormat().empty());
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0],
-              "The Audio Compression Manager (ACM) is not installed on this system. Most features of this "
+              "The Audio Compression Manager (ACM) is not installed on this system. Most features "
+              "of this "
               "application will not be available.");
     EXPECT_EQ(shown[1],
-              "This application requires Version 2.00 or greater of the Audio Compression Manager (ACM). The "
-              "version installed on this system is Version 1.02. Most features of this application will not be "
+              "This application requires Version 2.00 or greater of the Audio Compression Manager "
+              "(ACM). The "
+              "version installed on this system is Version 1.02. Most features of this application "
+              "will not be "
               "available.");
 }
 

@@ -33,16 +33,19 @@ struct Preset {
 };
 
 MMRESULT Query(const WAVEFORMATEX& src, const WAVEFORMATEX& dst, uint32_t flags = 0) {
-    return acmStreamOpen(nullptr, nullptr, &src, &dst, nullptr, 0, 0, ACM_STREAMOPENF_QUERY | flags);
+    return acmStreamOpen(nullptr, nullptr, &src, &dst, nullptr, 0, 0,
+                         ACM_STREAMOPENF_QUERY | flags);
 }
 
 // An open stream with one prepared header over buffers of the given sizes.
 struct OpenStream {
-    OpenStream(const WAVEFORMATEX* src, const WAVEFORMATEX* dst, uint32_t sourceSize, uint32_t destinationSize = 0,
-               uint32_t flags = ACM_STREAMOPENF_NONREALTIME) {
-        EXPECT_EQ(acmStreamOpen(&handle, nullptr, src, dst, nullptr, 0, 0, flags), MMSYSERR_NOERROR);
+    OpenStream(const WAVEFORMATEX* src, const WAVEFORMATEX* dst, uint32_t sourceSize,
+               uint32_t destinationSize = 0, uint32_t flags = ACM_STREAMOPENF_NONREALTIME) {
+        EXPECT_EQ(acmStreamOpen(&handle, nullptr, src, dst, nullptr, 0, 0, flags),
+                  MMSYSERR_NOERROR);
         if (destinationSize == 0) {
-            EXPECT_EQ(acmStreamSize(handle, sourceSize, &destinationSize, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
+            EXPECT_EQ(acmStreamSize(handle, sourceSize, &destinationSize, ACM_STREAMSIZEF_SOURCE),
+                      MMSYSERR_NOERROR);
         }
         source.resize(sourceSize);
         destination.resize(destinationSize);
@@ -66,15 +69,18 @@ struct OpenStream {
             auto count = static_cast<uint32_t>(std::min(source.size(), bytes.size() - offset));
             std::memcpy(source.data(), bytes.data() + offset, count);
             header.cbSrcLength = count;
-            EXPECT_EQ(acmStreamConvert(handle, &header, ACM_STREAMCONVERTF_BLOCKALIGN), MMSYSERR_NOERROR);
+            EXPECT_EQ(acmStreamConvert(handle, &header, ACM_STREAMCONVERTF_BLOCKALIGN),
+                      MMSYSERR_NOERROR);
             EXPECT_EQ(header.cbSrcLengthUsed, count);  // every byte is consumed
-            out.insert(out.end(), destination.begin(), destination.begin() + header.cbDstLengthUsed);
+            out.insert(out.end(), destination.begin(),
+                       destination.begin() + header.cbDstLengthUsed);
         }
         header.cbSrcLength = 0;
         for (int round = 0; drain && round < 1000; ++round) {
             EXPECT_EQ(acmStreamConvert(handle, &header, ACM_STREAMCONVERTF_END), MMSYSERR_NOERROR);
             if (header.cbDstLengthUsed == 0) break;
-            out.insert(out.end(), destination.begin(), destination.begin() + header.cbDstLengthUsed);
+            out.insert(out.end(), destination.begin(),
+                       destination.begin() + header.cbDstLengthUsed);
         }
         return out;
     }
@@ -102,7 +108,8 @@ TEST(AcmLayer, ReportsVersionTwoAndItsDrivers) {
 TEST(AcmLayer, EncoderTakesOnlySixteenBitPcmAtItsOwnRateAndChannels) {
     const WAVEFORMATEX input = Pcm(2, 44100);
     EXPECT_EQ(Query(input, *Preset("8K").get()), MMSYSERR_NOERROR);
-    for (const char* name : {"1K", "2K", "4K"}) EXPECT_EQ(Query(input, *Preset(name).get()), ACMERR_NOTPOSSIBLE) << name;
+    for (const char* name : {"1K", "2K", "4K"})
+        EXPECT_EQ(Query(input, *Preset(name).get()), ACMERR_NOTPOSSIBLE) << name;
     EXPECT_EQ(Query(Pcm(1, 8000), *Preset("1K").get()), MMSYSERR_NOERROR);
     EXPECT_EQ(Query(Pcm(1, 8000, 8), *Preset("1K").get()), ACMERR_NOTPOSSIBLE);
     EXPECT_EQ(Query(Pcm(2, 8000), *Preset("1K").get()), ACMERR_NOTPOSSIBLE);
@@ -148,14 +155,17 @@ TEST(AcmLayer, SuggestsPcmWithTheAskedShape) {
 
     EXPECT_EQ(acmFormatSuggest(nullptr, &input, suggestion, 17, 0), MMSYSERR_INVALPARAM);
     suggestion[0].wFormatTag = kAcmTagMpegLayer3;
-    EXPECT_EQ(acmFormatSuggest(nullptr, &input, suggestion, 1025, ACM_FORMATSUGGESTF_WFORMATTAG), ACMERR_NOTPOSSIBLE);
-    EXPECT_EQ(acmFormatSuggest(nullptr, Preset("8K").get(), suggestion, 1025, 0), ACMERR_NOTPOSSIBLE);
+    EXPECT_EQ(acmFormatSuggest(nullptr, &input, suggestion, 1025, ACM_FORMATSUGGESTF_WFORMATTAG),
+              ACMERR_NOTPOSSIBLE);
+    EXPECT_EQ(acmFormatSuggest(nullptr, Preset("8K").get(), suggestion, 1025, 0),
+              ACMERR_NOTPOSSIBLE);
 }
 
 TEST(AcmLayer, SizesCoverTheWorstCase) {
     const WAVEFORMATEX input = Pcm(2, 44100);
     HACMSTREAM mp3 = nullptr, pcm = nullptr;
-    ASSERT_EQ(acmStreamOpen(&mp3, nullptr, &input, Preset("8K").get(), nullptr, 0, 0, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(acmStreamOpen(&mp3, nullptr, &input, Preset("8K").get(), nullptr, 0, 0, 0),
+              MMSYSERR_NOERROR);
     const WAVEFORMATEX mono8k = Pcm(1, 8000);
     ASSERT_EQ(acmStreamOpen(&pcm, nullptr, &input, &mono8k, nullptr, 0, 0, 0), MMSYSERR_NOERROR);
     uint32_t size = 0;
@@ -197,13 +207,18 @@ TEST(AcmLayer, HeadersMustBePreparedAndKeepTheirLengths) {
 TEST(AcmLayer, OpenRefusesWhatItCannotServe) {
     const WAVEFORMATEX input = Pcm(2, 44100), output = Pcm(1, 8000);
     HACMSTREAM handle = reinterpret_cast<HACMSTREAM>(1);
-    EXPECT_EQ(acmStreamOpen(&handle, nullptr, &input, Preset("1K").get(), nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE);
+    EXPECT_EQ(acmStreamOpen(&handle, nullptr, &input, Preset("1K").get(), nullptr, 0, 0, 0),
+              ACMERR_NOTPOSSIBLE);
     EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(acmStreamOpen(&handle, nullptr, &input, &output, nullptr, 0, 0, ACM_STREAMOPENF_ASYNC),
-              MMSYSERR_NOTSUPPORTED);
-    EXPECT_EQ(acmStreamOpen(&handle, nullptr, &input, &output, nullptr, 0, 0, 0x80), MMSYSERR_INVALFLAG);
-    EXPECT_EQ(acmStreamOpen(nullptr, nullptr, &input, &output, nullptr, 0, 0, 0), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(acmStreamOpen(&handle, nullptr, nullptr, &output, nullptr, 0, 0, 0), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(
+        acmStreamOpen(&handle, nullptr, &input, &output, nullptr, 0, 0, ACM_STREAMOPENF_ASYNC),
+        MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(acmStreamOpen(&handle, nullptr, &input, &output, nullptr, 0, 0, 0x80),
+              MMSYSERR_INVALFLAG);
+    EXPECT_EQ(acmStreamOpen(nullptr, nullptr, &input, &output, nullptr, 0, 0, 0),
+              MMSYSERR_INVALPARAM);
+    EXPECT_EQ(acmStreamOpen(&handle, nullptr, nullptr, &output, nullptr, 0, 0, 0),
+              MMSYSERR_INVALPARAM);
 }
 
 TEST(AcmLayer, PcmConversionKeepsLengthAndToneAcrossOddPieces) {
@@ -227,7 +242,8 @@ TEST(AcmLayer, WidthAndChannelChangeWithoutResampling) {
     const WAVEFORMATEX input = Pcm(1, 22050, 8), output = Pcm(2, 22050, 16);
     OpenStream stream(&input, &output, 4);
     std::vector<uint8_t> out = stream.ConvertAll({0x80, 0xFF, 0x00, 0x40, 0xC0});
-    const std::vector<int16_t> expected = {0, 0, 32512, 32512, -32768, -32768, -16384, -16384, 16384, 16384};
+    const std::vector<int16_t> expected = {0,      0,      32512,  32512, -32768,
+                                           -32768, -16384, -16384, 16384, 16384};
     ASSERT_EQ(out.size(), expected.size() * 2);
     for (size_t i = 0; i < expected.size(); ++i) {
         int16_t sample;
@@ -251,7 +267,8 @@ TEST(AcmLayer, EncoderStartsSilentAndGivesEverythingAtTheEnd) {
     std::vector<uint8_t> tone = test::SinePcm(1000, 1.0, 44100, 2);
     OpenStream stream(&input, Preset("8K").get(), 2048, 0, 0);
     std::memcpy(stream.source.data(), tone.data(), 2048);
-    ASSERT_EQ(acmStreamConvert(stream.handle, &stream.header, ACM_STREAMCONVERTF_BLOCKALIGN), MMSYSERR_NOERROR);
+    ASSERT_EQ(acmStreamConvert(stream.handle, &stream.header, ACM_STREAMCONVERTF_BLOCKALIGN),
+              MMSYSERR_NOERROR);
     EXPECT_EQ(stream.header.cbSrcLengthUsed, 2048u);
     EXPECT_EQ(stream.header.cbDstLengthUsed, 0u);  // still within the encoder's delay
     std::vector<uint8_t> rest(tone.begin() + 2048, tone.end());

@@ -14,11 +14,13 @@
 namespace murmel::test {
 
 // Interleaved 16-bit PCM of a sine tone.
-inline std::vector<uint8_t> SinePcm(double hz, double seconds, uint32_t rate, int channels, double amplitude = 0.5) {
+inline std::vector<uint8_t> SinePcm(double hz, double seconds, uint32_t rate, int channels,
+                                    double amplitude = 0.5) {
     auto frames = static_cast<size_t>(std::llround(seconds * rate));
     std::vector<uint8_t> bytes(frames * channels * 2);
     for (size_t i = 0; i < frames; ++i) {
-        auto value = static_cast<int16_t>(std::lrint(amplitude * 32767 * std::sin(2 * M_PI * hz * double(i) / rate)));
+        auto value = static_cast<int16_t>(
+            std::lrint(amplitude * 32767 * std::sin(2 * M_PI * hz * double(i) / rate)));
         for (int c = 0; c < channels; ++c) std::memcpy(&bytes[(i * channels + c) * 2], &value, 2);
     }
     return bytes;
@@ -79,7 +81,8 @@ inline double TonePower(const std::vector<double>& signal, double hz, double rat
         beforePrevious = previous;
         previous = current;
     }
-    return (previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious) /
+    return (previous * previous + beforePrevious * beforePrevious -
+            coefficient * previous * beforePrevious) /
            double(signal.size());
 }
 
@@ -93,7 +96,7 @@ inline size_t ZeroCrossings(const std::vector<double>& signal) {
 // Collects what reaches it while started, like the file writer does, and notes
 // how much it had when it was told to stop.
 class CollectingSink : public TMMDSPComponent {
-public:
+  public:
     CollectingSink() : TMMDSPComponent("Sink") {}
     void BufferReady(PWaveHdr header) override {
         if (!IsStarted()) return;
