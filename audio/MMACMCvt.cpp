@@ -186,25 +186,35 @@ struct TMMACMConverter::Chain {
         return true;
     }
 
+    // Puts the bytes the stage kept first, then runs one conversion of the stage.
+    static bool ConvertStage(Stage& stage, uint32_t in, bool end) {
+        // A codec that keeps more than its source buffer holds cannot go on.
+        if (uint64_t{in} + stage.leftover > stage.sourceSize) return false;
+        if (stage.leftover > 0) {
+            std::memmove(stage.source + stage.leftover, stage.source, in);
+            std::memcpy(stage.source, stage.kept.data(), stage.leftover);
+        }
+        stage.header.cbSrcLength = in + stage.leftover;
+        uint32_t flags = end ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
+        if (acmStreamConvert(stage.handle, &stage.header, flags) != MMSYSERR_NOERROR) return false;
+        // Conversion is synchronous: the header is done when the call returns.
+        return (stage.header.fdwStatus & ACMSTREAMHEADER_STATUSF_DONE) != 0;
+    }
+
     // Converts `count` bytes placed at the start of the input buffer through every
     // stage; the stage endStage (if any) is told that its input has ended. Returns
-    // the bytes the last stage produced, or -1.
+    // the bytes the last stage produced, or -1 on failure. A failure clears the
+    // leftover and absorbed flags, so that what an earlier stage kept in this step
+    // cannot make the failure look like a codec still filling up.
     int64_t Step(uint32_t count, size_t endStage = SIZE_MAX) {
         uint32_t in = std::min(count, maxStep);
         leftover = absorbed = false;
         for (size_t i = 0; i < stages.size(); ++i) {
             Stage& stage = *stages[i];
-            if (uint64_t{in} + stage.leftover > stage.sourceSize)
-                return -1;  // no room to keep the rest
-            if (stage.leftover > 0) {
-                std::memmove(stage.source + stage.leftover, stage.source, in);
-                std::memcpy(stage.source, stage.kept.data(), stage.leftover);
+            if (!ConvertStage(stage, in, i == endStage)) {
+                leftover = absorbed = false;
+                return -1;
             }
-            stage.header.cbSrcLength = in + stage.leftover;
-            uint32_t flags = i == endStage ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
-            if (acmStreamConvert(stage.handle, &stage.header, flags) != MMSYSERR_NOERROR) return -1;
-            if (!(stage.header.fdwStatus & ACMSTREAMHEADER_STATUSF_DONE))
-                return -1;  // conversion is synchronous
             uint32_t used = std::min(stage.header.cbSrcLengthUsed, stage.header.cbSrcLength);
             uint32_t out = std::min(stage.header.cbDstLengthUsed, stage.header.cbDstLength);
             stage.leftover = stage.header.cbSrcLength - used;

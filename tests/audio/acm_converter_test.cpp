@@ -407,6 +407,21 @@ TEST_F(ScriptedConverter, FailingStepRaisesAndEndsTheConversion) {
     EXPECT_TRUE(chain.sink.bytes.empty());
 }
 
+TEST_F(ScriptedConverter, FailingLaterStageIsAnErrorEvenWhenTheFirstStageHolds) {
+    WaveFormatPtr target = Target(ScriptedDriver::kFail);
+    target->nChannels = 1;
+    target->nSamplesPerSec = 8000;  // reached through a PCM stage, which may hold the first samples
+    Chain chain;
+    chain.converter.SetPWaveFormat(target.get());
+    chain.Open();
+    ASSERT_EQ(chain.converter.StageCount(), 2u);
+    chain.Start();
+    std::vector<uint8_t> one(2048, 0);
+    EXPECT_THROW(chain.Push(one), EMMConverterError);
+    chain.Stop();
+    chain.Close();
+}
+
 TEST_F(ScriptedConverter, CodecKeepingMoreThanItsBufferHoldsIsAnError) {
     Chain chain;
     chain.converter.SetPWaveFormat(Target(ScriptedDriver::kKeepAll).get());
