@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "PacedCapture.h"
+#include "RiffReader.h"
 
 namespace murmel {
 namespace {
@@ -49,38 +50,23 @@ DecodedWave DecodeWaveFile(const std::string& path) {
     in.seekg(0);
     std::vector<uint8_t> file(length);
     in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(length));
-    if (length < 12 || std::memcmp(file.data(), "RIFF", 4) || std::memcmp(file.data() + 8, "WAVE", 4))
-        throw CaptureError("Not a wave file: " + path);
-    unsigned tag = 0, channels = 0, bits = 0;
-    uint32_t rate = 0;
-    const uint8_t* data = nullptr;
-    size_t dataSize = 0;
-    for (size_t at = 12; at + 8 <= length;) {
-        size_t size = Read32(&file[at + 4]);
-        size_t body = at + 8;
-        size_t available = std::min(size, length - body);
-        if (!std::memcmp(&file[at], "fmt ", 4) && available >= 16) {
-            tag = Read16(&file[body]);
-            channels = Read16(&file[body + 2]);
-            rate = Read32(&file[body + 4]);
-            bits = Read16(&file[body + 14]);
-            if (tag == 0xFFFE && available >= 26) tag = Read16(&file[body + 24]);
-        } else if (!std::memcmp(&file[at], "data", 4)) {
-            data = &file[body];
-            dataSize = available;
-        }
-        if (size > length - body) break;
-        at = body + size + (size & 1);
+    RiffWave wave;
+    try {
+        wave = ReadRiffWave(file.data(), file.size());
+    } catch (const ERiffError& error) {
+        throw CaptureError(path + ": " + error.what());
     }
-    bool integer = tag == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-    bool floating = tag == 3 && bits == 32;
-    if (!data || !(integer || floating) || channels < 1 || channels > 8 || rate < 1000 || rate > 400000)
+    unsigned bits = wave.bitsPerSample, channels = wave.channels;
+    bool integer = wave.formatTag == RiffWave::kPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    bool floating = wave.formatTag == RiffWave::kFloat && bits == 32;
+    if (!(integer || floating) || channels < 1 || channels > 8 || wave.samplesPerSec < 1000 ||
+        wave.samplesPerSec > 400000)
         throw CaptureError("Unsupported wave file: " + path);
-    size_t frameBytes = channels * bits / 8;
-    size_t count = dataSize / frameBytes * channels;
-    DecodedWave wave{rate, channels, std::vector<float>(count)};
-    for (size_t i = 0; i < count; ++i) wave.samples[i] = DecodeSample(data + i * bits / 8, tag, bits);
-    return wave;
+    const uint8_t* data = file.data() + wave.dataOffset;
+    size_t count = wave.dataSize / (channels * bits / 8) * channels;
+    DecodedWave decoded{wave.samplesPerSec, channels, std::vector<float>(count)};
+    for (size_t i = 0; i < count; ++i) decoded.samples[i] = DecodeSample(data + i * bits / 8, wave.formatTag, bits);
+    return decoded;
 }
 
 // Mono to many channels copies; many to mono averages; else the first channels are kept.
@@ -119,8 +105,8 @@ public:
 
     bool Probe() override {
         std::ifstream in(path_, std::ios::binary);
-        char magic[4] = {};
-        return in.read(magic, 4) && !std::memcmp(magic, "RIFF", 4);
+        uint8_t head[12] = {};
+        return in.read(reinterpret_cast<char*>(head), sizeof head) && IsRiffWave(head, sizeof head);
     }
     std::string ProductName() const override { return "File " + path_; }
 
