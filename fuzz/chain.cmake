@@ -1,0 +1,2 @@
+murmel_fuzz_target(capture_rechunk murmel_audio)
+murmel_fuzz_target(wave_format_record murmel_audio)
