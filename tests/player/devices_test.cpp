@@ -207,3 +207,30 @@ TEST_F(MusicDevice, SoundFontFromTheEnvironmentComesFirst) {
     unsetenv("MURMEL_SOUNDFONT");
     EXPECT_EQ(TWMediaPlayer::SoundFontPath(), fallback);
 }
+
+TEST(VoiceDevice, ValidDataFilesPlayToTheirEnd) {
+    Renderer renderer;
+    const std::string folder = std::string(MURMEL_TEST_DATA) + "/valid/";
+    int played = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("play-riff", 0) != 0) continue;
+        VoiceDevice voice(renderer.output);
+        voice.Open(entry.path().string());
+        EXPECT_GT(voice.Length(), 0) << name;
+        voice.Play();
+        for (int tick = 0; tick < 100 && voice.Mode() == mpPlaying; ++tick) renderer.RenderMs(50);
+        EXPECT_EQ(voice.Mode(), mpStopped) << name;
+        EXPECT_EQ(voice.Position(), voice.Length()) << name;
+        ++played;
+    }
+    EXPECT_EQ(played, 3);
+}
+
+TEST_F(MusicDevice, CommittedTunePlays) {
+    TWMediaPlayer music(renderer.output);
+    music.SetFileName(std::string(MURMEL_TEST_DATA) + "/valid/play-organ.mid");
+    music.Play();
+    renderer.RenderMs(800);
+    EXPECT_GT(LevelDb(renderer.Samples(), 200, 800), -40);
+}
