@@ -1,4 +1,7 @@
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -9,6 +12,7 @@
 #include "Command.h"
 #include "GbkText.h"
 #include "ProgramFolder.h"
+#include "SendCounter.h"
 #include "SendMailThread.h"
 
 namespace murmel::cli {
@@ -37,6 +41,19 @@ std::string ReadBodyFile(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+// The send counter request that follows every send, as in the recorder; it may take
+// a moment to go out, but never holds the command for more than two seconds.
+void CountSend() {
+    const char* url = std::getenv("MURMEL_COUNTER_URL");
+    if (!url || !*url) return;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([done, address = std::string(url)] {
+        RequestSendCounterNow(address);
+        *done = true;
+    }).detach();
+    for (int i = 0; i < 100 && !*done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 int Send(const Arguments& arguments) {
     ParsedArguments parsed =
         ParseArguments(arguments, {"--to", "--subject", "--body-file", "--attach"}, {});
@@ -62,6 +79,7 @@ int Send(const Arguments& arguments) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     job.Wait();
+    CountSend();
     return job.Accepted() ? 0 : 1;
 }
 

@@ -114,6 +114,7 @@ bool TSendMailThread::BuildMessage() {
     smtp_.SetAuthenticationType(setting("SMTPAuthenticationType") == "1" ? atLogin : atNone);
     smtp_.Username = setting("ServerUser");
     smtp_.Password = setting("ServerPassword");
+    CheckMessageHeaders(message_);  // refused before any connection is made
     return true;
 }
 

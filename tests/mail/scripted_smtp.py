@@ -63,9 +63,11 @@ def main():
     log = open(transcript, "wb", buffering=0)
     send(conn, scenario["greeting"])
     if scenario["greeting"] is None:
-        while conn.recv(65536):
-            pass
-        return
+        while True:
+            chunk = conn.recv(65536)
+            if not chunk:
+                return
+            log.write(chunk)
     data, in_data, auth_steps = b"", False, 0
     while True:
         chunk = conn.recv(65536)

@@ -7,6 +7,7 @@
 #include "Base64.h"
 #include "IdException.h"
 #include "IdSMTP.h"
+#include "SendCounter.h"
 #include "ServerProcess.h"
 
 namespace murmel {
@@ -246,6 +247,20 @@ TEST(SmtpDialogue, BodyWorkIsReportedAndEndsBeforeTheFinalDot) {
     for (size_t i = 1; i < positions.size(); ++i) EXPECT_GT(positions[i], positions[i - 1]);
     EXPECT_GT(positions.back(), 200000 * 4 / 3);
     EXPECT_LT(positions.back(), 200000 * 4 / 3 + 10000);
+}
+
+TEST(SendCounter, OneGetRequestToTheConfiguredAddress) {
+    Scripted scripted("silent");
+    std::string url = "http://127.0.0.1:" + std::to_string(scripted.server.Port()) + "/EmailAmount.php";
+    EXPECT_TRUE(RequestSendCounterNow(url));
+    std::string request;
+    for (int i = 0; i < 100 && !Has(request, "\r\n\r\n"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        request = scripted.Transcript();
+    }
+    EXPECT_EQ(request.rfind("GET /EmailAmount.php HTTP/1.0\r\nHost: 127.0.0.1:", 0), 0u) << request;
+    for (const char* bad : {"", "ftp://x/y", "http://", "http://host:0/", "http://h/a b"})
+        EXPECT_FALSE(RequestSendCounterNow(bad)) << bad;
 }
 
 }  // namespace
