@@ -11,8 +11,16 @@ namespace murmel {
 // An in-memory byte stream, as the container and its routines pass them around.
 using ByteStream = std::vector<uint8_t>;
 
-// The -lh5- codec behind a 4-byte little-endian size. Both append to `output`.
-// DecompressStream throws ECorruptFile("Compressed file is corrupt").
+// The -lh5- codec behind a 4-byte little-endian size (the bytes after it are a
+// standard -lh5- bit stream). Both append to `output`; each call has its own
+// working storage, so calls may run on several threads at once.
+//
+// CompressStream codes the whole input (at most 2^31 - 1 bytes, else
+// std::length_error) exactly as the classic ar002 coder does.
+// DecompressStream throws ECorruptFile("Compressed file is corrupt") for a
+// damaged stream, including one cut short, and then leaves `output` as it was.
+// A stored size of 0 or less gives no bytes; input shorter than the size field
+// is corrupt. Memory grows with the bytes actually produced, not the stored size.
 void CompressStream(const uint8_t* input, size_t size, ByteStream& output);
 void DecompressStream(const uint8_t* input, size_t size, ByteStream& output);
 
