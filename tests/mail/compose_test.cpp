@@ -347,6 +347,18 @@ TEST_F(Compose, EightBitBodiesDeclareTheirCharset) {
     EXPECT_EQ(text.find("MIME-Version: 1.0\r\nContent-Transfer-Encoding"), std::string::npos);
 }
 
+TEST_F(Compose, JapaneseLocaleSendsIso2022JpHeadersAndBody) {
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    message.Subject = "\x93\xFA\x96\x7B";  // Shift_JIS "日本"
+    message.Body = {"\x93\xFA\x96\x7B\r\n\xB6\xDE"};
+    std::string text = Write();
+    EXPECT_NE(text.find("Subject: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\nMIME-Version: 1.0\r\n"
+                        "Content-Transfer-Encoding: 7bit\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\n\x1B$BF|K\\\x1B(B\r\n\x1B$B%,\x1B(B\r\n"), std::string::npos);
+}
+
 TEST_F(Compose, MissingAttachmentFailsInTheBodyAndEndsTheBodyWork) {
     message.Parts.push_back({"/nonexistent/voice.mp3", "voice.mp3"});
     CaptureWriter writer;

@@ -126,6 +126,8 @@ TEST_F(SendJob, AuthLoginAgainstAServerThatRequiresIt) {
         TSendMailThread job({"a@example.com", "s", "b", {}}, program, listener);
         job.Execute();
         EXPECT_EQ(job.Accepted(), std::string(type) == "1") << listener.failure;
+        EXPECT_EQ(job.Total(), 0);
+        EXPECT_EQ(listener.begunWith, std::string(type) == "1" ? 0 : -1);
         EXPECT_EQ(listener.Captions().back(),
                   std::string(type) == "1" ? CaptionSucceeded() : CaptionFailed());
     }
