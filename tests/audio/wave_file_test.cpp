@@ -198,6 +198,23 @@ TEST_F(WaveFileTest, WritesOnlyBetweenStartedAndClosedAndReplacesAnOldFile) {
     EXPECT_EQ(ParseWave(test::ReadFile(path)).data, "ABCDtail");
 }
 
+TEST_F(WaveFileTest, ALinkAtTheNameIsReplacedNotFollowed) {
+    const std::string victim = folder + "victim.txt";
+    test::WriteFile(victim, "keep me");
+    std::filesystem::create_symlink(victim, path);
+    WriterRig rig(pcm.get(), path);
+    rig.Open();
+    rig.Start();
+    rig.Push("ABCD");
+    rig.Close();
+    EXPECT_EQ(test::ReadFile(victim), "keep me");
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ParseWave(test::ReadFile(path)).data, "ABCD");
+    struct stat info{};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "a voice recording is private";
+}
+
 TEST_F(WaveFileTest, NoNameOrNoFormatWritesNothing) {
     TMMDSPComponent source("Source");
     TMMWaveFile writer;

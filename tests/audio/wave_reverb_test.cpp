@@ -209,6 +209,26 @@ TEST(ReverbProcessTest, WithoutAnActiveEchoEveryByteGoesThroughUnchanged) {
     for (const auto& received : rig.sink.received) EXPECT_EQ(received, sound);
 }
 
+// 4097 Hz × 1000 ms = 4097 samples, halved once to 2048: a line of 4096 samples,
+// one short of the delay. The echo comes as late as the line allows.
+TEST(ReverbProcessTest, AnEchoLongerThanItsLineStaysInsideIt) {
+    WaveFormatPtr format = BuildPCMFormat(1, 16, 4097);
+    ReverbRig rig(format.get());
+    TMMReverbSettings settings;
+    settings.InputGain = 100;
+    settings.MaxDelay = 1000;
+    settings.Echos = {{1000, 50}};
+    rig.reverb.SetSettings(settings);
+    rig.reverb.Opened();
+    rig.reverb.Started();
+    ASSERT_EQ(rig.reverb.DelayLineLength(), 4096u);
+    std::vector<int16_t> impulse(5000, 0);
+    impulse[0] = 20000;
+    std::vector<char> out = rig.Push(Samples16(impulse));
+    EXPECT_EQ(SampleAt(out, 4096), 10000);
+    EXPECT_EQ(SampleAt(out, 4097), 0);
+}
+
 TEST(ReverbProcessTest, AnActiveEchoRepeatsTheSoundAfterItsDelay) {
     WaveFormatPtr format = BuildPCMFormat(1, 16, 8000);
     ReverbRig rig(format.get());
