@@ -34,7 +34,7 @@ void PutInt(ByteStream& out, uint32_t value, int bytes) {
 
 // Reads the image's fields; running out of data is the stream read error.
 class ImageReader {
-public:
+  public:
     explicit ImageReader(const ByteStream& image) : image_(image) {}
     uint32_t Int(int bytes) {
         const uint8_t* at = Take(size_t(bytes));
@@ -49,7 +49,7 @@ public:
         return at;
     }
 
-private:
+  private:
     const ByteStream& image_;
     size_t position_ = sizeof kSignature;
 };
@@ -120,8 +120,9 @@ bool TPkStreams::GetStream(std::string_view name, ByteStream& destination) const
 bool TPkStreams::GetStream(std::string_view name, std::ostream& destination) const {
     if (name.empty()) return false;
     const ByteStream* data = Find(name);
-    if (data) destination.write(reinterpret_cast<const char*>(data->data()),
-                                static_cast<std::streamsize>(data->size()));
+    if (data)
+        destination.write(reinterpret_cast<const char*>(data->data()),
+                          static_cast<std::streamsize>(data->size()));
     if (!destination) throw EStreamError("Stream write error");
     destination.seekp(0);
     return data != nullptr;
@@ -168,7 +169,7 @@ void TPkStreams::SaveToFile(const std::string& fileName) const {
     ByteStream bytes;
     SaveToStream(bytes);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"),
-                                                          std::fclose);
+                                                         std::fclose);
     if (!file) throw EFCreateError(fileName, Reason());
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     if (!written || std::fclose(file.release()) != 0) throw EStreamError("Stream write error");
@@ -179,7 +180,7 @@ void TPkStreams::LoadFromFile(const std::string& fileName) {
     if (std::filesystem::is_directory(fileName, error))
         throw EFOpenError(fileName, std::strerror(EISDIR));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
-                                                          std::fclose);
+                                                         std::fclose);
     if (!file) throw EFOpenError(fileName, Reason());
     ByteStream bytes;
     uint8_t buffer[65536];

@@ -16,22 +16,22 @@ namespace murmel {
 // Stream errors of the container's file and entry handling. They are not turned
 // into ECorruptFile: the player treats both alike, the CLI prints the message.
 class EStreamError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 // "Stream read error": an entry runs past the end of the data.
 class EReadError : public EStreamError {
-public:
+  public:
     EReadError();
 };
 // "Cannot open file "PATH". REASON"
 class EFOpenError : public EStreamError {
-public:
+  public:
     EFOpenError(const std::string& path, const std::string& reason);
 };
 // "Cannot create file "PATH". REASON"
 class EFCreateError : public EStreamError {
-public:
+  public:
     EFCreateError(const std::string& path, const std::string& reason);
 };
 
@@ -39,7 +39,7 @@ public:
 // sorted by name (GBK, ASCII case folded), saved as two flag bytes and an
 // optionally compressed and enciphered image.
 class TPkStreams {
-public:
+  public:
     using TOnAskForKey = std::function<std::string(TPkStreams& sender)>;
     using TNotifyEvent = std::function<void(TPkStreams& sender)>;
 
@@ -81,9 +81,9 @@ public:
     void Clear() { entries_.clear(); }
 
     // Saving leaves entries and properties as they are.
-    void SaveToFile(const std::string& fileName) const;   // EFCreateError, EStreamError
-    void SaveToStream(ByteStream& target) const;          // appends flags and payload
-    void SaveToStream(std::ostream& target) const;        // at the current position
+    void SaveToFile(const std::string& fileName) const;  // EFCreateError, EStreamError
+    void SaveToStream(ByteStream& target) const;         // appends flags and payload
+    void SaveToStream(std::ostream& target) const;       // at the current position
 
     // Replaces the entries with the file's. Throws ECorruptFile "File is corrupt."
     // (after OnCorrupt) for a bad signature or a payload that cannot be deciphered
@@ -94,7 +94,7 @@ public:
     void LoadFromStream(const ByteStream& source);
     void LoadFromStream(std::istream& source);  // whole stream, from its first byte
 
-private:
+  private:
     struct Entry {
         std::string name;
         ByteStream data;

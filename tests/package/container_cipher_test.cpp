@@ -83,7 +83,8 @@ TEST(CipherStream, WordOrderIsLittleEndian) {
         EncryptStream(stream, vector.key);
         ASSERT_EQ(stream.size(), 16u);
         ByteStream expected;
-        for (size_t i : {3, 2, 1, 0, 7, 6, 5, 4}) expected.push_back(static_cast<uint8_t>(cipher[i]));
+        for (size_t i : {3, 2, 1, 0, 7, 6, 5, 4})
+            expected.push_back(static_cast<uint8_t>(cipher[i]));
         EXPECT_EQ(ByteStream(stream.begin(), stream.begin() + 8), expected) << vector.cipher;
     }
 }
@@ -105,7 +106,8 @@ void EachBlock(ByteStream& stream, const std::string& key, bool encipher) {
 
 TEST(CipherStream, PaddingFillsToTheBlock) {
     // 15 bytes get eight bytes 0x01 and the count 8; 16 bytes get seven and 7.
-    for (auto [size, padding] : {std::pair<size_t, size_t>{15, 8}, {16, 7}, {7, 8}, {1, 6}, {6, 1}}) {
+    for (auto [size, padding] :
+         {std::pair<size_t, size_t>{15, 8}, {16, 7}, {7, 8}, {1, 6}, {6, 1}}) {
         ByteStream stream(size, 0xAB);
         EncryptStream(stream, "key");
         ASSERT_EQ(stream.size(), size + padding + 1);

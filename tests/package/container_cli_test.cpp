@@ -29,16 +29,17 @@ CliRun Cli(const std::string& arguments) {
 }
 
 class PackageCommands : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = test::FreshFolder("package-cli");
-        test::WriteFile(folder + "voice.wav", std::string("RIFF\x10\0\0\0WAVEdata", 16) + std::string(2996, '\x5a'));
+        test::WriteFile(folder + "voice.wav",
+                        std::string("RIFF\x10\0\0\0WAVEdata", 16) + std::string(2996, '\x5a'));
         test::WriteFile(folder + "tune.mid", std::string("MThd\0\0\0\x06", 8));
         test::WriteFile(folder + "schedule.ctr", "[0]\r\nTime=0\r\nVolume=8\r\n");
     }
     std::string Pack(const std::string& options) {
-        return "pack '" + folder + "mail.mvm' Mp3File='" + folder + "voice.wav' BGMusic='" + folder +
-               "tune.mid' CtrInfo='" + folder + "schedule.ctr' " + options;
+        return "pack '" + folder + "mail.mvm' Mp3File='" + folder + "voice.wav' BGMusic='" +
+               folder + "tune.mid' CtrInfo='" + folder + "schedule.ctr' " + options;
     }
     void ExpectUnpacked(const std::string& into) {
         EXPECT_EQ(test::ReadFile(into + "/Mp3File"), test::ReadFile(folder + "voice.wav"));
@@ -79,7 +80,8 @@ TEST_F(PackageCommands, CompressedVoiceMailUnpacksByteIdentical) {
 
 TEST_F(PackageCommands, ChineseNamesTravelAsGbk) {
     // "背景" in UTF-8 is stored as GBK B1 B3 BE B0.
-    ASSERT_EQ(Cli("pack '" + folder + "names.mvm' --plain '背景=" + folder + "tune.mid'").status, 0);
+    ASSERT_EQ(Cli("pack '" + folder + "names.mvm' --plain '背景=" + folder + "tune.mid'").status,
+              0);
     TPkStreams streams;
     streams.LoadFromFile(folder + "names.mvm");
     EXPECT_EQ(streams.Names(), (std::vector<std::string>{"\xB1\xB3\xBE\xB0"}));
@@ -100,7 +102,8 @@ TEST_F(PackageCommands, UnsafeEntryNamesAreRefusedBeforeAnythingIsWritten) {
         file.push_back(uint8_t(name.size()));
         file.push_back(0);
         file.insert(file.end(), name.begin(), name.end());
-        for (uint8_t byte : {uint8_t(1), uint8_t(0), uint8_t(0), uint8_t(0), uint8_t('x')}) file.push_back(byte);
+        for (uint8_t byte : {uint8_t(1), uint8_t(0), uint8_t(0), uint8_t(0), uint8_t('x')})
+            file.push_back(byte);
         test::WriteFile(folder + "bad.mvm", std::string(file.begin(), file.end()));
         CliRun run = Cli("unpack '" + folder + "bad.mvm' '" + folder + "deep/out'");
         EXPECT_EQ(run.status, 1) << name;
@@ -120,10 +123,12 @@ TEST_F(PackageCommands, ErrorsAndUsage) {
     EXPECT_EQ(Cli("pack '" + folder + "m.mvm'").status, 2);
     EXPECT_EQ(Cli("unpack onlyone").status, 2);
     EXPECT_EQ(Cli("list").status, 2);
-    CliRun corrupt = Cli("list '" + std::string(MURMEL_TEST_DATA) + "/invalid/mvm-bad-signature.mvm'");
+    CliRun corrupt =
+        Cli("list '" + std::string(MURMEL_TEST_DATA) + "/invalid/mvm-bad-signature.mvm'");
     EXPECT_EQ(corrupt.status, 1);
     EXPECT_EQ(corrupt.err, "File is corrupt.\n");
-    CliRun truncated = Cli("list '" + std::string(MURMEL_TEST_DATA) + "/invalid/mvm-truncated-plain.mvm'");
+    CliRun truncated =
+        Cli("list '" + std::string(MURMEL_TEST_DATA) + "/invalid/mvm-truncated-plain.mvm'");
     EXPECT_EQ(truncated.status, 1);
     EXPECT_EQ(truncated.err, "Stream read error\n");
     test::WriteFile(folder + "junk", "12");

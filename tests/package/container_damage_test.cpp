@@ -18,8 +18,7 @@ ByteStream ReadData(const std::string& name) {
 
 enum class Outcome { Loaded, Corrupt, ReadError };
 
-Outcome TryLoad(const ByteStream& file, const std::string& key = "",
-                TPkStreams* into = nullptr) {
+Outcome TryLoad(const ByteStream& file, const std::string& key = "", TPkStreams* into = nullptr) {
     TPkStreams local;
     TPkStreams& streams = into ? *into : local;
     streams.Key = key;
@@ -83,7 +82,8 @@ TEST(ContainerGolden, NamesFileKeepsFirstOfEachName) {
     streams.LoadFromStream(ReadData("valid/mvm-names.mvm"));
     EXPECT_EQ(streams.Names(),
               (std::vector<std::string>{"", "Empty", "Mp3File", "\xC4\x41", "\xC4\x61"}));
-    EXPECT_EQ(std::string(streams.Find("mp3file")->begin(), streams.Find("mp3file")->end()), "first");
+    EXPECT_EQ(std::string(streams.Find("mp3file")->begin(), streams.Find("mp3file")->end()),
+              "first");
     EXPECT_TRUE(streams.Find("EMPTY")->empty());
 }
 

@@ -132,8 +132,11 @@ TEST(ContainerEntries, GetStreamAppendsAndRewinds) {
 }
 
 TEST(ContainerLoad, EntriesComeBackWhateverTheirOrderAndDuplicatesKeepTheFirst) {
-    const std::string file = "  " + Image({{"Zeta", "z"}, {"alpha", "first"}, {"ALPHA", "second"},
-                                           {"", "nameless"}, {"Beta", std::string(300, '\0')}});
+    const std::string file = "  " + Image({{"Zeta", "z"},
+                                           {"alpha", "first"},
+                                           {"ALPHA", "second"},
+                                           {"", "nameless"},
+                                           {"Beta", std::string(300, '\0')}});
     TPkStreams streams;
     streams.LoadFromStream(Bytes(file));
     EXPECT_EQ(streams.Names(), (std::vector<std::string>{"", "alpha", "Beta", "Zeta"}));
