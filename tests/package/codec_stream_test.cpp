@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "ECorruptFile.h"
 #include "PkStreamRoutines.h"
@@ -176,6 +177,26 @@ TEST(CodecDecompress, MatchCarriesOverIntoTheNextChunk) {
     // 8,190 times 'c', then one match of 256 at p = 0 across the 8,192-byte chunk edge.
     const std::string bits = OneSymbolBlock(8190, 'c', 0) + OneSymbolBlock(1, 509, 0);
     EXPECT_EQ(Decompress(WithSize(8190 + 256, BitString(bits))), ByteStream(8190 + 256, 'c'));
+}
+
+TEST(CodecRoundTrip, CallsOnSeveralThreadsDoNotMeet) {
+    // Each call keeps its tables to itself; the container may load and save at once.
+    std::vector<ByteStream> inputs;
+    for (uint32_t i = 0; i < 4; ++i) inputs.push_back(i % 2 ? TextLike(60000, i) : MidiFile(500 + 100 * i));
+    std::vector<ByteStream> expected;
+    for (const ByteStream& input : inputs) expected.push_back(Compress(input));
+    std::vector<int> good(inputs.size(), 0);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 3; ++round) {
+                const ByteStream stream = Compress(inputs[i]);
+                good[i] += stream == expected[i] && Decompress(stream) == inputs[i];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(good, std::vector<int>(inputs.size(), 3));
 }
 
 TEST(CodecDecompress, StopsAtTheStoredSizeAndIgnoresWhatFollows) {
