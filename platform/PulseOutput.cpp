@@ -80,6 +80,11 @@ private:
         if (!stream_) return;
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        if (drain_) {  // its callback must not reach a destroyed stream
+            pa_operation_cancel(drain_);
+            pa_operation_unref(drain_);
+            drain_ = nullptr;
+        }
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;
@@ -110,8 +115,7 @@ private:
         }
         if (got < wanted) {
             ended_ = true;
-            if (pa_operation* operation = pa_stream_drain(stream, OnDrained, this))
-                pa_operation_unref(operation);
+            drain_ = pa_stream_drain(stream, OnDrained, this);
         }
     }
 
@@ -123,6 +127,7 @@ private:
     StreamFormat format_;
     std::shared_ptr<AudioSource> source_;
     pa_stream* stream_ = nullptr;
+    pa_operation* drain_ = nullptr;
     std::atomic<int64_t> written_{0};
     bool ended_ = false;  // loop thread only
     std::atomic<bool> drained_{false};
