@@ -126,6 +126,7 @@ void TMMSpectrum::RebuildLayout() {
         columnLastBin_[static_cast<size_t>(i)] = std::clamp(next - 1, bin, half - 1);
     }
     std::lock_guard<std::mutex> guard(barsLock_);
+    peakSpeed_ = config_.PeakSpeed;
     bars_.clear();
     for (int i = 0; i < columns_; ++i) {
         if (i == 0 || columnBin_[static_cast<size_t>(i)] != columnBin_[static_cast<size_t>(i) - 1])
@@ -307,8 +308,8 @@ bool TMMSpectrum::PeakTimer() {
     for (TMMSpectrumBar& bar : bars_) {
         if (bar.Peak <= 0) continue;
         if (--bar.PeakHold > 0) continue;
-        bar.Peak = config_.PeakSpeed == 0 ? 0 : bar.Peak - 1;
-        bar.PeakHold = config_.PeakSpeed;
+        bar.Peak = peakSpeed_ == 0 ? 0 : bar.Peak - 1;
+        bar.PeakHold = peakSpeed_;
         moved = true;
     }
     return moved;

@@ -150,6 +150,7 @@ private:
     // Shared with the peak timer.
     mutable std::mutex barsLock_;
     std::vector<TMMSpectrumBar> bars_;
+    int peakSpeed_ = 0;
     int largestBar_ = 0, largestBin_ = 0;
     TMMSpectrumImage template_, image_;
 };

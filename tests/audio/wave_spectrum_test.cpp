@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #include "MMDSPObj.h"
@@ -214,6 +216,19 @@ TEST_F(SpectrumTest, PeaksHoldAboutASecondThenFallASpotPerTick) {
     EXPECT_EQ(BarOfBin(8).Peak, 0) << "PeakSpeed 0 drops at once";
 }
 
+// The peak timer runs on a timer thread of its own while frames are drawn.
+TEST_F(SpectrumTest, ThePeakTimerMayRunOnAnotherThread) {
+    std::atomic<bool> done{false};
+    std::thread timer([&] {
+        while (!done) spectrum.PeakTimer();
+    });
+    const auto tone = ToneFrame(8, 32767), silence = Silence();
+    for (int frame = 0; frame < 300; ++frame) spectrum.RefreshPCMData(frame % 3 ? silence.data() : tone.data());
+    done = true;
+    timer.join();
+    for (const TMMSpectrumBar& bar : spectrum.Bars()) EXPECT_LE(bar.Peak, 22);
+}
+
 TEST_F(SpectrumTest, SilenceShowsOnlyDottedUnlitSpots) {
     const auto silence = Silence();
     for (int i = 0; i < 3; ++i) spectrum.RefreshPCMData(silence.data());
@@ -346,4 +361,22 @@ TEST_F(SpectrumTest, TheFeedShowsOneFrameWhenItsMomentHasCome) {
     feed.Stop();
     feed.Copy(buffer.data(), buffer.size(), 6000000);
     EXPECT_FALSE(feed.Refresh(spectrum, 7000000)) << "stopped: nothing is shown";
+}
+
+// The capture thread copies while the main thread's passes read.
+TEST_F(SpectrumTest, TheFeedTakesCopiesFromTheCaptureThread) {
+    WaveFormatPtr format = BuildPCMFormat(2, 16, 44100);
+    TMMSpectrumFeed feed;
+    feed.Start(format.get(), 2048);
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        std::vector<uint8_t> buffer(2048, 7);
+        for (uint64_t now = 0; !done; now += 11610) feed.Copy(buffer.data(), buffer.size(), now);
+    });
+    int shown = 0;
+    for (int pass = 0; pass < 5000 || shown == 0; ++pass) shown += feed.Refresh(spectrum, UINT64_MAX / 2);
+    done = true;
+    capture.join();
+    EXPECT_GT(shown, 0);
+    feed.Stop();
 }
