@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
         std::mt19937 random(7);
         std::vector<char> bytes(megabytes << 20);
         for (char& c : bytes) c = static_cast<char>(random());
-        std::ofstream(attachment, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(attachment, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     WriteMessageFile(attachment, messageFile);
 

@@ -5,12 +5,12 @@
 #include <thread>
 
 class MailSink {
-public:
+  public:
     explicit MailSink(bool silent = false);  // silent: accept, never answer
     ~MailSink();
     int Port() const { return port_; }
 
-private:
+  private:
     void Serve();
     void Session(int fd);
     int listener_ = -1;

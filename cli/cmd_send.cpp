@@ -1,10 +1,10 @@
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <memory>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -20,7 +20,7 @@ namespace {
 
 // Prints what the progress dialog would show.
 class PrintingListener : public TSendMailListener {
-public:
+  public:
     void CaptionChanged(const std::string& captionGbk) override {
         std::lock_guard<std::mutex> lock(lock_);
         std::printf("%s\n", GbkToUtf8(captionGbk).c_str());
@@ -31,7 +31,7 @@ public:
         std::fprintf(stderr, "%s\n", GbkToUtf8(reason).c_str());
     }
 
-private:
+  private:
     std::mutex lock_;
 };
 
@@ -51,7 +51,8 @@ void CountSend() {
         RequestSendCounterNow(address);
         *done = true;
     }).detach();
-    for (int i = 0; i < 100 && !*done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && !*done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 int Send(const Arguments& arguments) {
@@ -83,9 +84,7 @@ int Send(const Arguments& arguments) {
     return job.Accepted() ? 0 : 1;
 }
 
-const RegisterCommand send({"send",
-                            "--to T --subject S [--body-file F] [--attach FILE]...",
-                            Send});
+const RegisterCommand send({"send", "--to T --subject S [--body-file F] [--attach FILE]...", Send});
 
 }  // namespace
 }  // namespace murmel::cli

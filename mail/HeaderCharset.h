@@ -10,8 +10,8 @@ enum class THeaderMode { hm8Bit, hmIso2022Jp };
 // body declarations, the code page the message text is held in, and how header
 // text is encoded.
 struct THeaderCharset {
-    std::string name;      // "GB2312", "Big5", "ISO-2022-JP", "EUC-KR", "ISO-8859-1"
-    char letter;           // 'B' or 'Q'
+    std::string name;  // "GB2312", "Big5", "ISO-2022-JP", "EUC-KR", "ISO-8859-1"
+    char letter;       // 'B' or 'Q'
     THeaderMode mode;
     std::string codePage;  // iconv name of the text's code page
 };

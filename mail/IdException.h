@@ -6,38 +6,38 @@ namespace murmel {
 
 // Every failure of composing or sending a message.
 class EIdException : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A server reply whose code the command did not accept.
 class EIdProtocolReplyError : public EIdException {
-public:
+  public:
     EIdProtocolReplyError(int code, const std::string& text) : EIdException(text), code_(code) {}
     int ReplyCode() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 // A failed socket or TLS call, with the system's code and text.
 class EIdSocketError : public EIdException {
-public:
+  public:
     using EIdException::EIdException;
 };
 
 class EIdConnClosedGracefully : public EIdException {
-public:
+  public:
     EIdConnClosedGracefully() : EIdException("Connection Closed Gracefully.") {}
 };
 
 class EIdNotConnected : public EIdException {
-public:
+  public:
     EIdNotConnected() : EIdException("Not Connected") {}
 };
 
 class EIdMaxLineLengthExceeded : public EIdException {
-public:
+  public:
     EIdMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}
 };
 

@@ -24,7 +24,7 @@ bool WordNeedsEncoding(std::string_view word, std::string_view specials) {
 // Writes encoded words for one stretch, starting a new word (after CR LF TAB)
 // before a piece that would take the word past 75 columns.
 class EncodedWordWriter {
-public:
+  public:
     EncodedWordWriter(std::string& out, const THeaderCharset& charset)
         : out_(out), begin_("=?" + charset.name + "?" + charset.letter + "?") {
         out_ += begin_;
@@ -41,7 +41,7 @@ public:
     }
     void Finish() { out_ += "?="; }
 
-private:
+  private:
     std::string& out_;
     std::string begin_;
     size_t length_;
@@ -124,7 +124,8 @@ std::string EncodeHeaderText(std::string_view input, std::string_view specials,
                 stretchEnd = text.size();
                 break;
             }
-            if (!WordNeedsEncoding(text.substr(next.wordStart, next.end - next.wordStart), specials))
+            if (!WordNeedsEncoding(text.substr(next.wordStart, next.end - next.wordStart),
+                                   specials))
                 break;
             stretchEnd = next.end;
         }

@@ -24,7 +24,7 @@ std::vector<std::string> FoldHeaderLine(std::string_view line);
 
 // Ordered header lines; continuation lines are entries of their own.
 class TIdHeaderList {
-public:
+  public:
     // Replaces the header of that name in place, or appends it; an empty value
     // removes it.
     void SetValue(std::string_view name, std::string_view value);
@@ -32,7 +32,7 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     void Append(const TIdHeaderList& other);
 
-private:
+  private:
     size_t Find(std::string_view name) const;
     std::vector<std::string> lines_;
 };

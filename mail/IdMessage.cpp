@@ -135,7 +135,8 @@ void WriteBody(const TIdMessage& message, const BodyText& body, TIdMessageLineWr
     writer.WriteLine("");
     writer.WriteLine("--" + std::string(kMimeBoundary));
     writer.WriteLine("Content-Type: " + TextContentType(body));
-    writer.WriteLine("Content-Transfer-Encoding: " + (body.transfer.empty() ? "7bit" : body.transfer));
+    writer.WriteLine("Content-Transfer-Encoding: " +
+                     (body.transfer.empty() ? "7bit" : body.transfer));
     writer.WriteLine("");
     for (const std::string& line : body.lines) writer.WriteLine(line);
     for (const TIdAttachment& part : message.Parts) WriteAttachment(part, writer);

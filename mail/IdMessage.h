@@ -54,7 +54,7 @@ inline constexpr std::string_view kMimeBoundary = "=_NextPart_2rfkindysadvnqw3ne
 // Where WriteMessage puts its lines (each line gets CR LF appended by the writer).
 // BeginBody and EndBody bracket the body; EndBody also runs when the body fails.
 class TIdMessageLineWriter {
-public:
+  public:
     virtual ~TIdMessageLineWriter() = default;
     virtual void WriteLine(std::string_view line) = 0;
     virtual void BeginBody() {}

@@ -98,7 +98,8 @@ TIdReply ReadReply(TIdLineReader& reader) {
     }
     TIdReply reply;
     reply.code = ReplyCode(lines.front());
-    for (const std::string& line : lines) reply.text.push_back(line.size() > 4 ? line.substr(4) : "");
+    for (const std::string& line : lines)
+        reply.text.push_back(line.size() > 4 ? line.substr(4) : "");
     return reply;
 }
 

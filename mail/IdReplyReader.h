@@ -19,7 +19,7 @@ struct TIdReply {
 
 // Takes lines out of received data. A line ends at LF; a CR before the LF goes.
 class TIdLineReader {
-public:
+  public:
     // Appends up to `size` received bytes at `data`; returns 0 when the peer has
     // closed. May throw.
     using Fill = std::function<size_t(char* data, size_t size)>;
@@ -31,7 +31,7 @@ public:
     std::string ReadLine();
     void Clear();
 
-private:
+  private:
     Fill fill_;
     size_t maxLineLength_;
     std::string buffer_;

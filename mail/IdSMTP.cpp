@@ -34,7 +34,7 @@ std::string Upper(std::string_view text) {
 
 // Hands the message's lines to the connection; the body is one piece of write work.
 class SmtpMessageWriter : public TIdMessageLineWriter {
-public:
+  public:
     explicit SmtpMessageWriter(TIdSMTP& smtp) : smtp_(smtp) {}
     void WriteLine(std::string_view line) override { smtp_.WriteLine(line); }
     void BeginBody() override {
@@ -49,7 +49,7 @@ public:
         smtp_.FlushOutput();
     }
 
-private:
+  private:
     TIdSMTP& smtp_;
 };
 
@@ -142,7 +142,8 @@ bool TIdSMTP::Offers(std::string_view keyword) const {
 }
 
 void TIdSMTP::Authenticate() {
-    bool offered = std::find(authSchemes_.begin(), authSchemes_.end(), "LOGIN") != authSchemes_.end();
+    bool offered =
+        std::find(authSchemes_.begin(), authSchemes_.end(), "LOGIN") != authSchemes_.end();
     if (authenticationType_ != atLogin || !offered || authenticated_) return;
     SendCmd("AUTH LOGIN", {334});
     SendCmd(EncodeBase64(Username), {334});

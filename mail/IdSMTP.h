@@ -18,7 +18,7 @@ enum TIdAuthenticationType { atNone, atLogin };
 enum TWorkMode { wmRead, wmWrite };
 
 inline constexpr int kSmtpPort = 25;
-inline constexpr int kSmtpsPort = 465;               // TLS from the first byte
+inline constexpr int kSmtpsPort = 465;              // TLS from the first byte
 inline constexpr size_t kMaxGatheredWrite = 65536;  // lines gathered into one socket send
 
 // The SMTP client: connect (greeting, EHLO or HELO, STARTTLS when offered), send
@@ -26,14 +26,14 @@ inline constexpr size_t kMaxGatheredWrite = 65536;  // lines gathered into one s
 // disconnect. Blocking, on one thread; only Connected() and DisconnectSocket()
 // may be called from another. Failures are EIdException and its kin.
 class TIdSMTP {
-public:
+  public:
     TIdSMTP();
     ~TIdSMTP();
 
     std::string Host;
     int Port = kSmtpPort;
     std::string Username, Password;
-    std::string HeloName;  // empty: this machine's name
+    std::string HeloName;   // empty: this machine's name
     std::string MailAgent;  // "X-Mailer" value; empty: no such header
     size_t MaxLineLength = kMaxReplyLine;
 
@@ -67,7 +67,7 @@ public:
     void DoWork(TWorkMode mode, int64_t count);
     void EndWork(TWorkMode mode);
 
-private:
+  private:
     void Greet();
     void ReadAuthSchemes();
     bool Offers(std::string_view keyword) const;

@@ -22,13 +22,13 @@ struct TSendMailFields {
 // Reports of a send job, raised on its worker thread: the receiver carries them
 // over to its own thread (the progress dialog) or prints them (murmel-cli).
 class TSendMailListener {
-public:
+  public:
     virtual ~TSendMailListener() = default;
     virtual void CaptionChanged(const std::string& captionGbk) = 0;
     virtual void WorkBegin(int64_t total) { (void)total; }  // the bar's maximum
     virtual void Work(int64_t position) { (void)position; }
-    virtual void WorkEnd() {}                                // position 0, close the dialog
-    virtual void MessageAccepted() {}                        // play "notify.wav"
+    virtual void WorkEnd() {}          // position 0, close the dialog
+    virtual void MessageAccepted() {}  // play "notify.wav"
     virtual void Failed(const std::string& reason) { (void)reason; }
     virtual void Finished(bool accepted) { (void)accepted; }
 };
@@ -47,9 +47,8 @@ int SmtpPortFromSetting(const std::string& text);
 // the program folder and the footer, then connects, sends and disconnects on its
 // worker thread. One job per send; it owns its message and SMTP client.
 class TSendMailThread {
-public:
-    TSendMailThread(TSendMailFields fields, std::string programFolder,
-                    TSendMailListener& listener);
+  public:
+    TSendMailThread(TSendMailFields fields, std::string programFolder, TSendMailListener& listener);
     ~TSendMailThread();  // waits for the worker
     TSendMailThread(const TSendMailThread&) = delete;
     TSendMailThread& operator=(const TSendMailThread&) = delete;
@@ -67,7 +66,7 @@ public:
     // The job itself, on the calling thread.
     void Execute();
 
-private:
+  private:
     bool BuildMessage();
     void Deliver();
 

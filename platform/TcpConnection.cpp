@@ -5,13 +5,13 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <strings.h>
 
 #include "TlsSession.h"
 

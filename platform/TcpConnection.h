@@ -11,23 +11,23 @@ namespace murmel {
 
 // A failed socket call: "Socket Error # <code>" and the system's text on a second line.
 class TcpError : public std::runtime_error {
-public:
+  public:
     TcpError(int code, const std::string& text);
     int Code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 // The connection was aborted from another thread (or was never opened).
 class TcpAbortedError : public std::runtime_error {
-public:
+  public:
     TcpAbortedError() : std::runtime_error("Not Connected") {}
 };
 
 // A TLS handshake, certificate check or record failed.
 class TlsError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -41,7 +41,7 @@ std::string LocalHostName();
 // limit but wakes at once when Abort() is called from another thread; after that
 // the connection only fails. Abort is sticky: it also stops a later Connect.
 class TcpConnection {
-public:
+  public:
     TcpConnection();
     ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;
@@ -74,7 +74,7 @@ public:
     long RawSend(const void* data, size_t size);
     long RawReceive(void* data, size_t size);
 
-private:
+  private:
     enum class Wait { kRead, kWrite };
     void WaitFor(Wait what);
     void CheckUsable() const;

@@ -1,9 +1,9 @@
 #include "TlsSession.h"
 
+#include <arpa/inet.h>
 #include <gnutls/gnutls.h>
 #include <gnutls/x509.h>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 
@@ -83,8 +83,8 @@ void TlsSession::Fail(const char* what, int code) const {
         unsigned status = gnutls_session_get_verify_cert_status(impl_->session);
         if (gnutls_certificate_verification_status_print(
                 status, gnutls_certificate_type_get(impl_->session), &text, 0) == 0) {
-            std::string message = std::string("TLS ") + what + ": " +
-                                  reinterpret_cast<const char*>(text.data);
+            std::string message =
+                std::string("TLS ") + what + ": " + reinterpret_cast<const char*>(text.data);
             gnutls_free(text.data);
             throw TlsError(message);
         }

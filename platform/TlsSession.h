@@ -10,7 +10,7 @@ class TcpConnection;
 // certificate must verify against the system's CA store, plus the CA file named
 // by $MURMEL_CA_FILE, for the given name; anything else fails the handshake.
 class TlsSession {
-public:
+  public:
     TlsSession(TcpConnection& connection, const std::string& serverName);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;
@@ -20,7 +20,7 @@ public:
     size_t Receive(void* data, size_t size);  // 0 at the peer's close
     void Bye();
 
-private:
+  private:
     [[noreturn]] void Fail(const char* what, int code) const;
     struct Impl;
     Impl* impl_;

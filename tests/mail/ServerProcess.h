@@ -19,7 +19,7 @@ namespace murmel::test {
 inline const char* kPython = "/usr/bin/python3";
 
 class ServerProcess {
-public:
+  public:
     // Runs `script args...`; the script writes its port to the file named by the
     // first argument once it listens.
     ServerProcess(const std::string& script, const std::vector<std::string>& args) {
@@ -60,7 +60,7 @@ public:
 
     int Port() const { return port_; }
 
-private:
+  private:
     bool Exited() {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) != pid_) return false;

@@ -39,7 +39,10 @@ TEST(HeaderCharset, EnvironmentOrderIsLcAllLcCtypeLang) {
 }
 
 TEST(HeaderCharset, UnconvertibleCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(Utf8ToCodePage("a\xF0\x9F\x98\x80" "b", SimplifiedChineseCharset()), "a?b");
+    EXPECT_EQ(Utf8ToCodePage("a\xF0\x9F\x98\x80"
+                             "b",
+                             SimplifiedChineseCharset()),
+              "a?b");
     EXPECT_EQ(Utf8ToCodePage("\xE4\xBD\xA0", SimplifiedChineseCharset()), "\xC4\xE3");
     EXPECT_EQ(Utf8ToCodePage("caf\xC3\xA9 \xE4\xBD\xA0", LatinCharset()), "caf\xE9 ?");
     EXPECT_EQ(Utf8ToCodePage("\xE4\xBD\xA0", TraditionalChineseCharset()), "\xA7\x41");

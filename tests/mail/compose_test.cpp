@@ -15,7 +15,7 @@ using test::FreshFolder;
 using test::WriteFile;
 
 class CaptureWriter : public TIdMessageLineWriter {
-public:
+  public:
     void WriteLine(std::string_view line) override {
         text.append(line);
         text += "\r\n";
@@ -42,7 +42,7 @@ TIdMessageTime FixedTime() {
 }
 
 class Compose : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("LC_ALL", "zh_CN.UTF-8", 1);
         message.Clock = FixedTime;
@@ -181,15 +181,20 @@ TEST(EncodeHeaderText, QFormEscapesAndSplitsAt75Columns) {
     EXPECT_EQ(EncodeHeaderText("\xE9_?= \xE9", "", latin), "=?ISO-8859-1?Q?=E9=5F=3F=3D_=E9?=");
     std::string encoded = EncodeHeaderText(std::string(30, '\xE9'), "", latin);
     // "=?ISO-8859-1?Q?" is 15 columns; the counter starts at 17 and 19 pieces of 3 fit.
-    EXPECT_EQ(encoded, "=?ISO-8859-1?Q?" + [] {
-        std::string s;
-        for (int i = 0; i < 19; ++i) s += "=E9";
-        return s;
-    }() + "?=\r\n\t=?ISO-8859-1?Q?" + [] {
-        std::string s;
-        for (int i = 0; i < 11; ++i) s += "=E9";
-        return s;
-    }() + "?=");
+    EXPECT_EQ(
+        encoded, "=?ISO-8859-1?Q?" +
+                     [] {
+                         std::string s;
+                         for (int i = 0; i < 19; ++i) s += "=E9";
+                         return s;
+                     }() +
+                     "?=\r\n\t=?ISO-8859-1?Q?" +
+                     [] {
+                         std::string s;
+                         for (int i = 0; i < 11; ++i) s += "=E9";
+                         return s;
+                     }() +
+                     "?=");
 }
 
 TEST(AddressList, SeparatorsGroupsAndQuotedNames) {
@@ -251,13 +256,15 @@ TEST(FoldHeaderLine, BreaksAfterCommasAndSpacesOnlyWhenNeeded) {
     EXPECT_EQ(FoldHeaderLine(unbreakable).size(), 2u);  // only after "X-Long:"
 
     std::string to = "To: ";
-    for (int i = 0; i < 6; ++i) to += (i ? ", " : "") + std::string("user") + char('0' + i) + "@example.com";
+    for (int i = 0; i < 6; ++i)
+        to += (i ? ", " : "") + std::string("user") + char('0' + i) + "@example.com";
     std::vector<std::string> lines = FoldHeaderLine(to);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "To: user0@example.com, user1@example.com, user2@example.com,");
     EXPECT_EQ(lines[1], " user3@example.com, user4@example.com, user5@example.com");
 
-    std::string quoted = "From: \"" + std::string(40, 'n') + " " + std::string(40, 'm') + "\" <a@b.c>";
+    std::string quoted =
+        "From: \"" + std::string(40, 'n') + " " + std::string(40, 'm') + "\" <a@b.c>";
     lines = FoldHeaderLine(quoted);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "From:");  // never inside the quotes
@@ -302,7 +309,10 @@ TEST(MessageDate, FormatAndOffsets) {
     setenv("TZ", "EST5", 1);
     tzset();
     EXPECT_EQ(SystemMessageTime().utcOffsetMinutes, -300);
-    if (old) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 

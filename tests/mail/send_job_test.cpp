@@ -1,6 +1,5 @@
 // The send job against a real SMTP server (aiosmtpd) and murmel-cli send.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <chrono>
@@ -24,7 +23,7 @@ using test::ServerProcess;
 using test::WriteFile;
 
 class RecordingListener : public TSendMailListener {
-public:
+  public:
     void CaptionChanged(const std::string& caption) override {
         std::lock_guard<std::mutex> lock(lock_);
         captions.push_back(caption);
@@ -43,7 +42,7 @@ public:
     int ends = 0, accepted = 0;
     std::string failure;
 
-private:
+  private:
     std::mutex lock_;
 };
 
@@ -80,7 +79,7 @@ std::string ProgramFolderFor(int port, const std::string& host = "localhost") {
 }
 
 class SendJob : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("LC_ALL", "zh_CN.UTF-8", 1); }
 };
 
@@ -91,8 +90,10 @@ TEST_F(SendJob, TwoAttachmentsArriveByteIdentical) {
     WriteFile(files + "voice.mvm", voice);
     WriteFile(files + "small.bin", small);
     RecordingListener listener;
-    TSendMailFields fields{"Friend <friend@example.com>; other@example.com", "语音邮件 test",
-                           "你好\r\n.\r\n", {files + "voice.mvm", files + "small.bin"}};
+    TSendMailFields fields{"Friend <friend@example.com>; other@example.com",
+                           "语音邮件 test",
+                           "你好\r\n.\r\n",
+                           {files + "voice.mvm", files + "small.bin"}};
     TSendMailThread job(fields, ProgramFolderFor(real.server.Port()), listener);
     job.Start();
     job.Wait();
@@ -106,8 +107,9 @@ TEST_F(SendJob, TwoAttachmentsArriveByteIdentical) {
     EXPECT_EQ(real.Mail("1.part1"), voice);
     EXPECT_EQ(real.Mail("1.part1.name"), "voice.mvm");
     EXPECT_EQ(real.Mail("1.part2"), small);
-    EXPECT_EQ(real.Mail("1.envelope"),
-              "MAIL FROM me@murmel.example\nRCPT TO friend@example.com\nRCPT TO other@example.com\n");
+    EXPECT_EQ(
+        real.Mail("1.envelope"),
+        "MAIL FROM me@murmel.example\nRCPT TO friend@example.com\nRCPT TO other@example.com\n");
     std::string eml = real.Mail("1.eml");
     EXPECT_NE(eml.find("From: =?GB2312?B?1cXI/Q==?= <me@murmel.example>\r\n"), std::string::npos);
     EXPECT_NE(eml.find(Utf8ToGbk("你好\r\n.\r\n\r\n=====")), std::string::npos);
@@ -135,10 +137,13 @@ TEST_F(SendJob, AuthLoginAgainstAServerThatRequiresIt) {
 
 TEST_F(SendJob, StartTlsWithATrustedTestCertificateOnly) {
     std::string certs = FreshFolder("certs");
-    std::string command = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-                          " -keyout " + certs + "key.pem -out " + certs + "cert.pem -days 2"
-                          " -subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1"
-                          " >/dev/null 2>&1";
+    std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+        " -keyout " +
+        certs + "key.pem -out " + certs +
+        "cert.pem -days 2"
+        " -subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1"
+        " >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     RealServer real("tls", {"--tls", certs + "cert.pem", certs + "key.pem"});
     std::string program = ProgramFolderFor(real.server.Port());
@@ -208,7 +213,8 @@ TEST(SendJobPort, ServerPortSettingWhenValidElse25) {
 }
 
 int RunCli(const std::string& folder, const std::string& arguments) {
-    std::string command = "cd " + folder + " && ./murmel-cli send " + arguments + " >out.txt 2>err.txt";
+    std::string command =
+        "cd " + folder + " && ./murmel-cli send " + arguments + " >out.txt 2>err.txt";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -216,7 +222,8 @@ int RunCli(const std::string& folder, const std::string& arguments) {
 TEST_F(SendJob, CliSendsWithTheProgramFolderSettings) {
     RealServer real("cli");
     std::string program = ProgramFolderFor(real.server.Port());
-    std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli", program + "murmel-cli");
+    std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli",
+                               program + "murmel-cli");
     WriteFile(program + "body.txt", "第一行\n第二行\n");
     WriteFile(program + "voice.mvm", RandomBytes(1000, 3));
     int status = RunCli(program,

@@ -58,7 +58,8 @@ TEST(SmtpDialogue, Ehlo500FallsBackToHeloAndSkipsAuth) {
     std::string transcript = scripted.Transcript();
     EXPECT_TRUE(Has(transcript, "EHLO client.example\r\nHELO client.example\r\nRSET\r\n"));
     EXPECT_FALSE(Has(transcript, "AUTH"));
-    EXPECT_TRUE(Has(transcript, "MAIL FROM:<me@murmel.example>\r\nRCPT TO:<a@example.com>\r\nDATA\r\n"));
+    EXPECT_TRUE(
+        Has(transcript, "MAIL FROM:<me@murmel.example>\r\nRCPT TO:<a@example.com>\r\nDATA\r\n"));
 }
 
 TEST(SmtpDialogue, AuthLoginWhenOfferedInEitherForm) {
@@ -251,7 +252,8 @@ TEST(SmtpDialogue, BodyWorkIsReportedAndEndsBeforeTheFinalDot) {
 
 TEST(SendCounter, OneGetRequestToTheConfiguredAddress) {
     Scripted scripted("silent");
-    std::string url = "http://127.0.0.1:" + std::to_string(scripted.server.Port()) + "/EmailAmount.php";
+    std::string url =
+        "http://127.0.0.1:" + std::to_string(scripted.server.Port()) + "/EmailAmount.php";
     EXPECT_TRUE(RequestSendCounterNow(url));
     std::string request;
     for (int i = 0; i < 100 && !Has(request, "\r\n\r\n"); ++i) {
