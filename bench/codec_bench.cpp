@@ -40,7 +40,8 @@ Bytes ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
 }
 
 // This process's peak resident size in MiB. Measured here rather than through
@@ -62,7 +63,8 @@ int RunCodec(const char* mode, const char* in, const char* out, const char* peak
     struct stat info {};
     if (fd < 0 || fstat(fd, &info) != 0) return 1;
     const size_t size = static_cast<size_t>(info.st_size);
-    void* mapped = size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
+    void* mapped =
+        size ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0) : nullptr;
     if (mapped == MAP_FAILED) return 1;
     const auto* input = static_cast<const uint8_t*>(mapped);
     murmel::ByteStream output;
@@ -90,7 +92,8 @@ Usage Spawn(const std::vector<std::string>& arguments, bool hugePages = false) {
     if (child == 0) {
         if (hugePages) setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
         std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
@@ -102,7 +105,9 @@ Usage Spawn(const std::vector<std::string>& arguments, bool hugePages = false) {
         std::fprintf(stderr, "command failed: %s\n", arguments.back().c_str());
         std::exit(1);
     }
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+    };
     return {seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
@@ -148,9 +153,10 @@ Bytes LhaArchive(const std::string& name, const Bytes& original, const Bytes& st
     return archive;
 }
 
-void Line(const std::string& name, const char* unit, double ours, const std::string& peer, double theirs) {
-    std::printf("%s: ours %.2f %s, peer %s %.2f %s, ratio %.2f\n", name.c_str(), ours, unit, peer.c_str(), theirs,
-                unit, ours / theirs);
+void Line(const std::string& name, const char* unit, double ours, const std::string& peer,
+          double theirs) {
+    std::printf("%s: ours %.2f %s, peer %s %.2f %s, ratio %.2f\n", name.c_str(), ours, unit,
+                peer.c_str(), theirs, unit, ours / theirs);
 }
 
 std::string ReadText(const std::string& path) {
@@ -167,12 +173,14 @@ void Check(const std::string& path, const Bytes& expected) {
     }
 }
 
-void Measure(const std::string& self, const std::string& folder, const std::string& label, const Bytes& data,
-             int runs, double idleMegabytes) {
+void Measure(const std::string& self, const std::string& folder, const std::string& label,
+             const Bytes& data, int runs, double idleMegabytes) {
     const std::string in = folder + label + ".in";
     WriteAll(in, data);
     const double megabytes = static_cast<double>(data.size()) / 1e6;
-    const auto speed = [megabytes](const Usage& u) { return megabytes / std::max(u.cpuSeconds, 1e-6); };
+    const auto speed = [megabytes](const Usage& u) {
+        return megabytes / std::max(u.cpuSeconds, 1e-6);
+    };
 
     const std::string peak = folder + "peak";
     const auto ourPeak = [&peak] { return std::strtod(ReadText(peak).c_str(), nullptr); };
@@ -182,10 +190,12 @@ void Measure(const std::string& self, const std::string& folder, const std::stri
     const Bytes stream = ReadAll(in + ".lh5");
     WriteAll(folder + "archive.lzh", LhaArchive(label + ".lhasa", data, stream));
 
-    const Usage oursBack = Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak}, true);
+    const Usage oursBack =
+        Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak}, true);
     const double decompressPeak = ourPeak();
     Check(in + ".back", data);
-    const Usage oursSmallPages = Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak});
+    const Usage oursSmallPages =
+        Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak});
     const Usage lhasa = Shell(runs, "cd '" + folder + "' && exec lhasa -xqf archive.lzh");
     Check(folder + label + ".lhasa", data);
     const Usage gunzip = Shell(runs, "exec gzip -dc < '" + in + ".gz' > '" + in + ".gunzip'");
@@ -196,11 +206,14 @@ void Measure(const std::string& self, const std::string& folder, const std::stri
     Line(label + " decompress", "MB/s", speed(oursBack), "gunzip", speed(gunzip));
     Line(label + " decompress, 4 KiB pages", "MB/s", speed(oursSmallPages), "lhasa", speed(lhasa));
     const double gzipSize = static_cast<double>(std::filesystem::file_size(in + ".gz"));
-    Line(label + " compressed size", "% of input", 100.0 * static_cast<double>(stream.size()) / data.size(),
-         "gzip -6", 100.0 * gzipSize / data.size());
+    Line(label + " compressed size", "% of input",
+         100.0 * static_cast<double>(stream.size()) / data.size(), "gzip -6",
+         100.0 * gzipSize / data.size());
     const double limit = 3 * megabytes * 1e6 / (1 << 20) + 1;
-    Line(label + " compress peak memory", "MiB", compressPeak - idleMegabytes, "limit 3x data + 1 MiB", limit);
-    Line(label + " decompress peak memory", "MiB", decompressPeak - idleMegabytes, "limit 3x data + 1 MiB", limit);
+    Line(label + " compress peak memory", "MiB", compressPeak - idleMegabytes,
+         "limit 3x data + 1 MiB", limit);
+    Line(label + " decompress peak memory", "MiB", decompressPeak - idleMegabytes,
+         "limit 3x data + 1 MiB", limit);
     std::filesystem::remove(in + ".back");
     std::filesystem::remove(in + ".gunzip");
     std::filesystem::remove(folder + label + ".lhasa");
@@ -209,7 +222,8 @@ void Measure(const std::string& self, const std::string& folder, const std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && (std::strcmp(argv[1], "--compress") == 0 || std::strcmp(argv[1], "--decompress") == 0)) {
+    if (argc == 5 &&
+        (std::strcmp(argv[1], "--compress") == 0 || std::strcmp(argv[1], "--decompress") == 0)) {
         return RunCodec(argv[1], argv[2], argv[3], argv[4]);
     }
     if (argc == 3 && std::strcmp(argv[1], "--idle") == 0) {
@@ -231,11 +245,14 @@ int main(int argc, char** argv) {
     const std::string folder = std::string(pattern) + "/";
     Spawn({self, "--idle", folder + "peak"});
     const double idle = std::strtod(ReadText(folder + "peak").c_str(), nullptr);
-    std::printf("# %zu MB per data set, best of %d; MB/s per CPU second of each whole command.\n"
-                "# Our commands map their input and run with glibc.malloc.hugetlb=1 (huge pages for the\n"
-                "# in-memory output), except where 4 KiB pages are named. Peak memory: above an idle run.\n",
-                megabytes, runs);
-    Measure(self, folder, "voice-mail image", murmel::bench::VoiceMailImage(megabytes * 1000000), runs, idle);
+    std::printf(
+        "# %zu MB per data set, best of %d; MB/s per CPU second of each whole command.\n"
+        "# Our commands map their input and run with glibc.malloc.hugetlb=1 (huge pages for the\n"
+        "# in-memory output), except where 4 KiB pages are named. Peak memory: above an idle "
+        "run.\n",
+        megabytes, runs);
+    Measure(self, folder, "voice-mail image", murmel::bench::VoiceMailImage(megabytes * 1000000),
+            runs, idle);
     Measure(self, folder, "text", murmel::bench::EnglishLikeText(megabytes * 1000000), runs, idle);
     std::filesystem::remove_all(folder);
     return 0;

@@ -8,7 +8,9 @@ namespace murmel::bench {
 
 namespace {
 
-void Append(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+void Append(Bytes& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 void Append32(Bytes& out, uint32_t value) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -57,8 +59,8 @@ Bytes Schedule(size_t entries, std::mt19937& random) {
     Bytes out;
     uint32_t time = 0;
     for (size_t n = 0; n < entries; ++n) {
-        Append(out, "[" + std::to_string(n) + "]\r\nTime=" + std::to_string(time) + "\r\nVolume=" +
-                        std::to_string(1 + random() % 9) + "\r\n");
+        Append(out, "[" + std::to_string(n) + "]\r\nTime=" + std::to_string(time) +
+                        "\r\nVolume=" + std::to_string(1 + random() % 9) + "\r\n");
         time += 150 + random() % 4000;
     }
     return out;
@@ -82,9 +84,9 @@ Bytes VoiceMailImage(size_t size) {
     Append32(wave, 0);
     Append(wave, "WAVEfmt ");
     Append32(wave, 30);
-    wave.insert(wave.end(), {0x55, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x00, 0x3E, 0x00, 0x00, 0x01, 0x00,
-                             0x00, 0x00, 0x0C, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0xA1, 0x01, 0x01, 0x00,
-                             0x71, 0x05});
+    wave.insert(wave.end(), {0x55, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x00, 0x3E,
+                             0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x01, 0x00,
+                             0x02, 0x00, 0x00, 0x00, 0xA1, 0x01, 0x01, 0x00, 0x71, 0x05});
     Append(wave, "fact");
     Append32(wave, 4);
     Append32(wave, 0);
@@ -105,9 +107,10 @@ Bytes VoiceMailImage(size_t size) {
 
 Bytes EnglishLikeText(size_t size) {
     std::mt19937 random(1999);
-    static const char* const kSyllables[] = {"the", "an", "re", "con", "ing", "er", "ly", "tion", "mur", "mel",
-                                             "voi", "ce", "mail", "pla", "yer", "rec", "or", "der", "sch", "ed",
-                                             "ule", "vol", "ume", "stre", "am", "blo", "ck", "co", "de", "win"};
+    static const char* const kSyllables[] = {
+        "the", "an",  "re",   "con",  "ing", "er",  "ly", "tion", "mur", "mel",
+        "voi", "ce",  "mail", "pla",  "yer", "rec", "or", "der",  "sch", "ed",
+        "ule", "vol", "ume",  "stre", "am",  "blo", "ck", "co",   "de",  "win"};
     std::vector<std::string> words;
     for (int w = 0; w < 3000; ++w) {
         std::string word;

@@ -12,7 +12,7 @@ namespace murmel {
 // A small value type on purpose: the decoder's hot loop works on a local copy,
 // which the compiler can keep in registers while output bytes are written.
 class BitReader {
-public:
+  public:
     static constexpr int kMinimumAfterRefill = 56;  // bits buffered after Refill()
 
     BitReader(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
@@ -49,7 +49,7 @@ public:
     bool PastEnd() const { return count_ < overrunBits_; }
     void CheckNotPastEnd() const;
 
-private:
+  private:
     // By value, so that a caller's local reader never has its address taken.
     static BitReader RefillNearEnd(BitReader reader);
 

@@ -11,7 +11,7 @@ namespace murmel {
 // Packs bit fields most significant bit first and appends the bytes to a stream,
 // collecting them in chunks so that the stream grows in few steps.
 class BitWriter {
-public:
+  public:
     explicit BitWriter(ByteStream& output) : output_(output) {}
     BitWriter(const BitWriter&) = delete;
     BitWriter& operator=(const BitWriter&) = delete;
@@ -26,7 +26,7 @@ public:
     // Completes the last byte with zero bits and hands every byte to the stream.
     void Finish();
 
-private:
+  private:
     void EmitWord();
     void EmitByte(uint8_t byte) {
         if (used_ == chunk_.size()) Flush();

@@ -9,7 +9,7 @@ namespace {
 constexpr int kShortLengthBits = 3;
 constexpr int kLongestShortLength = 6;  // 7 and more go out as 1-bits and a 0-bit
 constexpr int kZeroRunBits = 2;
-constexpr int kZeroRunLimit = 6;        // the two-bit run covers symbols 3..5
+constexpr int kZeroRunLimit = 6;  // the two-bit run covers symbols 3..5
 
 constexpr int kSingleZero = 0;
 constexpr int kShortZeroRun = 1;
@@ -88,7 +88,8 @@ void BlockCoder::WriteSingle(int countBits, int symbol) {
     writer_.Put(countBits, static_cast<uint32_t>(symbol));
 }
 
-void BlockCoder::WriteShortCode(const HuffmanCode& code, int symbols, int countBits, int zeroRunAfter) {
+void BlockCoder::WriteShortCode(const HuffmanCode& code, int symbols, int countBits,
+                                int zeroRunAfter) {
     int count = symbols;
     while (count > 0 && code.Length(count - 1) == 0) --count;
     writer_.Put(countBits, static_cast<uint32_t>(count));

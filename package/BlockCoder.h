@@ -13,7 +13,7 @@ namespace murmel {
 // each block carries its three Huffman codes (built from the block's own
 // frequencies), then the symbols. Blocks end where the ar002 coder ends them.
 class BlockCoder {
-public:
+  public:
     explicit BlockCoder(BitWriter& writer) : writer_(writer) {}
     BlockCoder(const BlockCoder&) = delete;
     BlockCoder& operator=(const BlockCoder&) = delete;
@@ -26,7 +26,7 @@ public:
     // Sends what is collected as the last block.
     void Finish() { SendBlock(); }
 
-private:
+  private:
     // Symbols travel in groups of eight behind a flag byte (bit 7 first, set for
     // a match): a literal as its byte, a match as length - 3 and two bytes of p.
     static constexpr size_t kBufferSize = 16384;

@@ -96,8 +96,8 @@ BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {
 // The code-length code and the position code: a count, then each length as a
 // 3-bit field or an escape of 1-bits.
 template <size_t kSymbols, typename Table>
-BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroRunAfter, Table& table,
-                                      std::array<uint8_t, kSymbols>& lengths) {
+BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroRunAfter,
+                                      Table& table, std::array<uint8_t, kSymbols>& lengths) {
     const uint32_t count = reader.Get(countBits);
     lengths.fill(0);
     if (count == 0) {
@@ -110,8 +110,10 @@ BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroR
         reader.Refill();
         uint32_t length = reader.Peek(kShortLengthBits);
         if (length == kEscapedLength) {
-            const int ones = std::countl_one(static_cast<uint32_t>(reader.Peek(32) << kShortLengthBits));
-            if (ones > lh5::kMaxCodeLength - static_cast<int>(kEscapedLength)) ThrowCompressedFileCorrupt();
+            const int ones =
+                std::countl_one(static_cast<uint32_t>(reader.Peek(32) << kShortLengthBits));
+            if (ones > lh5::kMaxCodeLength - static_cast<int>(kEscapedLength))
+                ThrowCompressedFileCorrupt();
             length += static_cast<uint32_t>(ones);
             reader.Skip(kShortLengthBits + ones + 1);
         } else {
@@ -142,7 +144,8 @@ BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
         }
         uint32_t zeros = 1;
         if (symbol == kShortZeroRun) zeros = reader.Get(kShortZeroRunBits) + kShortZeroRunBase;
-        if (symbol == kLongZeroRun) zeros = reader.Get(lh5::kLiteralLengthCountBits) + kLongZeroRunBase;
+        if (symbol == kLongZeroRun)
+            zeros = reader.Get(lh5::kLiteralLengthCountBits) + kLongZeroRunBase;
         if (i + zeros > lh5::kLiteralLengthSymbols) ThrowCompressedFileCorrupt();
         i += zeros;
     }

@@ -13,7 +13,7 @@ namespace murmel {
 // three codes when the previous block's symbols are used up, then decodes
 // literals and matches into the output, which is also the dictionary.
 class BlockDecoder {
-public:
+  public:
     static constexpr size_t kSlack = 8;  // writable bytes the caller keeps behind `end`
 
     explicit BlockDecoder(BitReader reader) : reader_(reader) {}
@@ -26,7 +26,7 @@ public:
     // Throws unless every bit consumed came from the input.
     void Finish() const { reader_.CheckNotPastEnd(); }
 
-private:
+  private:
     using CodeLengthTable = HuffmanTable<8, lh5::kCodeLengthSymbols>;
     using LiteralLengthTable = HuffmanTable<12, lh5::kLiteralLengthSymbols>;
     using PositionTable = HuffmanTable<8, lh5::kPositionSymbols>;

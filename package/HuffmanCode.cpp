@@ -83,7 +83,8 @@ void HuffmanCode::CountLeafDepths() {
 // moving the deepest shorter leaf one level down.
 void HuffmanCode::LimitLengths() {
     uint32_t space = 0;
-    for (int l = lh5::kMaxCodeLength; l > 0; --l) space += uint32_t{depthCount_[l]} << (lh5::kMaxCodeLength - l);
+    for (int l = lh5::kMaxCodeLength; l > 0; --l)
+        space += uint32_t{depthCount_[l]} << (lh5::kMaxCodeLength - l);
     while ((space & 0xFFFF) != 0) {
         --depthCount_[lh5::kMaxCodeLength];
         for (int l = lh5::kMaxCodeLength - 1; l > 0; --l) {
@@ -101,7 +102,8 @@ void HuffmanCode::LimitLengths() {
 void HuffmanCode::AssignLengths() {
     int leaf = 0;
     for (int l = lh5::kMaxCodeLength; l > 0; --l) {
-        for (int k = depthCount_[l]; k > 0; --k) length_[leafOrder_[leaf++]] = static_cast<uint8_t>(l);
+        for (int k = depthCount_[l]; k > 0; --k)
+            length_[leafOrder_[leaf++]] = static_cast<uint8_t>(l);
     }
 }
 

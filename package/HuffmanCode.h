@@ -11,7 +11,7 @@ namespace murmel {
 // classic ar002 coder builds it (heap order, leaf order, length limiting), so
 // that the code lengths, and with them the stream, come out bit for bit the same.
 class HuffmanCode {
-public:
+  public:
     static constexpr int kMaxSymbols = lh5::kLiteralLengthSymbols;
 
     // Builds the code for frequencies[0..n). With fewer than two symbols in use
@@ -24,7 +24,7 @@ public:
     int Length(int symbol) const { return length_[symbol]; }
     uint32_t Code(int symbol) const { return code_[symbol]; }
 
-private:
+  private:
     void SiftDown(int slot);
     void CountLeafDepths();
     void LimitLengths();
@@ -38,8 +38,8 @@ private:
     std::array<uint32_t, 2 * kMaxSymbols - 1> frequency_{};  // symbols, then inner nodes
     std::array<uint16_t, 2 * kMaxSymbols - 1> left_{};
     std::array<uint16_t, 2 * kMaxSymbols - 1> right_{};
-    std::array<uint16_t, kMaxSymbols + 1> heap_{};            // slots 1..heapSize_
-    std::array<uint16_t, kMaxSymbols> leafOrder_{};           // least frequent first
+    std::array<uint16_t, kMaxSymbols + 1> heap_{};   // slots 1..heapSize_
+    std::array<uint16_t, kMaxSymbols> leafOrder_{};  // least frequent first
     std::array<uint16_t, lh5::kMaxCodeLength + 1> depthCount_{};
     std::array<uint8_t, kMaxSymbols> length_{};
     std::array<uint16_t, kMaxSymbols> code_{};

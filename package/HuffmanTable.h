@@ -18,7 +18,7 @@ namespace murmel {
 // lies (a table built from all-zero lengths).
 template <int kTableBits, int kSymbols>
 class HuffmanTable {
-public:
+  public:
     // Every symbol decodes to `symbol` and takes no bits.
     void SetSingle(uint32_t symbol) {
         if (symbol >= kSymbols) ThrowCompressedFileCorrupt();
@@ -42,7 +42,7 @@ public:
         return entry >> kValueShift;
     }
 
-private:
+  private:
     static constexpr int kValueShift = 5;
     static constexpr uint16_t kLengthMask = 31;
     static constexpr uint16_t kNodeMark = 31;

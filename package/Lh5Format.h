@@ -8,8 +8,8 @@ namespace murmel::lh5 {
 
 inline constexpr int kDictionaryBits = 13;
 inline constexpr int kDictionarySize = 1 << kDictionaryBits;  // match distances 1..8,192
-inline constexpr int kMaxMatch = 256;                          // longest match
-inline constexpr int kThreshold = 3;                           // shortest match
+inline constexpr int kMaxMatch = 256;                         // longest match
+inline constexpr int kThreshold = 3;                          // shortest match
 
 // Literal/length alphabet: bytes 0..255, then match lengths 3..256.
 inline constexpr int kLiteralLengthSymbols = 256 + kMaxMatch + 1 - kThreshold;  // 510

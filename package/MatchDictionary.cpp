@@ -6,7 +6,8 @@
 
 namespace murmel {
 
-MatchDictionary::MatchDictionary(const uint8_t* input, size_t size) : input_(input), inputLeft_(size) {
+MatchDictionary::MatchDictionary(const uint8_t* input, size_t size)
+    : input_(input), inputLeft_(size) {
     for (int root = kSize; root < kSize + 256; ++root) level_[root] = 1;
     for (int node = 1; node < kSize - 1; ++node) next_[node] = static_cast<Node>(node + 1);
     next_[kSize - 1] = kNil;
@@ -80,7 +81,8 @@ int MatchDictionary::CommonLength(int a, int b, int from, int limit) const {
         std::memcpy(&x, &text_[a + k], 8);
         std::memcpy(&y, &text_[b + k], 8);
         if (const uint64_t differ = x ^ y) {
-            const int at = k + std::countr_zero(differ) / 8;  // bytes in memory order: little-endian
+            const int at =
+                k + std::countr_zero(differ) / 8;  // bytes in memory order: little-endian
             return std::min(at, limit);
         }
     }

@@ -16,7 +16,7 @@ namespace murmel {
 // Every step is kept as ar002 takes it (including what lies in the window past
 // the end of the input) because the matches found decide the output bytes.
 class MatchDictionary {
-public:
+  public:
     // Loads the first part of the input and finds the match at its first byte.
     MatchDictionary(const uint8_t* input, size_t size);
     MatchDictionary(const MatchDictionary&) = delete;
@@ -38,7 +38,7 @@ public:
     int Position() const { return position_; }
     uint8_t ByteAt(int index) const { return text_[index]; }
 
-private:
+  private:
     using Node = int16_t;
     static constexpr int kSize = lh5::kDictionarySize;
     static constexpr Node kNil = 0;
@@ -47,7 +47,9 @@ private:
     static constexpr int kWindowBytes = 2 * kSize + lh5::kMaxMatch;
     static constexpr int kCompareSlack = 8;  // word compares may look this far past the window
 
-    static int Hash(int node, int byte) { return node + (byte << (lh5::kDictionaryBits - 9)) + 2 * kSize; }
+    static int Hash(int node, int byte) {
+        return node + (byte << (lh5::kDictionaryBits - 9)) + 2 * kSize;
+    }
     Node Child(Node parent, int byte);
     void MakeChild(Node parent, int byte, Node child);
     void Split(Node old);
@@ -65,12 +67,12 @@ private:
     Node available_ = 1;
 
     std::array<uint8_t, kWindowBytes + kCompareSlack> text_{};
-    std::array<uint8_t, kSize + 256> level_{};       // inner nodes, then the 256 roots
+    std::array<uint8_t, kSize + 256> level_{};  // inner nodes, then the 256 roots
     std::array<uint8_t, kSize + 256> childCount_{};
-    std::array<uint16_t, kSize + 256> recent_{};     // a recent position, maybe flagged kPercolate
-    std::array<Node, 2 * kSize> parent_{};           // inner nodes and leaves
+    std::array<uint16_t, kSize + 256> recent_{};  // a recent position, maybe flagged kPercolate
+    std::array<Node, 2 * kSize> parent_{};        // inner nodes and leaves
     std::array<Node, 2 * kSize> previous_{};
-    std::array<Node, kMaxHash + 1> next_{};          // chain links, then the chain heads
+    std::array<Node, kMaxHash + 1> next_{};  // chain links, then the chain heads
 };
 
 }  // namespace murmel

@@ -38,8 +38,9 @@ void Compressor::Run() {
         if (dictionary.MatchLength() > lastLength || lastLength < lh5::kThreshold) {
             coder.Literal(dictionary.ByteAt(dictionary.Position() - 1));
         } else {
-            coder.Match(lastLength, static_cast<uint32_t>(dictionary.Position() - lastPosition - 2) &
-                                        (lh5::kDictionarySize - 1));
+            coder.Match(lastLength,
+                        static_cast<uint32_t>(dictionary.Position() - lastPosition - 2) &
+                            (lh5::kDictionarySize - 1));
             while (--lastLength > 0) dictionary.Advance();
             dictionary.ClipMatch();
         }
@@ -55,7 +56,8 @@ void CompressStream(const uint8_t* input, size_t size, ByteStream& output) {
         throw std::length_error("CompressStream: input larger than its 32-bit size field");
     }
     const uint32_t stored = static_cast<uint32_t>(size);
-    for (size_t i = 0; i < lh5::kSizeFieldBytes; ++i) output.push_back(static_cast<uint8_t>(stored >> (8 * i)));
+    for (size_t i = 0; i < lh5::kSizeFieldBytes; ++i)
+        output.push_back(static_cast<uint8_t>(stored >> (8 * i)));
     if (size == 0) return;  // nothing to code; decodes to nothing
     // Incompressible data grows a little; reserving for it avoids copies.
     output.reserve(output.size() + size + size / 8 + 1024);

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "PkStreamRoutines.h"
 #include "../TestFiles.h"
+#include "PkStreamRoutines.h"
 #include "codec_support.h"
 
 using namespace murmel;
@@ -46,15 +46,18 @@ ByteStream LameMp3(const std::string& folder, int seconds) {
     for (int i = 0; i < 44100 * seconds; ++i) {
         noise = noise * 1103515245 + 12345;
         const double t = i / 44100.0;
-        const int sample = static_cast<int>(9000 * std::sin(2 * M_PI * 440 * t) * std::sin(2 * M_PI * 0.5 * t)) +
-                           static_cast<int>((noise >> 16) % 600) - 300;
+        const int sample =
+            static_cast<int>(9000 * std::sin(2 * M_PI * 440 * t) * std::sin(2 * M_PI * 0.5 * t)) +
+            static_cast<int>((noise >> 16) % 600) - 300;
         for (int channel = 0; channel < 2; ++channel) {
             pcm.push_back(static_cast<uint8_t>(sample));
             pcm.push_back(static_cast<uint8_t>(sample >> 8));
         }
     }
     WriteBytes(folder + "tone.pcm", pcm);
-    if (RunIn(folder, "lame -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 64 tone.pcm tone.mp3") != 0) {
+    if (RunIn(folder,
+              "lame -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 64 tone.pcm "
+              "tone.mp3") != 0) {
         return {};
     }
     return ReadBytes(folder + "tone.mp3");
@@ -75,9 +78,10 @@ std::vector<Sample> Samples() {
 }
 
 class CodecInterop : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (!HaveTool("lhasa") || !HaveTool("jlha") || !HaveTool("lame")) GTEST_SKIP() << "lhasa, jlha or lame missing";
+        if (!HaveTool("lhasa") || !HaveTool("jlha") || !HaveTool("lame"))
+            GTEST_SKIP() << "lhasa, jlha or lame missing";
         folder_ = FreshFolder("codec-interop");
     }
 
@@ -104,10 +108,12 @@ protected:
         ASSERT_EQ(std::string(archive.begin() + 2, archive.begin() + 7), "-lh5-");
         ASSERT_EQ(archive[20], 2) << "expected a level-2 header";
         const size_t header = archive[0] | archive[1] << 8;
-        const uint32_t packed = archive[7] | archive[8] << 8 | archive[9] << 16 | uint32_t{archive[10]} << 24;
+        const uint32_t packed =
+            archive[7] | archive[8] << 8 | archive[9] << 16 | uint32_t{archive[10]} << 24;
         ASSERT_LE(header + packed, archive.size());
-        const ByteStream stream = WithSize(static_cast<uint32_t>(data.size()),
-                                           ByteStream(archive.begin() + header, archive.begin() + header + packed));
+        const ByteStream stream =
+            WithSize(static_cast<uint32_t>(data.size()),
+                     ByteStream(archive.begin() + header, archive.begin() + header + packed));
         ByteStream out;
         DecompressStream(stream.data(), stream.size(), out);
         EXPECT_TRUE(out == data);

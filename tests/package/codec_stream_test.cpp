@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "../TestFiles.h"
 #include "ECorruptFile.h"
 #include "PkStreamRoutines.h"
-#include "../TestFiles.h"
 #include "codec_support.h"
 
 using namespace murmel;
@@ -31,12 +31,14 @@ ByteStream Decompress(const ByteStream& stream) {
 
 void ExpectRoundTrip(const ByteStream& data) {
     const ByteStream stream = Compress(data);
-    const uint32_t stored = stream[0] | stream[1] << 8 | stream[2] << 16 | uint32_t{stream[3]} << 24;
+    const uint32_t stored =
+        stream[0] | stream[1] << 8 | stream[2] << 16 | uint32_t{stream[3]} << 24;
     EXPECT_EQ(stored, data.size());
     const ByteStream back = Decompress(stream);
     ASSERT_EQ(back.size(), data.size());
     EXPECT_TRUE(back == data) << "first difference at "
-                              << std::mismatch(back.begin(), back.end(), data.begin()).first - back.begin();
+                              << std::mismatch(back.begin(), back.end(), data.begin()).first -
+                                     back.begin();
 }
 
 ByteStream ReadData(const std::string& relative) {
@@ -46,6 +48,8 @@ ByteStream ReadData(const std::string& relative) {
 
 }  // namespace
 
+// The bit strings are laid out field by field.
+// clang-format off
 // Streams worked out by hand from the block layout and the code construction rules.
 TEST(CodecExactStream, OneByteUsesTheOneSymbolFormsThroughout) {
     const std::string bits = Bits(1, 16)                  // one symbol in the block
@@ -81,10 +85,13 @@ TEST(CodecExactStream, RunOfOneByteIsALiteralThenFullMatchesAtDistanceOne) {
     EXPECT_EQ(Decompress(Compress(run)), run);
 }
 
+// clang-format on
+
 TEST(CodecRoundTrip, WindowAndChunkBoundaries) {
-    for (size_t size : {size_t{1}, size_t{2}, size_t{3}, size_t{8191}, size_t{8192}, size_t{8193},
-                        size_t{8192 + 256}, size_t{16383}, size_t{16384}, size_t{16385}, size_t{3 * 8192},
-                        size_t{3 * 8192 + 1}, size_t{5 * 8192}, size_t{5 * 8192 + 1}}) {
+    for (size_t size :
+         {size_t{1}, size_t{2}, size_t{3}, size_t{8191}, size_t{8192}, size_t{8193},
+          size_t{8192 + 256}, size_t{16383}, size_t{16384}, size_t{16385}, size_t{3 * 8192},
+          size_t{3 * 8192 + 1}, size_t{5 * 8192}, size_t{5 * 8192 + 1}}) {
         SCOPED_TRACE(size);
         ExpectRoundTrip(TextLike(size, static_cast<uint32_t>(size)));
         ExpectRoundTrip(RandomBytes(size, static_cast<uint32_t>(size)));
@@ -120,8 +127,9 @@ TEST(CodecRoundTrip, MixedContentOverManyBlocks) {
     ByteStream data;
     for (uint32_t part = 0; part < 12; ++part) {
         const ByteStream piece = part % 3 == 0 ? RandomBytes(20000, part)
-                                 : part % 3 == 1 ? TextLike(45000, part)
-                                                 : ByteStream(9000 + part, static_cast<uint8_t>(part));
+                                 : part % 3 == 1
+                                     ? TextLike(45000, part)
+                                     : ByteStream(9000 + part, static_cast<uint8_t>(part));
         data.insert(data.end(), piece.begin(), piece.end());
     }
     ExpectRoundTrip(data);
@@ -182,7 +190,8 @@ TEST(CodecDecompress, MatchCarriesOverIntoTheNextChunk) {
 TEST(CodecRoundTrip, CallsOnSeveralThreadsDoNotMeet) {
     // Each call keeps its tables to itself; the container may load and save at once.
     std::vector<ByteStream> inputs;
-    for (uint32_t i = 0; i < 4; ++i) inputs.push_back(i % 2 ? TextLike(60000, i) : MidiFile(500 + 100 * i));
+    for (uint32_t i = 0; i < 4; ++i)
+        inputs.push_back(i % 2 ? TextLike(60000, i) : MidiFile(500 + 100 * i));
     std::vector<ByteStream> expected;
     for (const ByteStream& input : inputs) expected.push_back(Compress(input));
     std::vector<int> good(inputs.size(), 0);
@@ -221,7 +230,8 @@ TEST(CodecDecompress, EveryTruncationIsCorruptAndLeavesTheOutputAlone) {
         ByteStream out = {'k'};
         try {
             DecompressStream(stream.data(), cut, out);
-            ADD_FAILURE() << "a stream cut at " << cut << " of " << stream.size() << " was accepted";
+            ADD_FAILURE() << "a stream cut at " << cut << " of " << stream.size()
+                          << " was accepted";
         } catch (const ECorruptFile& error) {
             EXPECT_STREQ(error.what(), "Compressed file is corrupt");
         }
@@ -269,10 +279,10 @@ TEST(CodecGoldenFiles, ValidStreamsDecodeToTheirSources) {
         const char* source;
         bool ours;  // made by CompressStream: compressing the source gives it again
     };
-    for (const Golden& golden : {Golden{"lh5-one-byte.lh5", "lh5-one-byte.src", true},
-                                 Golden{"lh5-run.lh5", "lh5-run.src", true},
-                                 Golden{"lh5-text.lh5", "lh5-text.src", true},
-                                 Golden{"lh5-text-jlha.lh5", "lh5-text.src", false}}) {
+    for (const Golden& golden :
+         {Golden{"lh5-one-byte.lh5", "lh5-one-byte.src", true},
+          Golden{"lh5-run.lh5", "lh5-run.src", true}, Golden{"lh5-text.lh5", "lh5-text.src", true},
+          Golden{"lh5-text-jlha.lh5", "lh5-text.src", false}}) {
         SCOPED_TRACE(golden.stream);
         const ByteStream stream = ReadData(std::string("valid/") + golden.stream);
         const ByteStream source = ReadData(std::string("valid/") + golden.source);
@@ -286,7 +296,8 @@ TEST(CodecGoldenFiles, ValidStreamsDecodeToTheirSources) {
 
 TEST(CodecGoldenFiles, DamagedStreamsAreRejected) {
     int seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(MURMEL_TEST_DATA) + "/invalid")) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(MURMEL_TEST_DATA) + "/invalid")) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("lh5-", 0) != 0) continue;
         SCOPED_TRACE(name);

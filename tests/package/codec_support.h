@@ -38,8 +38,8 @@ inline std::string Bits(uint32_t value, int width) {
 }
 
 inline ByteStream WithSize(uint32_t size, const ByteStream& stream) {
-    return Join({static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size >> 16),
-                 static_cast<uint8_t>(size >> 24)},
+    return Join({static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                 static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)},
                 stream);
 }
 
@@ -54,16 +54,18 @@ inline ByteStream RandomBytes(size_t size, uint32_t seed) {
 // with plenty of matches at all distances.
 inline ByteStream TextLike(size_t size, uint32_t seed) {
     static const char* const words[] = {
-        "voice ", "mail ", "the ", "recorder ", "player ", "music ", "volume ", "schedule ", "of ",
-        "and ", "a ", "block ", "stream ", "Huffman ", "code ", "length ", "match ", "window ",
-        "dictionary, ", "position. ", "\r\n", "Murmel ", "packs ", "entries ", "into ", "one ", "file "};
+        "voice ",    "mail ",   "the ",     "recorder ", "player ",      "music ",     "volume ",
+        "schedule ", "of ",     "and ",     "a ",        "block ",       "stream ",    "Huffman ",
+        "code ",     "length ", "match ",   "window ",   "dictionary, ", "position. ", "\r\n",
+        "Murmel ",   "packs ",  "entries ", "into ",     "one ",         "file "};
     std::mt19937 random(seed);
     std::geometric_distribution<int> pick(0.15);
     ByteStream out;
     out.reserve(size + 16);
     while (out.size() < size) {
         const int index = pick(random) % static_cast<int>(std::size(words));
-        out.insert(out.end(), words[index], words[index] + std::char_traits<char>::length(words[index]));
+        out.insert(out.end(), words[index],
+                   words[index] + std::char_traits<char>::length(words[index]));
     }
     out.resize(size);
     return out;
@@ -73,11 +75,12 @@ inline ByteStream TextLike(size_t size, uint32_t seed) {
 // of note-on/note-off pairs with running deltas.
 inline ByteStream MidiFile(int notes) {
     ByteStream track = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // tempo 500,000 us
-                        0x00, 0xC0, 0x00};                           // piano
+                        0x00, 0xC0, 0x00};                         // piano
     const uint8_t scale[] = {60, 62, 64, 65, 67, 69, 71, 72};
     for (int i = 0; i < notes; ++i) {
         const uint8_t key = scale[(i * 3) % 8];
-        track.insert(track.end(), {0x00, 0x90, key, 0x64, 0x83, 0x60, 0x80, key, 0x40});  // 480 ticks
+        track.insert(track.end(),
+                     {0x00, 0x90, key, 0x64, 0x83, 0x60, 0x80, key, 0x40});  // 480 ticks
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
     ByteStream file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
@@ -99,14 +102,15 @@ inline uint16_t Crc16(const ByteStream& data) {
 }
 
 // A one-file LHA archive with a level-0 header around a bare -lh5- bit stream.
-inline ByteStream LhaArchive(const std::string& name, const ByteStream& original, const ByteStream& bitStream) {
+inline ByteStream LhaArchive(const std::string& name, const ByteStream& original,
+                             const ByteStream& bitStream) {
     ByteStream body = {'-', 'l', 'h', '5', '-'};
     auto put32 = [&body](uint32_t v) {
         for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
     put32(static_cast<uint32_t>(bitStream.size()));
     put32(static_cast<uint32_t>(original.size()));
-    put32(0x5A210000);  // an MS-DOS time stamp, 2025-01-01
+    put32(0x5A210000);     // an MS-DOS time stamp, 2025-01-01
     body.push_back(0x20);  // attribute: archive
     body.push_back(0);     // header level
     body.push_back(static_cast<uint8_t>(name.size()));

@@ -37,7 +37,9 @@ TEST(CodecBits, WriterPacksMostSignificantBitFirstAndPadsTheLastByte) {
         writer.Put(1, 1);
         writer.Finish();
     }
-    EXPECT_EQ(out, Join({0xEE}, BitString("101" "1011111011101111" "1")));
+    EXPECT_EQ(out, Join({0xEE}, BitString("101"
+                                          "1011111011101111"
+                                          "1")));
 }
 
 TEST(CodecBits, WriterAddsNoByteWhenTheBitsEndOnABoundary) {
