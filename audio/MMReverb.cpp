@@ -140,8 +140,10 @@ bool TMMReverb::Process(uint8_t* data, size_t size) {
     for (size_t frame = 0; frame < frames; ++frame) {
         for (int channel = 0; channel < channels; ++channel) {
             uint8_t* at = data + (frame * channels + channel) * sampleBytes;
-            int32_t sample = state.sixteenBit ? static_cast<int16_t>(at[0] | at[1] << 8) : at[0] - 128;
-            int32_t pan = channel == 0 ? 256 - std::max(state.inputPan, 0) : 256 + std::min(state.inputPan, 0);
+            int32_t sample =
+                state.sixteenBit ? static_cast<int16_t>(at[0] | at[1] << 8) : at[0] - 128;
+            int32_t pan = channel == 0 ? 256 - std::max(state.inputPan, 0)
+                                       : 256 + std::min(state.inputPan, 0);
             if (channels == 1) pan = 256;
             int32_t in = static_cast<int32_t>(int64_t{sample} * state.inputGain / 256 * pan / 256);
             int64_t echo = 0;

@@ -13,17 +13,17 @@
 namespace murmel {
 
 class EMMReverbError : public EMMError {
-public:
+  public:
     using EMMError::EMMError;
 };
 
 // The framework's stream errors raised while reading a settings block.
 class EFilerError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class EClassNotFound : public EFilerError {
-public:
+  public:
     using EFilerError::EFilerError;
 };
 
@@ -58,7 +58,7 @@ TMMReverbSettings ReadReverbSettings(const uint8_t* data, size_t size);
 std::vector<uint8_t> WriteReverbSettings(const TMMReverbSettings& settings);
 
 class TMMReverb : public TMMDSPComponent {
-public:
+  public:
     explicit TMMReverb(std::string name = "Reverb");
     ~TMMReverb() override;
 
@@ -86,7 +86,7 @@ public:
     void Closed() override;
     void BufferReady(PWaveHdr lpWaveHdr) override;
 
-private:
+  private:
     struct DelayState;
     void AllocateState();
     void SetupEchos();

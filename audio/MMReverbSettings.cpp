@@ -14,7 +14,7 @@ constexpr char kEchoClass[] = "TMMEcho";
 
 // Reads little-endian fields; running out of bytes is a broken stream.
 class BlockReader {
-public:
+  public:
     BlockReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     const uint8_t* Take(size_t count) {
@@ -35,7 +35,7 @@ public:
                                     static_cast<uint32_t>(b[3]) << 24);
     }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     size_t position_ = 0;

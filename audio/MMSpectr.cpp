@@ -15,7 +15,9 @@ constexpr int kMaxUniformFrames = 32;
 // Keeps value × factor inside 64 bits for any configuration.
 constexpr int64_t kLargestFactor = int64_t{1} << 40;
 
-int FloorPowerOfTwo(int value) { return static_cast<int>(std::bit_floor(static_cast<unsigned>(value))); }
+int FloorPowerOfTwo(int value) {
+    return static_cast<int>(std::bit_floor(static_cast<unsigned>(value)));
+}
 
 // Round half to even, as the display's integer rounding does.
 int64_t RoundEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
@@ -82,7 +84,9 @@ void TMMSpectrum::SetPWaveFormat(const TWaveFormatEx* format) {
     SetConfig(c);
 }
 
-int TMMSpectrum::FrameBytes() const { return config_.BitLength / 8 * config_.Channels * config_.FFTLength; }
+int TMMSpectrum::FrameBytes() const {
+    return config_.BitLength / 8 * config_.Channels * config_.FFTLength;
+}
 
 void TMMSpectrum::RebuildTables() {
     const size_t n = static_cast<size_t>(config_.FFTLength), half = n / 2;
@@ -113,7 +117,8 @@ void TMMSpectrum::RebuildLayout() {
     // Column i shows bin floor(i / C × (N/2) / FrequencyScale + 0.01).
     const int half = config_.FFTLength / 2;
     auto binOf = [&](int column) {
-        const double bin = static_cast<double>(column) / columns_ * half / config_.FrequencyScale + 0.01;
+        const double bin =
+            static_cast<double>(column) / columns_ * half / config_.FrequencyScale + 0.01;
         return std::clamp(static_cast<int>(std::floor(bin)), 0, half - 1);
     };
     const int shownBins = std::max(half / config_.FrequencyScale, 1);
@@ -148,7 +153,8 @@ void TMMSpectrum::ComputeScale() {
     if (config_.Gain % 2 == 0) {
         double f = std::sqrt(ref) * e;
         for (; f < 4096 && shift_ < 60; ++shift_) f *= 2;
-        const int64_t factor = std::min<int64_t>(static_cast<int64_t>(std::floor(f + 0.5)), kLargestFactor);
+        const int64_t factor =
+            std::min<int64_t>(static_cast<int64_t>(std::floor(f + 0.5)), kLargestFactor);
         std::fill(columnFactor_.begin(), columnFactor_.end(), factor);
         return;
     }
@@ -159,7 +165,8 @@ void TMMSpectrum::ComputeScale() {
     for (int i = 0; i < columns_; ++i) {
         const int bin = columnBin_[static_cast<size_t>(i)];
         const double factor = e * std::sqrt((bin + 1) * fs / config_.FFTLength) + 0.5;
-        columnFactor_[static_cast<size_t>(i)] = std::min<int64_t>(RoundEven(std::min(factor, 1e15)), kLargestFactor);
+        columnFactor_[static_cast<size_t>(i)] =
+            std::min<int64_t>(RoundEven(std::min(factor, 1e15)), kLargestFactor);
     }
 }
 
@@ -199,22 +206,27 @@ void TMMSpectrum::ReadSamples(const uint8_t* frame, std::vector<int32_t>& sample
 void TMMSpectrum::ApplyDecay() {
     const size_t half = bins_.size();
     switch (config_.DecayMode) {
-        case dmNone: break;
+        case dmNone:
+            break;
         case dmStepUp:
             for (size_t k = 0; k < half; ++k) {
                 decay_[k] *= static_cast<float>(decayFactor_);
-                if (bins_[k] >= decay_[k]) decay_[k] = static_cast<float>(bins_[k]);
-                else bins_[k] = static_cast<int32_t>(decay_[k]);
+                if (bins_[k] >= decay_[k])
+                    decay_[k] = static_cast<float>(bins_[k]);
+                else
+                    bins_[k] = static_cast<int32_t>(decay_[k]);
             }
             break;
         case dmExponential:
             for (size_t k = 0; k < half; ++k) {
-                decay_[k] = static_cast<float>(decay_[k] * decayFactor_ + (1 - decayFactor_) * bins_[k]);
+                decay_[k] =
+                    static_cast<float>(decay_[k] * decayFactor_ + (1 - decayFactor_) * bins_[k]);
                 bins_[k] = static_cast<int32_t>(std::floor(decay_[k]));
             }
             break;
         case dmUniform: {
-            const size_t frames = static_cast<size_t>(std::clamp(2 * config_.Decay - 2, 1, kMaxUniformFrames));
+            const size_t frames =
+                static_cast<size_t>(std::clamp(2 * config_.Decay - 2, 1, kMaxUniformFrames));
             history_[historyNext_] = bins_;
             historyNext_ = (historyNext_ + 1) % kMaxUniformFrames;
             historyFilled_ = std::min(historyFilled_ + 1, static_cast<size_t>(kMaxUniformFrames));
@@ -222,7 +234,8 @@ void TMMSpectrum::ApplyDecay() {
             for (size_t k = 0; k < half; ++k) {
                 int64_t sum = 0;
                 for (size_t back = 1; back <= count; ++back)
-                    sum += history_[(historyNext_ + kMaxUniformFrames - back) % kMaxUniformFrames][k];
+                    sum +=
+                        history_[(historyNext_ + kMaxUniformFrames - back) % kMaxUniformFrames][k];
                 bins_[k] = static_cast<int32_t>(sum / static_cast<int64_t>(count));
             }
             break;
@@ -241,7 +254,8 @@ void TMMSpectrum::RefreshPCMData(const void* frame) {
         int32_t previous = samples_[0], beforePrevious = samples_[0];
         for (int i = 0; i < n; ++i) {
             const int32_t s = samples_[static_cast<size_t>(i)];
-            samples_[static_cast<size_t>(i)] = order == 1 ? s - previous : s + beforePrevious - 2 * previous;
+            samples_[static_cast<size_t>(i)] =
+                order == 1 ? s - previous : s + beforePrevious - 2 * previous;
             beforePrevious = previous;
             previous = s;
         }
@@ -273,8 +287,10 @@ void TMMSpectrum::UpdateBars() {
             int32_t value = 0;
             int bin = firstBin;
             for (int k = firstBin; k <= lastBin; ++k)
-                if (bins_[static_cast<size_t>(k)] > value) value = bins_[static_cast<size_t>(k)], bin = k;
-            const int64_t height = (int64_t{value} * columnFactor_[static_cast<size_t>(bar.First)]) >> shift_;
+                if (bins_[static_cast<size_t>(k)] > value)
+                    value = bins_[static_cast<size_t>(k)], bin = k;
+            const int64_t height =
+                (int64_t{value} * columnFactor_[static_cast<size_t>(bar.First)]) >> shift_;
             bar.Height = static_cast<int>(std::min<int64_t>(height, INT32_MAX / 2));
             if (bar.Height >= height_) gainOverflow = true;
             if (bar.Height > largestBar_) largestBar_ = bar.Height, largestBin_ = bin;

@@ -12,7 +12,7 @@
 namespace murmel {
 
 class EMMSpectrumError : public EMMError {
-public:
+  public:
     using EMMError::EMMError;
 };
 
@@ -73,7 +73,7 @@ struct TMMSpectrumImage {
 };
 
 class TMMSpectrum {
-public:
+  public:
     TMMSpectrum();
 
     const TMMSpectrumConfig& Config() const { return config_; }
@@ -120,7 +120,7 @@ public:
     int LargestBar() const { return largestBar_; }
     int LargestBin() const { return largestBin_; }
 
-private:
+  private:
     void RebuildTables();
     void RebuildLayout();
     void ComputeScale();

@@ -6,7 +6,8 @@
 namespace murmel {
 
 TMMColor TMMSpectrumImage::At(int x, int y) const {
-    const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3;
+    const size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3;
     return {Pixels[at], Pixels[at + 1], Pixels[at + 2]};
 }
 
@@ -21,7 +22,8 @@ void Fill(TMMSpectrumImage& image, TMMColor color) {
 }
 
 void Put(TMMSpectrumImage& image, int x, int y, TMMColor color) {
-    const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(image.Width) + static_cast<size_t>(x)) * 3;
+    const size_t at =
+        (static_cast<size_t>(y) * static_cast<size_t>(image.Width) + static_cast<size_t>(x)) * 3;
     image.Pixels[at] = color.r;
     image.Pixels[at + 1] = color.g;
     image.Pixels[at + 2] = color.b;
@@ -31,14 +33,15 @@ void Put(TMMSpectrumImage& image, int x, int y, TMMColor color) {
 
 // Spot j (1 = bottom) of a bar: its columns less Space, a band SpotHeight high,
 // SpotSpace apart, above the bottom margin. Dotted spots light every other pixel.
-void TMMSpectrum::FillSpot(TMMSpectrumImage& image, const TMMSpectrumBar& bar, int spot, TMMColor color,
-                           bool dotted) const {
+void TMMSpectrum::FillSpot(TMMSpectrumImage& image, const TMMSpectrumBar& bar, int spot,
+                           TMMColor color, bool dotted) const {
     int left = bar.First, right = bar.End;
     if (right - left > config_.Space) {
         left += config_.Space / 2;
         right -= config_.Space - config_.Space / 2;
     }
-    const int bottom = height_ - 1 - bottomMargin_ - (spot - 1) * (config_.SpotHeight + config_.SpotSpace);
+    const int bottom =
+        height_ - 1 - bottomMargin_ - (spot - 1) * (config_.SpotHeight + config_.SpotSpace);
     const int top = bottom - config_.SpotHeight + 1;
     for (int y = std::max(top, 0); y <= std::min(bottom, image.Height - 1); ++y)
         for (int x = std::max(left, 0); x < std::min(right, image.Width); ++x)
@@ -71,7 +74,8 @@ void TMMSpectrum::Redraw() {
     std::lock_guard<std::mutex> guard(barsLock_);
     for (const TMMSpectrumBar& bar : bars_) {
         const int lit = SpotsFor(bar.Height);
-        for (int spot = 1; spot <= lit; ++spot) FillSpot(image_, bar, spot, litColor(spot), config_.ActiveDoted);
+        for (int spot = 1; spot <= lit; ++spot)
+            FillSpot(image_, bar, spot, litColor(spot), config_.ActiveDoted);
         if (bar.Peak > lit) {
             const int lowest = std::max(bar.Peak - config_.NumPeaks + 1, 1);
             for (int spot = std::min(bar.Peak, spots_); spot >= lowest; --spot)

@@ -13,16 +13,22 @@ double WindowValue(TMMFFTWindow window, int i, int n) {
     const double phase = 2 * pi * i / n;
     const double d = static_cast<double>(2 * i - n) / (n + 1);
     switch (window) {
-        case fwHamming: return 0.54 - 0.46 * std::cos(phase);
-        case fwHanning: return 0.5 - 0.5 * std::cos(phase);
-        case fwBlackman: return 0.42 - 0.5 * std::cos(phase) + 0.08 * std::cos(2 * phase);
+        case fwHamming:
+            return 0.54 - 0.46 * std::cos(phase);
+        case fwHanning:
+            return 0.5 - 0.5 * std::cos(phase);
+        case fwBlackman:
+            return 0.42 - 0.5 * std::cos(phase) + 0.08 * std::cos(2 * phase);
         case fwGaussian: {
             const double t = static_cast<double>(2 * i - n);
             return std::exp(-5.0 * t * t / (static_cast<double>(n) * n));
         }
-        case fwWelch: return 1 - d * d;
-        case fwParzen: return 1 - std::fabs(d);
-        case fwRectangular: break;
+        case fwWelch:
+            return 1 - d * d;
+        case fwParzen:
+            return 1 - std::fabs(d);
+        case fwRectangular:
+            break;
     }
     return 1.0;
 }
@@ -40,7 +46,8 @@ void ComplexFFT(std::vector<std::complex<double>>& data) {
         const double angle = -2 * std::numbers::pi / static_cast<double>(length);
         for (size_t start = 0; start < n; start += length) {
             for (size_t k = 0; k < length / 2; ++k) {
-                const std::complex<double> twiddle = std::polar(1.0, angle * static_cast<double>(k));
+                const std::complex<double> twiddle =
+                    std::polar(1.0, angle * static_cast<double>(k));
                 const std::complex<double> even = data[start + k];
                 const std::complex<double> odd = data[start + k + length / 2] * twiddle;
                 data[start + k] = even + odd;
@@ -55,7 +62,8 @@ void ComplexFFT(std::vector<std::complex<double>>& data) {
 std::vector<int32_t> BuildWindowTable(TMMFFTWindow window, int n) {
     std::vector<int32_t> table(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        table[static_cast<size_t>(i)] = static_cast<int32_t>(std::floor(32767 * WindowValue(window, i, n) + 0.5));
+        table[static_cast<size_t>(i)] =
+            static_cast<int32_t>(std::floor(32767 * WindowValue(window, i, n) + 0.5));
     return table;
 }
 

@@ -6,7 +6,15 @@
 
 namespace murmel {
 
-enum TMMFFTWindow { fwRectangular, fwHamming, fwHanning, fwBlackman, fwGaussian, fwWelch, fwParzen };
+enum TMMFFTWindow {
+    fwRectangular,
+    fwHamming,
+    fwHanning,
+    fwBlackman,
+    fwGaussian,
+    fwWelch,
+    fwParzen
+};
 
 // w[i] = floor(32767 × window(i, n) + 0.5) for i = 0..n-1.
 std::vector<int32_t> BuildWindowTable(TMMFFTWindow window, int n);

@@ -14,7 +14,7 @@ namespace murmel {
 class TMMSpectrum;
 
 class TMMSpectrumFeed {
-public:
+  public:
     // Connector Started: the display format (PCM) and the buffer size.
     void Start(const TWaveFormatEx* format, int32_t bufferSize);
     // Connector Stopped: frees the display copy.
@@ -34,7 +34,7 @@ public:
     bool Pending() const;
     size_t Offset() const;
 
-private:
+  private:
     mutable std::mutex lock_;
     bool running_ = false;
     uint32_t avgBytesPerSec_ = 0;

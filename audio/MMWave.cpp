@@ -39,7 +39,7 @@ constexpr int kTrailerRetries = 4;
 }  // namespace
 
 std::optional<uint64_t> QueryFreeSpace(const std::string& folder) {
-    struct statvfs info{};
+    struct statvfs info {};
     if (statvfs(folder.c_str(), &info) != 0) return std::nullopt;
     return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }
@@ -69,9 +69,7 @@ void TMMWave::SetFileName(const std::string& name) {
     fileName_ = full;
 }
 
-void TMMWave::SetIOBufferSize(int32_t size) {
-    ioBufferSize_ = std::max(size, kMinIOBufferSize);
-}
+void TMMWave::SetIOBufferSize(int32_t size) { ioBufferSize_ = std::max(size, kMinIOBufferSize); }
 
 void TMMWave::Create(const TWaveFormatEx* format) {
     if (IsOpen()) Finalise();
@@ -82,8 +80,9 @@ void TMMWave::Create(const TWaveFormatEx* format) {
 
     // Replace an existing file; O_EXCL then makes sure we write a file of our own
     // and not through a link planted in its place meanwhile.
-    struct stat info{};
-    if (lstat(fileName_.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || unlink(fileName_.c_str()) != 0))
+    struct stat info {};
+    if (lstat(fileName_.c_str(), &info) == 0 &&
+        (S_ISDIR(info.st_mode) || unlink(fileName_.c_str()) != 0))
         throw EMMWaveError("Unable to create wave file");
     int fd = open(fileName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw EMMWaveError("Unable to create wave file");
@@ -130,7 +129,8 @@ bool TMMWave::WriteAt(int64_t offset, const void* data, size_t size) {
         size -= static_cast<size_t>(written);
         offset += written;
         if (offset > dataOffset_ && dataOffset_ > 0)
-            diskBytes_ = std::max<uint64_t>(diskBytes_, static_cast<uint64_t>(offset - dataOffset_));
+            diskBytes_ =
+                std::max<uint64_t>(diskBytes_, static_cast<uint64_t>(offset - dataOffset_));
     }
     return true;
 }
@@ -145,14 +145,16 @@ bool TMMWave::FlushBuffer() {
 }
 
 void TMMWave::UpdateCounts() {
-    sampleCount_ = std::max(sampleCount_, WaveBytesToSamples(dataBytes_, samplesPerSec_, avgBytesPerSec_));
+    sampleCount_ =
+        std::max(sampleCount_, WaveBytesToSamples(dataBytes_, samplesPerSec_, avgBytesPerSec_));
 }
 
 bool TMMWave::Append(const void* data, size_t size, bool checkSpace) {
     if (!IsOpen()) return false;
     if (checkSpace) {
         std::optional<uint64_t> free = FreeSpace ? FreeSpace(FolderOf(fileName_)) : std::nullopt;
-        if (!free || *free < static_cast<uint64_t>(ioBufferSize_) + size + kDiskReserve) return false;
+        if (!free || *free < static_cast<uint64_t>(ioBufferSize_) + size + kDiskReserve)
+            return false;
     }
     // A RIFF file cannot describe more than 4 GiB.
     if (static_cast<uint64_t>(dataOffset_) + dataBytes_ + size + 16 > UINT32_MAX) return false;
@@ -201,7 +203,8 @@ void TMMWave::Finalise() {
         trailer = WriteTrailer();
     }
     if (trailer) {
-        const uint64_t end = static_cast<uint64_t>(dataOffset_) + dataBytes_ + (dataBytes_ % 2) + 12;
+        const uint64_t end =
+            static_cast<uint64_t>(dataOffset_) + dataBytes_ + (dataBytes_ % 2) + 12;
         uint8_t size[4];
         bool ok = ftruncate(fd_, static_cast<off_t>(end)) == 0;
         PutU32(size, static_cast<uint32_t>(dataBytes_));

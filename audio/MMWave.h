@@ -14,7 +14,7 @@
 namespace murmel {
 
 class EMMWaveError : public EMMError {
-public:
+  public:
     using EMMError::EMMError;
 };
 
@@ -30,7 +30,7 @@ uint32_t WaveBytesToSamples(uint64_t bytes, uint32_t samplesPerSec, uint32_t avg
 // "data" D bytes [pad], "fact" 4 samples. The sizes are written at finalisation;
 // while recording they are 0. Writes go through an own buffer of IOBufferSize.
 class TMMWave {
-public:
+  public:
     static constexpr int32_t kDefaultIOBufferSize = 32768;
     static constexpr int32_t kMinIOBufferSize = 8192;
     // Room kept free on the disk beyond the buffer and the piece being written.
@@ -74,7 +74,7 @@ public:
     uint64_t FileSize() const { return fileSize_; }
     int64_t DataOffset() const { return dataOffset_; }
 
-private:
+  private:
     bool FlushBuffer();
     bool WriteAt(int64_t offset, const void* data, size_t size);
     bool WriteTrailer();
@@ -87,8 +87,8 @@ private:
     std::vector<uint8_t> buffer_;
     size_t buffered_ = 0;
     int64_t dataOffset_ = 0;
-    uint64_t dataBytes_ = 0;   // data bytes accepted so far
-    uint64_t diskBytes_ = 0;   // of those, bytes that reached the file
+    uint64_t dataBytes_ = 0;  // data bytes accepted so far
+    uint64_t diskBytes_ = 0;  // of those, bytes that reached the file
     uint32_t sampleCount_ = 0;
     uint32_t samplesPerSec_ = 0;
     uint32_t avgBytesPerSec_ = 0;
@@ -99,7 +99,7 @@ private:
 // BufferReady appends (capture thread), Closed finalises. A full disk or a failed
 // write finalises the file at once; the recording goes on without it.
 class TMMWaveFile : public TMMDSPComponent {
-public:
+  public:
     explicit TMMWaveFile(std::string name = "WaveFile_Output");
     ~TMMWaveFile() override;
 
@@ -118,7 +118,7 @@ public:
     void Closed() override;
     void BufferReady(PWaveHdr lpWaveHdr) override;
 
-private:
+  private:
     void AppendOrFinalise(const void* data, size_t size);
     void FinaliseLocked();
     void FinaliseFile();

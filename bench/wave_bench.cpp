@@ -25,12 +25,14 @@ double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double Ours(const std::string& path, const std::vector<char>& piece, size_t pieces, bool askDisk = true) {
+double Ours(const std::string& path, const std::vector<char>& piece, size_t pieces,
+            bool askDisk = true) {
     WaveFormatPtr format = BuildPCMFormat(2, 16, 44100);
     TMMWave wave;
     wave.FileMustExist = false;
     wave.SetFileName(path);
-    if (!askDisk) wave.FreeSpace = [](const std::string&) { return std::optional<uint64_t>(UINT64_MAX / 2); };
+    if (!askDisk)
+        wave.FreeSpace = [](const std::string&) { return std::optional<uint64_t>(UINT64_MAX / 2); };
     const auto start = Clock::now();
     wave.Create(format.get());
     for (size_t i = 0; i < pieces; ++i)
@@ -77,14 +79,19 @@ int main(int argc, char** argv) {
         unlink(peer.c_str());
     }
     const double mb = static_cast<double>(megabytes);
-    std::printf("wave writer, 2048-byte pieces (MB/s): ours %.0f, peer %.0f (stdio fwrite), ratio %.2f\n",
-                mb / bestOurs, mb / bestPeer, bestPeer / bestOurs);
-    std::printf("wave writer without the free-space check (MB/s): ours %.0f, peer %.0f (stdio fwrite), ratio %.2f\n",
-                mb / bestUnchecked, mb / bestPeer, bestPeer / bestUnchecked);
+    std::printf(
+        "wave writer, 2048-byte pieces (MB/s): ours %.0f, peer %.0f (stdio fwrite), ratio %.2f\n",
+        mb / bestOurs, mb / bestPeer, bestPeer / bestOurs);
+    std::printf(
+        "wave writer without the free-space check (MB/s): ours %.0f, peer %.0f (stdio fwrite), "
+        "ratio %.2f\n",
+        mb / bestUnchecked, mb / bestPeer, bestPeer / bestUnchecked);
     // One second of PCM is 176400 bytes; the MP3 presets write far less.
     const double perSecondOurs = bestOurs / (mb * 1024 * 1024 / 176400) * 1e6;
     const double perSecondPeer = bestPeer / (mb * 1024 * 1024 / 176400) * 1e6;
-    std::printf("wave writer, microseconds per second of PCM sound: ours %.1f, peer %.1f (stdio fwrite), ratio %.2f\n",
-                perSecondOurs, perSecondPeer, perSecondOurs / perSecondPeer);
+    std::printf(
+        "wave writer, microseconds per second of PCM sound: ours %.1f, peer %.1f (stdio fwrite), "
+        "ratio %.2f\n",
+        perSecondOurs, perSecondPeer, perSecondOurs / perSecondPeer);
     return 0;
 }

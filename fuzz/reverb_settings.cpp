@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reverb.Opened();
     reverb.Started();
     std::vector<char> sound(2048);
-    for (size_t i = 0; size > 0 && i < sound.size(); ++i) sound[i] = static_cast<char>(data[i % size]);
+    for (size_t i = 0; size > 0 && i < sound.size(); ++i)
+        sound[i] = static_cast<char>(data[i % size]);
     murmel::TWaveHdr header{};
     header.lpData = sound.data();
     header.dwBufferLength = header.dwBytesRecorded = static_cast<uint32_t>(sound.size());

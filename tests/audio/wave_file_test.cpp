@@ -18,10 +18,12 @@ namespace {
 
 uint32_t U32(const std::string& bytes, size_t at) {
     return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+           static_cast<uint8_t>(bytes[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
 }
 uint16_t U16(const std::string& bytes, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
+                                 static_cast<uint8_t>(bytes[at + 1]) << 8);
 }
 
 // A finalised file, checked chunk by chunk against the layout every reader expects.
@@ -67,15 +69,15 @@ ParsedWave ParseWave(const std::string& file) {
 
 // The MPEG Layer-3 record of the 1K preset: cbSize 12 and its extra bytes.
 WaveFormatPtr Mp3Format() {
-    const uint8_t bytes[30] = {0x55, 0, 1, 0, 0x40, 0x1F, 0, 0, 0xE8, 0x03, 0, 0, 1, 0, 0, 0, 12, 0,
-                               1, 0, 2, 0, 0, 0, 0x90, 0, 1, 0, 0x71, 0x05};
+    const uint8_t bytes[30] = {0x55, 0,  1, 0, 0x40, 0x1F, 0, 0, 0xE8, 0x03, 0, 0, 1, 0,    0,
+                               0,    12, 0, 1, 0,    2,    0, 0, 0,    0x90, 0, 1, 0, 0x71, 0x05};
     return WaveFormatFromBytes(bytes, sizeof bytes);
 }
 
 // A writer fed by a plain element carrying the format, driven through the
 // notifications in the order the wave input spreads them.
 class WriterRig {
-public:
+  public:
     explicit WriterRig(const TWaveFormatEx* format, const std::string& path) {
         source.SetPWaveFormat(format);
         writer.SetInput(&source);
@@ -103,12 +105,13 @@ public:
 
 std::string Pattern(size_t size, int seed) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + static_cast<size_t>(seed)) & 0xFF);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + static_cast<size_t>(seed)) & 0xFF);
     return bytes;
 }
 
 class WaveFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string folder = test::FreshFolder("wave");
     std::string path = folder + "1A2B.Mp3";
     WaveFormatPtr pcm = BuildPCMFormat(2, 16, 44100);
@@ -155,7 +158,8 @@ TEST_F(WaveFileTest, Mp3RecordingKeepsTheExtraBytesAndPadsOddData) {
     WriterRig rig(mp3.get(), path);
     rig.Open();
     rig.Start();
-    const std::string compressed = Pattern(417, 3) + Pattern(418, 5) + Pattern(417, 9);  // 1252 bytes
+    const std::string compressed =
+        Pattern(417, 3) + Pattern(418, 5) + Pattern(417, 9);  // 1252 bytes
     rig.Push(compressed.substr(0, 417));
     rig.Push(compressed.substr(417, 835));
     rig.Push("\x01");  // now odd
@@ -210,7 +214,7 @@ TEST_F(WaveFileTest, ALinkAtTheNameIsReplacedNotFollowed) {
     EXPECT_EQ(test::ReadFile(victim), "keep me");
     EXPECT_FALSE(std::filesystem::is_symlink(path));
     EXPECT_EQ(ParseWave(test::ReadFile(path)).data, "ABCD");
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "a voice recording is private";
 }
@@ -306,7 +310,7 @@ TEST_F(WaveFileTest, AFailedWriteLeavesAValidFile) {
     WriterRig rig(pcm.get(), path);
     rig.Open();
     rig.Start();
-    struct rlimit saved{};
+    struct rlimit saved {};
     getrlimit(RLIMIT_FSIZE, &saved);
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limited = saved;

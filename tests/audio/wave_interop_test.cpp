@@ -35,14 +35,16 @@ std::string ToneBytes(double seconds) {
     const size_t frames = static_cast<size_t>(44100 * seconds);
     std::string bytes(frames * 4, '\0');
     for (size_t i = 0; i < frames; ++i) {
-        auto value = static_cast<int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 1000 * i / 44100.0)));
+        auto value = static_cast<int16_t>(
+            std::lround(12000 * std::sin(2 * std::numbers::pi * 1000 * i / 44100.0)));
         std::memcpy(&bytes[i * 4], &value, 2);
         std::memcpy(&bytes[i * 4 + 2], &value, 2);
     }
     return bytes;
 }
 
-void WriteThroughWriter(const TWaveFormatEx* format, const std::string& path, const std::string& data) {
+void WriteThroughWriter(const TWaveFormatEx* format, const std::string& path,
+                        const std::string& data) {
     TMMDSPComponent source("Source");
     TMMWaveFile writer;
     source.SetPWaveFormat(format);
@@ -92,19 +94,26 @@ TEST(WaveInteropTest, FfmpegDecodesTheMp3LayoutToTheTone) {
     const std::string tone = ToneBytes(1.0);
     test::WriteFile(folder + "tone.raw", tone);
     // Bare MPEG frames at 64 kbit/s (no tag frame), as the codec hands them over.
-    RunCommand("lame --silent -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 64 --cbr -t --resample 44.1 "
-        "- '" + folder + "tone.mp3' < '" + folder + "tone.raw' 2>/dev/null");
+    RunCommand(
+        "lame --silent -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 64 --cbr -t "
+        "--resample 44.1 "
+        "- '" +
+        folder + "tone.mp3' < '" + folder + "tone.raw' 2>/dev/null");
     std::string frames = test::ReadFile(folder + "tone.mp3");
     ASSERT_GT(frames.size(), 4000u);
 
-    const uint8_t record[30] = {0x55, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 0, 0, 12, 0,
-                                1, 0, 2, 0, 0, 0, 0xD1, 0, 1, 0, 0x71, 0x05};  // 8000 bytes/s, blocks of 209
+    const uint8_t record[30] = {
+        0x55, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x40, 0x1F, 0, 0, 1,    0,   0, 0,
+        12,   0, 1, 0, 2,    0,    0, 0, 0xD1, 0,    1, 0, 0x71, 0x05};  // 8000 bytes/s, blocks of
+                                                                         // 209
     WaveFormatPtr mp3 = WaveFormatFromBytes(record, sizeof record);
     const std::string path = folder + "voice.Mp3";
     WriteThroughWriter(mp3.get(), path, frames);
 
-    const std::string probe = RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
-                                  "-of default=nw=1 '" + path + "'");
+    const std::string probe = RunCommand(
+        "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
+        "-of default=nw=1 '" +
+        path + "'");
     EXPECT_NE(probe.find("codec_name=mp3"), std::string::npos) << probe;
     EXPECT_NE(probe.find("sample_rate=44100"), std::string::npos) << probe;
     const std::string decoded = RunCommand("ffmpeg -v error -i '" + path + "' -f s16le -ac 2 -");

@@ -15,7 +15,8 @@ using namespace murmel;
 namespace {
 
 void PutLong(std::vector<uint8_t>& out, int32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i)));
 }
 
 // The block stored with the recorder's window, written out field by field.
@@ -47,7 +48,7 @@ std::string MessageOf(const std::vector<uint8_t>& block) {
 
 // Keeps copies of the buffers that reach it.
 class Sink : public TMMDSPComponent {
-public:
+  public:
     Sink() : TMMDSPComponent("Sink") {}
     void BufferReady(PWaveHdr header) override {
         received.emplace_back(header->lpData, header->lpData + header->dwBytesRecorded);
@@ -130,8 +131,10 @@ TEST(ReverbSettingsTest, BrokenBlocksRaiseTheStreamErrors) {
     std::vector<uint8_t> block = RecorderBlock();
     block[2] = 'X';
     EXPECT_EQ(MessageOf<EFilerError>(block), "Invalid Object stream");
-    EXPECT_EQ(MessageOf<EClassNotFound>(RecorderBlock(2, "TMMFilter")), "Class <TMMFilter> not registered");
-    EXPECT_EQ(MessageOf<EFilerError>(RecorderBlock(1, "tmmecho")), "no error") << "class names ignore case";
+    EXPECT_EQ(MessageOf<EClassNotFound>(RecorderBlock(2, "TMMFilter")),
+              "Class <TMMFilter> not registered");
+    EXPECT_EQ(MessageOf<EFilerError>(RecorderBlock(1, "tmmecho")), "no error")
+        << "class names ignore case";
 
     std::vector<uint8_t> negative = RecorderBlock();
     negative[8] = 0x80;  // description length below 0
@@ -162,7 +165,8 @@ TEST(ReverbFormatTest, AcceptsValidPcmOnly) {
     const int bad[3][3] = {{2, 24, 44100}, {3, 16, 44100}, {2, 16, 3999}};
     for (const auto& [channels, bits, rate] : bad) {
         try {
-            reverb.SetPWaveFormat(BuildPCMFormat(channels, bits, static_cast<uint32_t>(rate)).get());
+            reverb.SetPWaveFormat(
+                BuildPCMFormat(channels, bits, static_cast<uint32_t>(rate)).get());
             ADD_FAILURE() << "accepted";
         } catch (const EMMReverbError& error) {
             EXPECT_STREQ(error.what(), "Invalid WaveFormat");
@@ -192,7 +196,8 @@ TEST(ReverbStateTest, TheDelayStateLivesFromOpenedToClosed) {
     ReverbRig hugeRig(low.get());
     hugeRig.reverb.SetSettings(huge);
     hugeRig.reverb.Opened();
-    EXPECT_LE(hugeRig.reverb.DelayLineLength(), size_t{1} << 18) << "stored settings cannot ask for gigabytes";
+    EXPECT_LE(hugeRig.reverb.DelayLineLength(), size_t{1} << 18)
+        << "stored settings cannot ask for gigabytes";
 }
 
 TEST(ReverbProcessTest, WithoutAnActiveEchoEveryByteGoesThroughUnchanged) {
@@ -259,8 +264,10 @@ namespace {
 
 std::vector<std::filesystem::path> DataFiles(const std::string& kind) {
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(MURMEL_TEST_DATA) + "/" + kind))
-        if (entry.path().filename().string().starts_with("wave-reverb-")) files.push_back(entry.path());
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(MURMEL_TEST_DATA) + "/" + kind))
+        if (entry.path().filename().string().starts_with("wave-reverb-"))
+            files.push_back(entry.path());
     return files;
 }
 

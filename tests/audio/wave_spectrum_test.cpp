@@ -32,8 +32,8 @@ std::vector<uint8_t> Frame(const std::vector<int16_t>& left, const std::vector<i
 std::vector<int16_t> Tone(double hertz, double amplitude, int count = kN) {
     std::vector<int16_t> samples(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        samples[static_cast<size_t>(i)] =
-            static_cast<int16_t>(std::lround(amplitude * std::sin(2 * std::numbers::pi * hertz * i / 44100.0)));
+        samples[static_cast<size_t>(i)] = static_cast<int16_t>(
+            std::lround(amplitude * std::sin(2 * std::numbers::pi * hertz * i / 44100.0)));
     return samples;
 }
 
@@ -45,7 +45,7 @@ std::vector<uint8_t> ToneFrame(int bin, double amplitude) {
 std::vector<uint8_t> Silence() { return std::vector<uint8_t>(kN * 4, 0); }
 
 class SpectrumTest : public ::testing::Test {
-protected:
+  protected:
     SpectrumTest() {
         spectrum.SetConfig(TMMSpectrumConfig::Recorder());
         spectrum.SetSize(315, 43);
@@ -89,8 +89,9 @@ TEST(SpectrumFFTTest, PacksPairsAndScalesByHalfTheLength) {
 
     // A sine on bin 3 and a cosine on bin 5: X = -i·A·N/2 and A·N/2.
     for (int i = 0; i < 64; ++i)
-        input[static_cast<size_t>(i)] = static_cast<float>(800 * std::sin(2 * std::numbers::pi * 3 * i / 64) +
-                                                           300 * std::cos(2 * std::numbers::pi * 5 * i / 64));
+        input[static_cast<size_t>(i)] =
+            static_cast<float>(800 * std::sin(2 * std::numbers::pi * 3 * i / 64) +
+                               300 * std::cos(2 * std::numbers::pi * 5 * i / 64));
     RealFFT(input.data(), 64, pairs.data());
     EXPECT_NEAR(pairs[6], 0, 0.01);
     EXPECT_NEAR(pairs[7], -800 * 32, 0.01);
@@ -117,7 +118,8 @@ TEST_F(SpectrumTest, TheRecordersLayoutAndScale) {
     EXPECT_EQ(spectrum.FrameBytes(), 256);
     EXPECT_EQ(spectrum.ScaleShift(), 22);
     EXPECT_EQ(spectrum.ColumnFactor(0), 1428);
-    EXPECT_GT(spectrum.ColumnFactor(314), spectrum.ColumnFactor(0)) << "3 dB per octave lifts the top";
+    EXPECT_GT(spectrum.ColumnFactor(314), spectrum.ColumnFactor(0))
+        << "3 dB per octave lifts the top";
 
     const auto bars = spectrum.Bars();
     ASSERT_EQ(bars.size(), 16u);
@@ -169,7 +171,8 @@ TEST_F(SpectrumTest, BarHeightFollowsTheThreeDecibelSlope) {
         const double amplitude = 1500;
         const auto frame = ToneFrame(bin, amplitude);
         fresh.RefreshPCMData(frame.data());
-        const double expected = amplitude * 0.54 * 43 * std::sqrt((bin + 1) * kBinHz / 1000) / (0.2 * 32768);
+        const double expected =
+            amplitude * 0.54 * 43 * std::sqrt((bin + 1) * kBinHz / 1000) / (0.2 * 32768);
         for (const TMMSpectrumBar& bar : fresh.Bars()) {
             if (fresh.ColumnBin(bar.First) != bin) continue;
             EXPECT_NEAR(bar.Height, expected, 1.0) << "bin " << bin;
@@ -223,7 +226,8 @@ TEST_F(SpectrumTest, ThePeakTimerMayRunOnAnotherThread) {
         while (!done) spectrum.PeakTimer();
     });
     const auto tone = ToneFrame(8, 32767), silence = Silence();
-    for (int frame = 0; frame < 300; ++frame) spectrum.RefreshPCMData(frame % 3 ? silence.data() : tone.data());
+    for (int frame = 0; frame < 300; ++frame)
+        spectrum.RefreshPCMData(frame % 3 ? silence.data() : tone.data());
     done = true;
     timer.join();
     for (const TMMSpectrumBar& bar : spectrum.Bars()) EXPECT_LE(bar.Peak, 22);
@@ -244,7 +248,8 @@ TEST_F(SpectrumTest, SilenceShowsOnlyDottedUnlitSpots) {
     EXPECT_EQ(image.At(0, SpotRow(1) - 1), colors::clActiveBorder) << "space between spots";
     EXPECT_EQ(image.At(1, SpotRow(22)), colors::clActiveBorder);
     EXPECT_EQ(image.At(0, SpotRow(22)), colors::clMedGray);
-    for (int y = 0; y < 43; ++y) EXPECT_EQ(image.At(19, y), colors::clActiveBorder) << "space between bars";
+    for (int y = 0; y < 43; ++y)
+        EXPECT_EQ(image.At(19, y), colors::clActiveBorder) << "space between bars";
 }
 
 TEST_F(SpectrumTest, LitSpotsAndAPeakMarkerAreDrawnInTheirColours) {
@@ -264,13 +269,15 @@ TEST_F(SpectrumTest, LitSpotsAndAPeakMarkerAreDrawnInTheirColours) {
     EXPECT_EQ(lit.At(bar.First, SpotRow(16)), (TMMColor{2, 2, 2}));
     EXPECT_EQ(lit.At(bar.First, SpotRow(17)), (TMMColor{3, 3, 3}));
     EXPECT_EQ(lit.At(bar.End - 2, SpotRow(22)), (TMMColor{3, 3, 3}));
-    EXPECT_EQ(lit.At(bar.End - 1, SpotRow(22)), colors::clActiveBorder) << "Space pixel on the right";
+    EXPECT_EQ(lit.At(bar.End - 1, SpotRow(22)), colors::clActiveBorder)
+        << "Space pixel on the right";
 
     const auto silence = Silence();
     spectrum.RefreshPCMData(silence.data());
     const TMMSpectrumImage& after = spectrum.Image();
     EXPECT_EQ(after.At(bar.First + 1, SpotRow(22)), (TMMColor{3, 3, 3})) << "the peak stays";
-    EXPECT_EQ(after.At(bar.First + 1, SpotRow(21)), colors::clActiveBorder) << "below it, unlit dots";
+    EXPECT_EQ(after.At(bar.First + 1, SpotRow(21)), colors::clActiveBorder)
+        << "below it, unlit dots";
     EXPECT_EQ(after.At(bar.First, SpotRow(21)), colors::clMedGray);
 
     spectrum.ResetData();
@@ -374,7 +381,8 @@ TEST_F(SpectrumTest, TheFeedTakesCopiesFromTheCaptureThread) {
         for (uint64_t now = 0; !done; now += 11610) feed.Copy(buffer.data(), buffer.size(), now);
     });
     int shown = 0;
-    for (int pass = 0; pass < 5000 || shown == 0; ++pass) shown += feed.Refresh(spectrum, UINT64_MAX / 2);
+    for (int pass = 0; pass < 5000 || shown == 0; ++pass)
+        shown += feed.Refresh(spectrum, UINT64_MAX / 2);
     done = true;
     capture.join();
     EXPECT_GT(shown, 0);
