@@ -19,13 +19,21 @@ public:
     explicit TraceListener(bool trace) : trace_(trace) {}
     void ScheduleApplied(int32_t index, int64_t positionMs, int32_t volume) override {
         if (trace_)
-            std::printf("%lld ms: entry %d, volume %d\n", static_cast<long long>(positionMs), index, volume);
+            Line("%lld ms: entry %d, volume %d\n", static_cast<long long>(positionMs), index, volume);
     }
     void PlaybackEnded() override {
-        if (trace_) std::printf("end of playback\n");
+        if (trace_) Line("end of playback\n");
     }
 
 private:
+    // Each line as it happens, also when stdout is a pipe.
+    template <typename... Values>
+    static void Line(const char* format, Values... values) {
+        std::printf(format, values...);
+        std::fflush(stdout);
+    }
+
+
     bool trace_;
 };
 
