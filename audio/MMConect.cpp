@@ -10,7 +10,8 @@ TMMConnector::TMMConnector(std::string name) : TMMDSPComponent(std::move(name)) 
 
 uint64_t TMMConnector::MicrosecondClock() {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(now).count());
 }
 
 void TMMConnector::Started() {

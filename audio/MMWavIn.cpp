@@ -12,25 +12,53 @@ namespace murmel {
 
 void TMMCustomSoundComponent::Deliver(TMMDSPComponent* element, Notification notification) {
     switch (notification) {
-    case Notification::Opened: element->Opened(); break;
-    case Notification::Closed: element->Closed(); break;
-    case Notification::Started: element->Started(); break;
-    case Notification::Paused: element->Paused(); break;
-    case Notification::Restarted: element->Restarted(); break;
-    case Notification::Stopped: element->Stopped(); break;
-    case Notification::Reset: element->Reset(); break;
+        case Notification::Opened:
+            element->Opened();
+            break;
+        case Notification::Closed:
+            element->Closed();
+            break;
+        case Notification::Started:
+            element->Started();
+            break;
+        case Notification::Paused:
+            element->Paused();
+            break;
+        case Notification::Restarted:
+            element->Restarted();
+            break;
+        case Notification::Stopped:
+            element->Stopped();
+            break;
+        case Notification::Reset:
+            element->Reset();
+            break;
     }
 }
 
 void TMMCustomSoundComponent::DeliverOwn(Notification notification) {
     switch (notification) {
-    case Notification::Opened: TMMDSPComponent::Opened(); break;
-    case Notification::Closed: TMMDSPComponent::Closed(); break;
-    case Notification::Started: TMMDSPComponent::Started(); break;
-    case Notification::Paused: TMMDSPComponent::Paused(); break;
-    case Notification::Restarted: TMMDSPComponent::Restarted(); break;
-    case Notification::Stopped: TMMDSPComponent::Stopped(); break;
-    case Notification::Reset: TMMDSPComponent::Reset(); break;
+        case Notification::Opened:
+            TMMDSPComponent::Opened();
+            break;
+        case Notification::Closed:
+            TMMDSPComponent::Closed();
+            break;
+        case Notification::Started:
+            TMMDSPComponent::Started();
+            break;
+        case Notification::Paused:
+            TMMDSPComponent::Paused();
+            break;
+        case Notification::Restarted:
+            TMMDSPComponent::Restarted();
+            break;
+        case Notification::Stopped:
+            TMMDSPComponent::Stopped();
+            break;
+        case Notification::Reset:
+            TMMDSPComponent::Reset();
+            break;
     }
 }
 
@@ -59,7 +87,8 @@ void TMMCustomSoundComponent::Spread(Notification notification) {
             nextDevice = down;
             break;
         }
-    bool deviceFirst = notification == Notification::Closed || notification == Notification::Stopped;
+    bool deviceFirst =
+        notification == Notification::Closed || notification == Notification::Stopped;
     if (deviceFirst && nextDevice) guarded([&] { Deliver(nextDevice, notification); });
     for (TMMDSPComponent* element = head; element; element = element->Output()) {
         if (element == this) continue;
@@ -83,7 +112,8 @@ void TMMCustomSoundComponent::Spread(Notification notification) {
 
 class TMMWaveInThread {
 public:
-    explicit TMMWaveInThread(TMMCustomWaveIn& owner) : owner_(owner), ring_(kMaxWaveInBuffers + 1) {}
+    explicit TMMWaveInThread(TMMCustomWaveIn& owner)
+        : owner_(owner), ring_(kMaxWaveInBuffers + 1) {}
     ~TMMWaveInThread() { Terminate(); }
 
     // False when the thread could not be made or did not answer in time.
@@ -193,7 +223,8 @@ void TMMCustomWaveIn::SetDeviceID(int id) {
 }
 
 int TMMCustomWaveIn::DeviceID() const {
-    return deviceCount_ > 0 && deviceId_ >= -1 && deviceId_ < deviceCount_ ? deviceId_ : kInvalidDevice;
+    return deviceCount_ > 0 && deviceId_ >= -1 && deviceId_ < deviceCount_ ? deviceId_
+                                                                           : kInvalidDevice;
 }
 
 std::string TMMCustomWaveIn::ProductName() const { return productName_; }
@@ -264,8 +295,9 @@ std::exception_ptr TMMCustomWaveIn::CaptureFailure() const {
 // Errors
 
 std::string TMMCustomWaveIn::PlatformMessage(const std::string& prefix, const std::string& text) {
-    std::string description = text.empty() ? "Specified error number is out of range (unknown error)"
-                                           : text.substr(0, 255);
+    std::string description = text.empty()
+                                  ? "Specified error number is out of range (unknown error)"
+                                  : text.substr(0, 255);
     return prefix + "\n\r" + description;
 }
 

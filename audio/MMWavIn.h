@@ -148,7 +148,7 @@ protected:
 private:
     friend class TMMWaveInThread;
     void BufferDone(PWaveHdr header, bool fromReset);  // capture thread
-    void CaptureFailed(std::exception_ptr error);       // capture thread
+    void CaptureFailed(std::exception_ptr error);      // capture thread
     void HandleCaptureFailure(std::exception_ptr error);
     void RequestStop();
     void TrackWrap();

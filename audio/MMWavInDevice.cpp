@@ -9,7 +9,8 @@
 
 namespace murmel {
 
-TMMWaveIn::TMMWaveIn(std::string name) : TMMWaveIn(std::move(name), CaptureDeviceFromEnvironment()) {}
+TMMWaveIn::TMMWaveIn(std::string name)
+    : TMMWaveIn(std::move(name), CaptureDeviceFromEnvironment()) {}
 
 TMMWaveIn::TMMWaveIn(std::string name, std::unique_ptr<CaptureDevice> device)
     : TMMCustomWaveIn(std::move(name)), device_(std::move(device)), queue_(kMaxWaveInBuffers + 1) {

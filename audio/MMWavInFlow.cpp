@@ -8,8 +8,8 @@
 namespace murmel {
 namespace {
 
-constexpr uint64_t kWrapDrop = 65535;         // a step back this big is a wrapped counter
-constexpr uint64_t kWrapLowBits = 0xFFFFF;    // a wrapped counter's modulus has these bits set
+constexpr uint64_t kWrapDrop = 65535;       // a step back this big is a wrapped counter
+constexpr uint64_t kWrapLowBits = 0xFFFFF;  // a wrapped counter's modulus has these bits set
 constexpr auto kBufferReturnWait = std::chrono::milliseconds(1000);  // 100 rounds of 10 ms
 
 // Set while this thread runs BufferDone: a Stop or Close asked from inside the
@@ -223,9 +223,10 @@ void TMMCustomWaveIn::Close() {
     if (closing_ && !closeDeferred_) return;
     if (insideBufferDone) {
         std::weak_ptr<int> alive = alive_;
-        if (ui_) ui_->Post([this, alive] {
-            if (alive.lock()) Close();
-        });
+        if (ui_)
+            ui_->Post([this, alive] {
+                if (alive.lock()) Close();
+            });
         return;
     }
     closing_ = true;
@@ -275,17 +276,20 @@ int64_t TMMCustomWaveIn::Position() {
     uint64_t samples = wrapCount_ * wrapModulus_ + device;
     int64_t result = 0;
     switch (timeFormat_) {
-    case tfMillisecond:
-        result = static_cast<int64_t>(static_cast<long double>(samples) * 1000 / format->nSamplesPerSec);
-        break;
-    case tfByte: {
-        auto bytes = static_cast<int64_t>(static_cast<long double>(samples) * format->nAvgBytesPerSec /
+        case tfMillisecond:
+            result = static_cast<int64_t>(static_cast<long double>(samples) * 1000 /
                                           format->nSamplesPerSec);
-        int64_t block = std::max<int64_t>(format->nBlockAlign, 1);
-        result = (bytes + block - 1) / block * block;
-        break;
-    }
-    case tfSample: result = static_cast<int64_t>(samples); break;
+            break;
+        case tfByte: {
+            auto bytes = static_cast<int64_t>(static_cast<long double>(samples) *
+                                              format->nAvgBytesPerSec / format->nSamplesPerSec);
+            int64_t block = std::max<int64_t>(format->nBlockAlign, 1);
+            result = (bytes + block - 1) / block * block;
+            break;
+        }
+        case tfSample:
+            result = static_cast<int64_t>(samples);
+            break;
     }
     if (maxRecordTime_ > 0) result = std::min(result, maxRecordTime_);
     return result;

@@ -15,8 +15,8 @@
 #include "MMConect.h"
 #include "MMReverb.h"
 #include "MMUtils.h"
-#include "MMWave.h"
 #include "MMWavIn.h"
+#include "MMWave.h"
 #include "PresetsStore.h"
 #include "ProgramFolder.h"
 #include "SettingsStore.h"
@@ -50,9 +50,10 @@ RecordOptions ParseRecordOptions(const Arguments& arguments) {
             throw UsageError("--seconds needs a positive number");
     }
     // Without --preset the settings' resolution applies, as in the recorder.
-    options.resolution = parsed.Has("--preset")
-                             ? parsed.Value("--preset")
-                             : SettingsStore(ProgramFolder()).ReadText("SoundSetup", "Resolution", "2K");
+    options.resolution =
+        parsed.Has("--preset")
+            ? parsed.Value("--preset")
+            : SettingsStore(ProgramFolder()).ReadText("SoundSetup", "Resolution", "2K");
     options.presetGiven = parsed.Has("--preset");
     if (options.presetGiven) {
         const std::string& r = options.resolution;
@@ -101,13 +102,15 @@ void ApplyQualityPreset(CaptureChain& chain, const std::string& resolution, bool
     if (resolution == "none") return;
     TMMACM acm;
     if (!acm.ACMPresent()) return;
-    if (resolution != "1K" && resolution != "2K" && resolution != "4K" && resolution != "8K") return;
+    if (resolution != "1K" && resolution != "2K" && resolution != "4K" && resolution != "8K")
+        return;
     std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
     WaveFormatPtr format = WaveFormatFromBytes(record.data(), record.size());
     if (!format) {
         if (presetGiven)
-            std::fprintf(stderr, "murmel-cli record: preset WaveFormat%s not installed; recording PCM\n",
-                     resolution.c_str());
+            std::fprintf(stderr,
+                         "murmel-cli record: preset WaveFormat%s not installed; recording PCM\n",
+                         resolution.c_str());
         return;
     }
     chain.converter.SetPWaveFormat(format.get());
@@ -146,7 +149,8 @@ int Record(const Arguments& arguments) {
         if (!(chain.waveIn.State() & wisStarted)) break;
         elapsed = chain.Elapsed();
         ShowElapsed(elapsed, false);
-        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.waveIn.SourceExhausted()) break;
+        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.waveIn.SourceExhausted())
+            break;
     }
     if (chain.waveIn.State() & wisStarted) elapsed = chain.Elapsed();
     chain.waveIn.Stop();

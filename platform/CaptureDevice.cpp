@@ -32,7 +32,8 @@ std::unique_ptr<CaptureDevice> CaptureDeviceFromSpec(const std::string& spec) {
     if (StartsWith(spec, "tone:")) {
         char* end = nullptr;
         double frequency = std::strtod(spec.c_str() + 5, &end);
-        if (end && *end == '\0' && frequency > 0 && frequency < 1e6) return MakeToneCapture(frequency);
+        if (end && *end == '\0' && frequency > 0 && frequency < 1e6)
+            return MakeToneCapture(frequency);
     }
     if (spec == "null") return MakeNullCapture();
     return std::make_unique<AbsentCapture>();

@@ -33,10 +33,16 @@ float DecodeSample(const uint8_t* p, unsigned tag, unsigned bits) {
         return std::isfinite(value) ? value : 0.0f;
     }
     switch (bits) {
-    case 8: return (p[0] - 128) / 128.0f;
-    case 16: return static_cast<int16_t>(Read16(p)) / 32768.0f;
-    case 24: return static_cast<int32_t>(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) / 2147483648.0f;
-    default: return static_cast<int32_t>(Read32(p)) / 2147483648.0f;
+        case 8:
+            return (p[0] - 128) / 128.0f;
+        case 16:
+            return static_cast<int16_t>(Read16(p)) / 32768.0f;
+        case 24:
+            return static_cast<int32_t>(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 |
+                                        uint32_t(p[2]) << 24) /
+                   2147483648.0f;
+        default:
+            return static_cast<int32_t>(Read32(p)) / 2147483648.0f;
     }
 }
 
@@ -57,7 +63,8 @@ DecodedWave DecodeWaveFile(const std::string& path) {
         throw CaptureError(path + ": " + error.what());
     }
     unsigned bits = wave.bitsPerSample, channels = wave.channels;
-    bool integer = wave.formatTag == RiffWave::kPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    bool integer =
+        wave.formatTag == RiffWave::kPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
     bool floating = wave.formatTag == RiffWave::kFloat && bits == 32;
     if (!(integer || floating) || channels < 1 || channels > 8 || wave.samplesPerSec < 1000 ||
         wave.samplesPerSec > 400000)
@@ -65,7 +72,8 @@ DecodedWave DecodeWaveFile(const std::string& path) {
     const uint8_t* data = file.data() + wave.dataOffset;
     size_t count = wave.dataSize / (channels * bits / 8) * channels;
     DecodedWave decoded{wave.samplesPerSec, channels, std::vector<float>(count)};
-    for (size_t i = 0; i < count; ++i) decoded.samples[i] = DecodeSample(data + i * bits / 8, wave.formatTag, bits);
+    for (size_t i = 0; i < count; ++i)
+        decoded.samples[i] = DecodeSample(data + i * bits / 8, wave.formatTag, bits);
     return decoded;
 }
 
@@ -79,13 +87,15 @@ std::vector<float> MixChannels(const DecodedWave& wave, unsigned channels) {
         for (unsigned c = 0; c < wave.channels; ++c) mean += in[c];
         mean /= static_cast<float>(wave.channels);
         for (unsigned c = 0; c < channels; ++c)
-            out[frame * channels + c] = channels == 1 ? mean : wave.channels == 1 ? in[0]
-                                                            : in[std::min(c, wave.channels - 1)];
+            out[frame * channels + c] = channels == 1        ? mean
+                                        : wave.channels == 1 ? in[0]
+                                                             : in[std::min(c, wave.channels - 1)];
     }
     return out;
 }
 
-std::vector<float> Resample(const std::vector<float>& in, unsigned channels, uint32_t from, uint32_t to) {
+std::vector<float> Resample(const std::vector<float>& in, unsigned channels, uint32_t from,
+                            uint32_t to) {
     if (from == to || in.empty()) return in;
     size_t inFrames = in.size() / channels;
     size_t outFrames = static_cast<size_t>(double(inFrames) * to / from) + 64;
@@ -113,7 +123,8 @@ public:
 protected:
     void Prepare(const CaptureFormat& format) override {
         DecodedWave wave = DecodeWaveFile(path_);
-        samples_ = Resample(MixChannels(wave, format.channels), format.channels, wave.rate, format.rate);
+        samples_ =
+            Resample(MixChannels(wave, format.channels), format.channels, wave.rate, format.rate);
         next_ = 0;
     }
     size_t Generate(float* samples, size_t frames) override {

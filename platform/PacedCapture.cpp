@@ -16,8 +16,8 @@ constexpr auto kTick = std::chrono::milliseconds(5);
 PacedCapture::~PacedCapture() { Stop(); }
 
 bool PacedCapture::CanRecord(const CaptureFormat& format) const {
-    return (format.bits == 8 || format.bits == 16) && format.channels >= 1 && format.channels <= 2 &&
-           format.rate >= 1000 && format.rate <= 200000;
+    return (format.bits == 8 || format.bits == 16) && format.channels >= 1 &&
+           format.channels <= 2 && format.rate >= 1000 && format.rate <= 200000;
 }
 
 void PacedCapture::Open(const CaptureFormat& format, CaptureClient* client) {
@@ -72,10 +72,11 @@ void PacedCapture::RunRealTime() {
     std::unique_lock<std::mutex> guard(lock_);
     while (!stopRequested_) {
         auto elapsed = std::chrono::steady_clock::now() - start;
-        auto due = static_cast<uint64_t>(
-            std::chrono::duration<double>(elapsed).count() * format_.rate);
+        auto due =
+            static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * format_.rate);
         while (framesThisRun_ < due) {
-            size_t frames = static_cast<size_t>(std::min<uint64_t>(kChunkFrames, due - framesThisRun_));
+            size_t frames =
+                static_cast<size_t>(std::min<uint64_t>(kChunkFrames, due - framesThisRun_));
             size_t made = Produce(frames);
             client_->CaptureData(bytes_.data(), made * format_.FrameBytes());
             framesThisRun_ += made;
@@ -107,7 +108,8 @@ bool PacedCapture::Offer(const uint8_t* bytes, size_t size) {
         size -= taken;
         if (size == 0) break;
         std::unique_lock<std::mutex> guard(lock_);
-        if (wake_.wait_for(guard, std::chrono::microseconds(500), [this] { return stopRequested_; }))
+        if (wake_.wait_for(guard, std::chrono::microseconds(500),
+                           [this] { return stopRequested_; }))
             return false;
     }
     return true;

@@ -12,8 +12,9 @@
 namespace murmel {
 namespace {
 
-constexpr pa_usec_t kConnectTimeout = 5 * PA_USEC_PER_SEC;  // a hung server must not hang the recorder
-constexpr uint32_t kFragmentBytes = 2048;                   // one chain buffer, 11.6 ms at 44.1 kHz
+constexpr pa_usec_t kConnectTimeout =
+    5 * PA_USEC_PER_SEC;                   // a hung server must not hang the recorder
+constexpr uint32_t kFragmentBytes = 2048;  // one chain buffer, 11.6 ms at 44.1 kHz
 
 // A connection to the server on a threaded main loop; every member runs with the
 // loop locked unless said otherwise.
@@ -29,9 +30,10 @@ public:
         context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Murmel");
         if (!context_) return false;
         pa_context_set_state_callback(context_, &PulseConnection::Signal, loop_);
-        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return false;
         pa_time_event* timer = pa_context_rttime_new(context_, pa_rtclock_now() + kConnectTimeout,
-                                                      &PulseConnection::TimedOut, this);
+                                                     &PulseConnection::TimedOut, this);
         for (;;) {
             pa_context_state_t state = pa_context_get_state(context_);
             if (state == PA_CONTEXT_READY) break;
@@ -70,7 +72,8 @@ public:
             if (name.empty()) return "";
         }
         sourceFound_ = false;
-        Wait(pa_context_get_source_info_by_name(context_, name.c_str(), &PulseConnection::SourceInfo, this));
+        Wait(pa_context_get_source_info_by_name(context_, name.c_str(),
+                                                &PulseConnection::SourceInfo, this));
         if (!sourceFound_ || (named.empty() && sourceIsMonitor_)) return "";
         description = sourceDescription_;
         return name;
@@ -78,17 +81,22 @@ public:
 
     pa_threaded_mainloop* loop() const { return loop_; }
     pa_context* context() const { return context_; }
-    std::string ErrorText() const { return context_ ? pa_strerror(pa_context_errno(context_)) : "No server"; }
+    std::string ErrorText() const {
+        return context_ ? pa_strerror(pa_context_errno(context_)) : "No server";
+    }
 
     // Waits, locked, for an operation to finish.
     void Wait(pa_operation* operation) {
         if (!operation) return;
-        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(loop_);
+        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+            pa_threaded_mainloop_wait(loop_);
         pa_operation_unref(operation);
     }
 
     struct Lock {
-        explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+        explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) {
+            pa_threaded_mainloop_lock(loop_);
+        }
         ~Lock() { pa_threaded_mainloop_unlock(loop_); }
         pa_threaded_mainloop* loop_;
     };
@@ -105,7 +113,8 @@ private:
     }
     static void ServerInfo(pa_context*, const pa_server_info* info, void* self) {
         auto* connection = static_cast<PulseConnection*>(self);
-        if (info && info->default_source_name) connection->defaultSource_ = info->default_source_name;
+        if (info && info->default_source_name)
+            connection->defaultSource_ = info->default_source_name;
         pa_threaded_mainloop_signal(connection->loop_, 0);
     }
     static void SourceInfo(pa_context*, const pa_source_info* info, int eol, void* self) {
@@ -188,7 +197,8 @@ public:
         PulseConnection::Lock lock(connection_->loop());
         pa_usec_t time = 0;
         if (pa_stream_get_time(stream_, &time) < 0) return 0;
-        return static_cast<uint64_t>(static_cast<unsigned __int128>(time) * rate_ / PA_USEC_PER_SEC);
+        return static_cast<uint64_t>(static_cast<unsigned __int128>(time) * rate_ /
+                                     PA_USEC_PER_SEC);
     }
 
     void Close() override {
@@ -221,8 +231,9 @@ private:
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<uint32_t>(-1);
         attributes.fragsize = kFragmentBytes;
-        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
-                                                    PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
+        auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
+                                           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(stream_, source.c_str(), &attributes, flags) < 0)
             return connection_->ErrorText();
         for (;;) {
@@ -231,7 +242,8 @@ private:
             if (!PA_STREAM_IS_GOOD(state)) return connection_->ErrorText();
             pa_threaded_mainloop_wait(connection_->loop());
         }
-        connection_->Wait(pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop()));
+        connection_->Wait(
+            pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop()));
         return "";
     }
 
@@ -242,12 +254,15 @@ private:
             const void* data = nullptr;
             size_t size = 0;
             if (pa_stream_peek(stream_, &data, &size) < 0 || size == 0) break;
-            if (delivering_ && client_) client_->CaptureData(static_cast<const uint8_t*>(data), size);
+            if (delivering_ && client_)
+                client_->CaptureData(static_cast<const uint8_t*>(data), size);
             pa_stream_drop(stream_);
         }
     }
 
-    static void Readable(pa_stream*, size_t, void* self) { static_cast<PulseCapture*>(self)->Drain(); }
+    static void Readable(pa_stream*, size_t, void* self) {
+        static_cast<PulseCapture*>(self)->Drain();
+    }
     static void StreamState(pa_stream*, void* loop) {
         pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
     }

@@ -100,7 +100,8 @@ struct FakeDeviceState {
     std::atomic<CaptureClient*> client{nullptr};
     std::string openFailure;
     size_t Push(const std::string& bytes) {
-        return client.load()->CaptureData(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        return client.load()->CaptureData(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                          bytes.size());
     }
     size_t PushHole(size_t size) { return client.load()->CaptureData(nullptr, size); }
 };

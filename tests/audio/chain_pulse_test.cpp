@@ -1,10 +1,10 @@
 // The wave input on a real PulseAudio server with a null sink: speech played into
 // the sink is recorded from its monitor.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <sys/wait.h>
 
 #include "ChainTestElements.h"
 #include "MMWavIn.h"
@@ -25,7 +25,8 @@ struct PulseRecorder {
     TMMWaveIn waveIn;
     LoggingElement writer{"WaveFile_Output", log};
 
-    explicit PulseRecorder(const std::string& device) : waveIn("WaveIn_Mic", CaptureDeviceFromSpec(device)) {
+    explicit PulseRecorder(const std::string& device)
+        : waveIn("WaveIn_Mic", CaptureDeviceFromSpec(device)) {
         waveIn.SetCallBackMode(cmThread);
         waveIn.SetMode(mStereo);
         waveIn.SetBitLength(b16Bit);
@@ -61,7 +62,10 @@ TEST(PulseCapture, RecordsSpeechPlayedIntoTheNullSink) {
     if (!HavePulse()) GTEST_SKIP() << "no PulseAudio server (PULSE_SERVER unset)";
     std::string folder = test::FreshFolder("pulse-speech");
     std::string speech = folder + "speech.wav";
-    ASSERT_EQ(std::system(("espeak-ng -w " + speech + " 'Murmel records this message from the monitor'").c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("espeak-ng -w " + speech + " 'Murmel records this message from the monitor'").c_str()),
+        0);
 
     PulseRecorder recorder("pulse:murmel_null.monitor");
     int64_t startPosition = -1;

@@ -1,6 +1,5 @@
 // murmel-cli record: the whole chain from a capture source to a finalised file.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cmath>
@@ -24,15 +23,17 @@ uint32_t ReadLe(const std::string& bytes, size_t at, int size) {
 }
 
 std::string StereoWave(const std::string& pcm) {
-    return "RIFF" + Le(36 + uint32_t(pcm.size()), 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(2, 2) +
-           Le(44100, 4) + Le(176400, 4) + Le(4, 2) + Le(16, 2) + "data" + Le(uint32_t(pcm.size()), 4) + pcm;
+    return "RIFF" + Le(36 + uint32_t(pcm.size()), 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) +
+           Le(2, 2) + Le(44100, 4) + Le(176400, 4) + Le(4, 2) + Le(16, 2) + "data" +
+           Le(uint32_t(pcm.size()), 4) + pcm;
 }
 
 // A 1 kHz tone at half scale, `frames` stereo frames.
 std::string Tone(size_t frames) {
     std::string pcm;
     for (size_t i = 0; i < frames; ++i) {
-        auto sample = static_cast<int16_t>(std::lround(16000 * std::sin(2 * M_PI * 1000.0 * double(i) / 44100)));
+        auto sample = static_cast<int16_t>(
+            std::lround(16000 * std::sin(2 * M_PI * 1000.0 * double(i) / 44100)));
         pcm += Le(uint16_t(sample), 2) + Le(uint16_t(sample), 2);
     }
     return pcm;
@@ -45,8 +46,8 @@ struct CliRun {
 
 CliRun Cli(const std::string& environment, const std::string& arguments) {
     std::string folder = test::FreshFolder("cli-run");
-    std::string command = environment + " " MURMEL_PROGRAM_DIR "murmel-cli " + arguments + " >" + folder +
-                          "out 2>" + folder + "err";
+    std::string command = environment + " " MURMEL_PROGRAM_DIR "murmel-cli " + arguments + " >" +
+                          folder + "out 2>" + folder + "err";
     int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::ReadFile(folder + "out"),
             test::ReadFile(folder + "err")};
@@ -56,7 +57,8 @@ TEST(RecordCommand, WithoutPresetTheFileHoldsEveryCapturedByteAsPcm) {
     std::string folder = test::FreshFolder("record-pcm");
     std::string pcm = Tone(44100 / 2 + 77);  // not a whole number of buffers
     test::WriteFile(folder + "in.wav", StereoWave(pcm));
-    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav", "record " + folder + "out.mp3 --preset none");
+    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav",
+                     "record " + folder + "out.mp3 --preset none");
     ASSERT_EQ(run.status, 0) << run.err;
     std::string file = test::ReadFile(folder + "out.mp3");
     ASSERT_GE(file.size(), 46u);
@@ -74,7 +76,8 @@ TEST(RecordCommand, WithoutPresetTheFileHoldsEveryCapturedByteAsPcm) {
 TEST(RecordCommand, StopsAfterTheGivenSeconds) {
     std::string folder = test::FreshFolder("record-seconds");
     test::WriteFile(folder + "in.wav", StereoWave(Tone(44100 * 3)));
-    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav", "record " + folder + "out.mp3 --preset none --seconds 1");
+    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav",
+                     "record " + folder + "out.mp3 --preset none --seconds 1");
     ASSERT_EQ(run.status, 0) << run.err;
     std::string file = test::ReadFile(folder + "out.mp3");
     ASSERT_GE(file.size(), 46u);
@@ -84,8 +87,9 @@ TEST(RecordCommand, StopsAfterTheGivenSeconds) {
 
 TEST(RecordCommand, CtrlCLeavesAFinalisedFile) {
     std::string folder = test::FreshFolder("record-interrupt");
-    std::string command = "MURMEL_CAPTURE=tone:440 " MURMEL_PROGRAM_DIR "murmel-cli record " + folder +
-                          "out.mp3 --preset none >/dev/null & pid=$!; sleep 0.8; kill -INT $pid; wait $pid";
+    std::string command =
+        "MURMEL_CAPTURE=tone:440 " MURMEL_PROGRAM_DIR "murmel-cli record " + folder +
+        "out.mp3 --preset none >/dev/null & pid=$!; sleep 0.8; kill -INT $pid; wait $pid";
     int status = std::system(("sh -c '" + command + "'").c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -99,7 +103,8 @@ TEST(RecordCommand, CtrlCLeavesAFinalisedFile) {
 
 TEST(RecordCommand, NoDeviceFailsWithoutAFile) {
     std::string folder = test::FreshFolder("record-nodevice");
-    CliRun run = Cli("MURMEL_CAPTURE=pulse PULSE_SERVER=unix:/nonexistent/native", "record " + folder + "out.mp3 --seconds 1");
+    CliRun run = Cli("MURMEL_CAPTURE=pulse PULSE_SERVER=unix:/nonexistent/native",
+                     "record " + folder + "out.mp3 --seconds 1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "No wave audio recording device found\n");
     EXPECT_FALSE(std::filesystem::exists(folder + "out.mp3"));
@@ -118,14 +123,16 @@ TEST(RecordCommand, PresetRecordingDecodesToTheRecordedTone) {
     std::string folder = test::FreshFolder("record-preset");
     test::WriteFile(folder + "in.wav", StereoWave(Tone(44100)));
     ASSERT_EQ(Cli("", "presets install").status, 0);
-    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav", "record " + folder + "out.mp3 --preset 8K");
+    CliRun run = Cli("MURMEL_CAPTURE=file-fast:" + folder + "in.wav",
+                     "record " + folder + "out.mp3 --preset 8K");
     ASSERT_EQ(run.status, 0) << run.err;
     std::string file = test::ReadFile(folder + "out.mp3");
     ASSERT_GE(file.size(), 58u);
     EXPECT_EQ(ReadLe(file, 20, 2), 0x55u);
     EXPECT_EQ(file.substr(50, 4), "data");  // fmt of 30 bytes: data at 58
     std::string decoded = folder + "decoded.raw";
-    std::string command = "ffmpeg -v error -y -i " + folder + "out.mp3 -f s16le -ac 1 -ar 8000 " + decoded;
+    std::string command =
+        "ffmpeg -v error -y -i " + folder + "out.mp3 -f s16le -ac 1 -ar 8000 " + decoded;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::string raw = test::ReadFile(decoded);
     size_t samples = raw.size() / 2;

@@ -16,8 +16,8 @@ using test::LoggingElement;
 
 WaveFormatPtr Mp3Format() {
     // 18-byte header + 12 extra bytes, as the presets carry.
-    std::vector<uint8_t> bytes = {0x55, 0, 1, 0, 0x40, 0x1F, 0, 0, 0xE8, 3, 0, 0, 1, 0, 0, 0, 12, 0,
-                                  1,    0, 2, 0, 0,    0,    0, 0, 1,    0, 0, 0};
+    std::vector<uint8_t> bytes = {0x55, 0,  1, 0, 0x40, 0x1F, 0, 0, 0xE8, 3, 0, 0, 1, 0, 0,
+                                  0,    12, 0, 1, 0,    2,    0, 0, 0,    0, 0, 1, 0, 0, 0};
     return WaveFormatFromBytes(bytes.data(), bytes.size());
 }
 

@@ -31,8 +31,8 @@ struct Recorder {
     std::shared_ptr<FakeDeviceState> device = std::make_shared<FakeDeviceState>();
     UIThreadQueue ui;
     std::unique_ptr<TMMWaveIn> waveIn;
-    LoggingElement connector{"Connector", log}, reverb{"Reverb", log}, converter{"ACMConverter", log},
-        writer{"WaveFile_Output", log};
+    LoggingElement connector{"Connector", log}, reverb{"Reverb", log},
+        converter{"ACMConverter", log}, writer{"WaveFile_Output", log};
 
     explicit Recorder(std::unique_ptr<CaptureDevice> capture = nullptr) {
         waveIn = std::make_unique<TMMWaveIn>(
@@ -86,16 +86,18 @@ TEST(WaveIn, ConstructionDefaults) {
 TEST(WaveIn, NotificationsReachTheChainInOrder) {
     Recorder r;
     r.waveIn->Start();
-    EXPECT_EQ(r.log.Take(), (std::vector<std::string>{
-                                "Connector:Opened:2048", "Reverb:Opened:2048", "ACMConverter:Opened:2048",
-                                "WaveFile_Output:Opened:2048", "Connector:Started", "Reverb:Started",
-                                "ACMConverter:Started", "WaveFile_Output:Started", "OnStart"}));
+    EXPECT_EQ(r.log.Take(),
+              (std::vector<std::string>{
+                  "Connector:Opened:2048", "Reverb:Opened:2048", "ACMConverter:Opened:2048",
+                  "WaveFile_Output:Opened:2048", "Connector:Started", "Reverb:Started",
+                  "ACMConverter:Started", "WaveFile_Output:Started", "OnStart"}));
     EXPECT_EQ(r.writer.PWaveFormat()->nAvgBytesPerSec, 176400u);
     r.waveIn->Stop();
     EXPECT_EQ(r.log.Take(),
-              (std::vector<std::string>{"Connector:Stopped", "Reverb:Stopped", "ACMConverter:Stopped",
-                                        "WaveFile_Output:Stopped", "OnStop", "Connector:Closed", "Reverb:Closed",
-                                        "ACMConverter:Closed", "WaveFile_Output:Closed", "OnClose"}));
+              (std::vector<std::string>{"Connector:Stopped", "Reverb:Stopped",
+                                        "ACMConverter:Stopped", "WaveFile_Output:Stopped", "OnStop",
+                                        "Connector:Closed", "Reverb:Closed", "ACMConverter:Closed",
+                                        "WaveFile_Output:Closed", "OnClose"}));
     EXPECT_EQ(r.waveIn->State(), wisClosed);
 }
 
@@ -184,7 +186,8 @@ TEST(WaveIn, NarrowDeviceCounterWrapsAreAddedBack) {
         r.device->Push(Pattern(2048, 0));
         ASSERT_TRUE(r.writer.WaitForBuffers(before + 1));
         // the position is read when the buffer goes back to the device
-        for (int i = 0; i < 100 && r.device->position != position; ++i) std::this_thread::sleep_for(1ms);
+        for (int i = 0; i < 100 && r.device->position != position; ++i)
+            std::this_thread::sleep_for(1ms);
     };
     r.device->position = 1048000;
     bufferAt(1048000);
@@ -352,9 +355,9 @@ std::string WaveFileBytes(const std::string& pcm, int channels, int rate) {
         return bytes;
     };
     int block = channels * 2;
-    return "RIFF" + le(36 + uint32_t(pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) +
-           le(rate, 4) + le(rate * block, 4) + le(block, 2) + le(16, 2) + "data" + le(uint32_t(pcm.size()), 4) +
-           pcm;
+    return "RIFF" + le(36 + uint32_t(pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+           le(channels, 2) + le(rate, 4) + le(rate * block, 4) + le(block, 2) + le(16, 2) + "data" +
+           le(uint32_t(pcm.size()), 4) + pcm;
 }
 
 TEST(FileCapture, FastFileDeliversEveryByteInOrder) {
