@@ -254,6 +254,12 @@ int main(int argc, char** argv) {
     Measure(self, folder, "voice-mail image", murmel::bench::VoiceMailImage(megabytes * 1000000),
             runs, idle);
     Measure(self, folder, "text", murmel::bench::EnglishLikeText(megabytes * 1000000), runs, idle);
+    const Bytes system = murmel::bench::SystemText(megabytes * 1000000);
+    if (system.size() >= 1000000) {
+        std::printf("# system text: %zu bytes of /usr/share/doc change logs and copyright files\n",
+                    system.size());
+        Measure(self, folder, "system text", system, runs, idle);
+    }
     std::filesystem::remove_all(folder);
     return 0;
 }

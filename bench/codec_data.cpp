@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 namespace murmel::bench {
@@ -147,6 +148,21 @@ Bytes EnglishLikeText(size_t size) {
         }
     }
     out.resize(size);
+    return out;
+}
+
+Bytes SystemText(size_t size) {
+    Bytes out;
+    std::FILE* pipe = popen(
+        "cd /usr/share/doc 2>/dev/null && find . \\( -name 'changelog*.gz' -o -name copyright \\) "
+        "-type f | LC_ALL=C sort | while read -r f; do case $f in *.gz) zcat \"$f\";; *) cat \"$f\";; "
+        "esac; done 2>/dev/null",
+        "r");
+    if (!pipe) return out;
+    out.resize(size);
+    const size_t got = std::fread(out.data(), 1, size, pipe);
+    out.resize(got);
+    pclose(pipe);
     return out;
 }
 

@@ -16,4 +16,8 @@ Bytes VoiceMailImage(size_t size);
 // Sentences of words drawn with a Zipf-like skew from a fixed vocabulary.
 Bytes EnglishLikeText(size_t size);
 
+// Real prose and lists: the system's package change logs and copyright files,
+// in sorted order, up to `size` bytes (fewer where the system has less).
+Bytes SystemText(size_t size);
+
 }  // namespace murmel::bench
