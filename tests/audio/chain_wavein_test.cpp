@@ -7,6 +7,7 @@
 
 #include "ChainTestElements.h"
 #include "MMWavIn.h"
+#include "MMWave.h"
 #include "TestFiles.h"
 
 namespace murmel {
@@ -231,6 +232,28 @@ TEST(WaveIn, StopWaitsForTheBufferInProgress) {
     EXPECT_EQ(events[4], "OnStop");
     EXPECT_EQ(events.back(), "OnClose");
     EXPECT_EQ(r.waveIn->State(), wisClosed);
+}
+
+// The recorder's contract with the real writer: once Stop returns, its OnStop
+// handler has closed the chain and the file on disk is complete.
+TEST(WaveIn, FileIsFinalisedWhenStopReturns) {
+    std::string folder = test::FreshFolder("stop-finalises");
+    Recorder r;
+    TMMWaveFile file;
+    r.converter.SetOutput(&file);
+    file.Wave().FileMustExist = false;
+    file.Wave().SetFileName(folder + "voice.mp3");
+    r.converter.delay = 200ms;
+    r.waveIn->Start();
+    std::string sound = Pattern(3 * 2048, 8);
+    r.device->Push(sound);
+    for (int i = 0; i < 200 && !r.converter.inside; ++i) std::this_thread::sleep_for(1ms);
+    r.waveIn->Stop();
+    std::string bytes = test::ReadFile(folder + "voice.mp3");
+    ASSERT_EQ(bytes.size(), 46 + sound.size() + 12);
+    EXPECT_EQ(uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16,
+              int(bytes.size() - 8));
+    EXPECT_TRUE(bytes.substr(46, sound.size()) == sound);
 }
 
 // A failing element ends the capture thread's work; the UI thread gets the error
