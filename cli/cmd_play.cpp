@@ -33,7 +33,6 @@ private:
         std::fflush(stdout);
     }
 
-
     bool trace_;
 };
 

@@ -54,7 +54,9 @@ private:
     // Pulls until frame `index` is buffered or the source has ended.
     void Have(int64_t index) {
         const size_t channels = static_cast<size_t>(format_.channels);
-        const int64_t keepFrom = std::max<int64_t>(base_, position_ - 1);
+        // Keep the frame before the current one for interpolation. Once the source
+        // has ended the position may lie beyond the last frame pulled.
+        const int64_t keepFrom = std::clamp<int64_t>(position_ - 1, base_, pulled_);
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>((keepFrom - base_) * channels));
         base_ = keepFrom;
         while (!ended_ && pulled_ <= index) {

@@ -234,3 +234,16 @@ TEST_F(MusicDevice, CommittedTunePlays) {
     renderer.RenderMs(800);
     EXPECT_GT(LevelDb(renderer.Samples(), 200, 800), -40);
 }
+
+TEST(VoiceDevice, FastTrackRendersPastItsEnd) {
+    // A source faster than the output steps over its last frame: the renderer must
+    // not trim its buffer beyond what it holds (found by fuzzing).
+    Renderer renderer;
+    WriteFile(renderer.folder + "fast.wav", PcmWave(96000, 1, 0.1, 440, 0.5));
+    VoiceDevice voice(renderer.output);
+    voice.Open(renderer.folder + "fast.wav");
+    voice.Play();
+    renderer.RenderMs(300);
+    EXPECT_EQ(voice.Mode(), mpStopped);
+    EXPECT_EQ(voice.Position(), 100);
+}
