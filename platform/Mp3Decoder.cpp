@@ -80,6 +80,9 @@ bool Mp3Decoder::SameFormat() {
 }
 
 size_t Mp3Decoder::Read(float* out, size_t frames) {
+    // The scanned length is what the device reports; damaged data may decode to
+    // more, which is dropped so that position and length agree.
+    frames = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), totalFrames_ - delivered_));
     const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
     size_t filled = 0;
     while (filled < frames && !ended_) {
@@ -92,6 +95,7 @@ size_t Mp3Decoder::Read(float* out, size_t frames) {
         if (status != MPG123_OK && done == 0) ended_ = true;
         if (status == MPG123_DONE || status == MPG123_NEW_FORMAT) ended_ = true;
     }
+    delivered_ += static_cast<int64_t>(filled);
     return filled;
 }
 

@@ -23,7 +23,7 @@ public:
     int Channels() const { return channels_; }
     // Frames in the whole track, from a scan of every MPEG frame.
     int64_t TotalFrames() const { return totalFrames_; }
-    // Decodes the next frames; fewer than asked at the end of the track.
+    // Decodes the next frames, never beyond TotalFrames; fewer than asked at the end.
     size_t Read(float* out, size_t frames);
 
     struct Memory {
@@ -41,6 +41,7 @@ private:
     int rate_ = 0;
     int channels_ = 0;
     int64_t totalFrames_ = 0;
+    int64_t delivered_ = 0;
     bool ended_ = false;
 };
 

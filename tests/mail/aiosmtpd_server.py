@@ -2,6 +2,7 @@
 """A real SMTP server (aiosmtpd) on 127.0.0.1 for the mail tests.
 
 usage: aiosmtpd_server.py PORTFILE MAILDIR [--auth USER:PASSWORD] [--tls CERT KEY]
+                          [--implicit-tls CERT KEY --port N]
 
 Writes the port to PORTFILE once it listens. Every message accepted is stored as
 MAILDIR/<n>.eml (the bytes received), <n>.envelope (MAIL FROM and RCPT TO lines)
@@ -63,8 +64,15 @@ def main():
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
         context.load_cert_chain(args[i + 1], args[i + 2])
         params.update(tls_context=context, require_starttls=True)
-    port = free_port()
-    controller = Controller(Store(folder), hostname="127.0.0.1", port=port, **params)
+    port = int(args[args.index("--port") + 1]) if "--port" in args else free_port()
+    if "--implicit-tls" in args:
+        i = args.index("--implicit-tls")
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args[i + 1], args[i + 2])
+        controller = Controller(Store(folder), hostname="127.0.0.1", port=port,
+                                ssl_context=context, **params)
+    else:
+        controller = Controller(Store(folder), hostname="127.0.0.1", port=port, **params)
     controller.start()
     with open(portfile + ".tmp", "w") as f:
         f.write(str(port))

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -135,16 +136,41 @@ TEST_F(SendJob, AuthLoginAgainstAServerThatRequiresIt) {
     }
 }
 
-TEST_F(SendJob, StartTlsWithATrustedTestCertificateOnly) {
+// A self-signed certificate for localhost; returns its folder.
+std::string TestCertificate() {
     std::string certs = FreshFolder("certs");
     std::string command =
-        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-        " -keyout " +
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1"
+        " -nodes -keyout " +
         certs + "key.pem -out " + certs +
-        "cert.pem -days 2"
-        " -subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1"
-        " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+        "cert.pem"
+        " -days 2 -subj /CN=localhost"
+        " -addext subjectAltName=DNS:localhost,IP:127.0.0.1 >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return certs;
+}
+
+TEST_F(SendJob, Port465SpeaksTlsFromTheStart) {
+    std::string certs = TestCertificate();
+    std::unique_ptr<RealServer> real;
+    try {
+        real = std::make_unique<RealServer>(
+            "implicit", std::vector<std::string>{"--implicit-tls", certs + "cert.pem",
+                                                 certs + "key.pem", "--port", "465"});
+    } catch (const std::exception&) {
+        GTEST_SKIP() << "port 465 is not available here";
+    }
+    setenv("MURMEL_CA_FILE", (certs + "cert.pem").c_str(), 1);
+    RecordingListener listener;
+    TSendMailThread job({"a@example.com", "s", "b", {}}, ProgramFolderFor(465), listener);
+    job.Execute();
+    unsetenv("MURMEL_CA_FILE");
+    EXPECT_TRUE(job.Accepted()) << listener.failure;
+    EXPECT_TRUE(real->Received());
+}
+
+TEST_F(SendJob, StartTlsWithATrustedTestCertificateOnly) {
+    std::string certs = TestCertificate();
     RealServer real("tls", {"--tls", certs + "cert.pem", certs + "key.pem"});
     std::string program = ProgramFolderFor(real.server.Port());
 
