@@ -25,7 +25,8 @@ void CompressStream(const uint8_t* input, size_t size, ByteStream& output);
 void DecompressStream(const uint8_t* input, size_t size, ByteStream& output);
 
 // Blowfish-16 in ECB mode with the container's padding; in place.
-// Both throw ECorruptFile on a rejected key or a stream that cannot be deciphered.
+// A rejected key leaves the stream unchanged; DecryptStream throws ECorruptFile
+// when the deciphered padding cannot be right.
 void EncryptStream(ByteStream& stream, const std::string& key);
 void DecryptStream(ByteStream& stream, const std::string& key);
 
