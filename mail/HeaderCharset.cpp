@@ -1,58 +1,12 @@
 #include "HeaderCharset.h"
 
-#include <iconv.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "GbkText.h"
+
 namespace murmel {
 namespace {
-
-size_t Utf8Length(unsigned char lead) {
-    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-}
-
-// Ends a stateful encoding's shift (ISO-2022-JP) so that what follows is ASCII.
-void ResetShift(iconv_t cd, std::string& out) {
-    char buffer[16];
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(outPtr - buffer));
-}
-
-// Converts with iconv; each sequence the target cannot hold becomes "?".
-// fromUtf8 tells how far to skip past a bad sequence: one UTF-8 character, or one
-// double-byte character of the source code page.
-std::string Convert(std::string_view text, const std::string& to, const std::string& from,
-                    bool fromUtf8) {
-    if (text.empty()) return {};
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-    std::string out;
-    char buffer[4096];
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        size_t outLeft = sizeof buffer;
-        size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<size_t>(outPtr - buffer));
-        if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
-        ResetShift(cd, out);
-        out += '?';
-        unsigned char lead = static_cast<unsigned char>(*in);
-        size_t skip = fromUtf8 ? Utf8Length(lead) : (lead >= 0x81 && inLeft > 1 ? 2 : 1);
-        skip = std::min(skip, inLeft);
-        in += skip;
-        inLeft -= skip;
-    }
-    ResetShift(cd, out);
-    iconv_close(cd);
-    return out;
-}
 
 // Full-width forms of U+FF61..U+FF9F.
 constexpr char16_t kWideKana[] = {
@@ -143,17 +97,17 @@ THeaderCharset HeaderCharset() {
 }
 
 std::string Utf8ToCodePage(std::string_view utf8, const THeaderCharset& charset) {
-    return Convert(utf8, charset.codePage, "UTF-8", true);
+    return ConvertText(utf8, charset.codePage.c_str(), "UTF-8", true);
 }
 
 std::string GbkToCodePage(std::string_view gbk, const THeaderCharset& charset) {
     if (charset.codePage == "GBK") return std::string(gbk);
-    return Utf8ToCodePage(Convert(gbk, "UTF-8", "GBK", false), charset);
+    return Utf8ToCodePage(ConvertText(gbk, "UTF-8", "GBK", false), charset);
 }
 
 std::string ShiftJisToIso2022Jp(std::string_view shiftJis) {
-    std::string utf8 = WidenKana(Convert(shiftJis, "UTF-8", "CP932", false));
-    return Convert(utf8, "ISO-2022-JP", "UTF-8", true);
+    std::string utf8 = WidenKana(ConvertText(shiftJis, "UTF-8", "CP932", false));
+    return ConvertText(utf8, "ISO-2022-JP", "UTF-8", true);
 }
 
 }  // namespace murmel

@@ -16,6 +16,10 @@ inline bool SameNameNoCase(std::string_view a, std::string_view b) {
 // Conversions at the edge where Qt or the terminal (UTF-8) meets file text (GBK).
 // Characters that cannot be converted become "?"; nothing throws.
 std::string GbkToUtf8(std::string_view gbk);
+// The general form: converts between any two iconv code pages; fromUtf8 tells how
+// far to skip past a sequence the target cannot hold (one UTF-8 character, or one
+// double-byte character of the source page). Stateful targets end unshifted.
+std::string ConvertText(std::string_view text, const char* to, const char* from, bool fromUtf8);
 std::string Utf8ToGbk(std::string_view utf8);
 
 }  // namespace murmel
