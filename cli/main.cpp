@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +16,11 @@ void OnInterrupt(int) { interrupted = true; }
 
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "usage: murmel-cli COMMAND [ARGUMENTS]\n\ncommands:\n");
-    for (const Command& command : Commands())
+    std::vector<Command> sorted = Commands();
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
+    for (const Command& command : sorted)
         std::fprintf(out, "  %s %s\n", command.name, command.usage);
     std::fprintf(out, "\nExit status: 0 success, 1 failure, 2 usage error.\n");
 }
