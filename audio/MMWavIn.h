@@ -98,6 +98,17 @@ public:
     // Where the capture thread posts what the UI thread must do (a failure, a
     // reached MaxRecordTime). Without one, a failure is only kept (CaptureFailure).
     void SetUIThread(UIThreadPost* ui) { ui_ = ui; }
+
+    // The recorder's settings: 44.1 kHz stereo 16-bit on the capture thread,
+    // positions in milliseconds, failures posted to `ui`.
+    void UseRecorderSettings(UIThreadPost* ui) {
+        SetCallBackMode(cmThread);
+        SetMode(mStereo);
+        SetBitLength(b16Bit);
+        SetSampleRate(44100);
+        SetTimeFormat(tfMillisecond);
+        SetUIThread(ui);
+    }
     std::exception_ptr CaptureFailure() const;
 
     // --- operations (main thread) ---

@@ -74,12 +74,7 @@ struct CaptureChain {
     int64_t startPosition = 0;
 
     CaptureChain() {
-        waveIn.SetCallBackMode(cmThread);
-        waveIn.SetMode(mStereo);
-        waveIn.SetBitLength(b16Bit);
-        waveIn.SetSampleRate(44100);
-        waveIn.SetTimeFormat(tfMillisecond);
-        waveIn.SetUIThread(&ui);
+        waveIn.UseRecorderSettings(&ui);
         waveIn.SetOutput(&connector);
         connector.SetOutput(&reverb);
         reverb.SetOutput(&converter);

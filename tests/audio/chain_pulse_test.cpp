@@ -27,12 +27,7 @@ struct PulseRecorder {
 
     explicit PulseRecorder(const std::string& device)
         : waveIn("WaveIn_Mic", CaptureDeviceFromSpec(device)) {
-        waveIn.SetCallBackMode(cmThread);
-        waveIn.SetMode(mStereo);
-        waveIn.SetBitLength(b16Bit);
-        waveIn.SetSampleRate(44100);
-        waveIn.SetTimeFormat(tfMillisecond);
-        waveIn.SetUIThread(&ui);
+        waveIn.UseRecorderSettings(&ui);
         waveIn.SetOutput(&writer);
     }
 };

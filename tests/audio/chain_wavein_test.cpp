@@ -38,12 +38,7 @@ struct Recorder {
     explicit Recorder(std::unique_ptr<CaptureDevice> capture = nullptr) {
         waveIn = std::make_unique<TMMWaveIn>(
             "WaveIn_Mic", capture ? std::move(capture) : std::make_unique<FakeCapture>(device));
-        waveIn->SetCallBackMode(cmThread);
-        waveIn->SetMode(mStereo);
-        waveIn->SetBitLength(b16Bit);
-        waveIn->SetSampleRate(44100);
-        waveIn->SetTimeFormat(tfMillisecond);
-        waveIn->SetUIThread(&ui);
+        waveIn->UseRecorderSettings(&ui);
         waveIn->SetOutput(&connector);
         connector.SetOutput(&reverb);
         reverb.SetOutput(&converter);
