@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Acm.h"
+
 namespace murmel {
 
 // Base of every audio component's exception (EMMWaveInError, EMMConverterError, ...),
@@ -22,21 +24,9 @@ public:
 };
 
 // ---------------------------------------------------------------------------
-// Wave format record: WAVEFORMATEX, an 18-byte little-endian header followed by
-// cbSize extra bytes. Packed so that the in-memory image is the file image.
-#pragma pack(push, 1)
-struct TWaveFormatEx {
-    uint16_t wFormatTag;
-    uint16_t nChannels;
-    uint32_t nSamplesPerSec;
-    uint32_t nAvgBytesPerSec;
-    uint16_t nBlockAlign;
-    uint16_t wBitsPerSample;
-    uint16_t cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(TWaveFormatEx) == 18, "WAVEFORMATEX header is 18 bytes");
-
+// Wave format record: the ACM layer's WAVEFORMATEX (18 packed bytes followed by
+// cbSize extra bytes), under the name the chain's components use.
+using TWaveFormatEx = WAVEFORMATEX;
 using PWaveFormatEx = TWaveFormatEx*;
 
 constexpr uint16_t WAVE_FORMAT_PCM = 1;

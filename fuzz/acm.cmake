@@ -1,1 +1,1 @@
-murmel_fuzz_target(acm_convert murmel_audio murmel_platform)
+murmel_fuzz_target(acm_convert murmel_audio murmel_platform_audio)

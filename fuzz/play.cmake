@@ -1,5 +1,5 @@
 # The RIFF chunk walk on any bytes.
-murmel_fuzz_target(riff_read murmel_platform)
+murmel_fuzz_target(riff_read murmel_platform_audio)
 
 # The voice device on any file: RIFF walk, PCM conversion and the MPEG decoder.
-murmel_fuzz_target(voice_open murmel_platform)
+murmel_fuzz_target(voice_open murmel_platform_audio)
