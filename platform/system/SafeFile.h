@@ -1,0 +1,76 @@
+#pragma once
+// The rules every writer and reader of user files follows: new files are created
+// exclusively and never through a link, replaced files are written beside the old
+// one and renamed over it, inputs are regular files whose size is checked first.
+// Every failure is an exception naming the path and the reason.
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace murmel {
+
+class EFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "PATH: reason" for errno `error`, the message of every EFileError.
+std::string FileErrorText(const std::string& path, int error);
+
+// Largest input we read whole: far above any real voice mail (an hour at 8K is
+// about 30 MB), far below what would exhaust memory.
+constexpr uint64_t kMaxInputFileSize = 512ull * 1024 * 1024;
+
+enum class FileSharing {
+    Private,  // mode 0600: temporary tracks, settings that may hold a password
+    Shared,   // mode 0666 less the umask: recordings and exports the user keeps
+};
+
+// Creates PATH for writing with O_CREAT|O_EXCL|O_NOFOLLOW; an existing name (a file,
+// a link, a dangling link) is refused with EEXIST. Returns the open descriptor.
+int CreateFileExclusive(const std::string& path, FileSharing sharing);
+
+// Writes all of `size` bytes to `fd` (EINTR retried); false with errno set on failure.
+bool WriteAll(int fd, const void* data, size_t size);
+
+// Replaces PATH with DATA atomically: a sibling temporary file is written, fsynced
+// and renamed over PATH, so the old file survives every failure (disk full included).
+// An existing PATH keeps its mode; a new one gets `sharing`'s. An existing PATH that
+// is not a regular file (a folder, a device, a FIFO) is refused; a link at PATH is
+// replaced by the new file, never written through.
+void ReplaceFileAtomically(const std::string& path, const void* data, size_t size,
+                           FileSharing sharing);
+
+// The same, with the content produced by `write` into the open temporary descriptor
+// (for outputs too large to hold in memory); `write` returns false with errno set.
+template <typename Writer>
+void ReplaceFileWith(const std::string& path, FileSharing sharing, Writer&& write);
+
+// Reads a whole input file: refused unless it is a regular file (a FIFO or device
+// never blocks us) of at most `limit` bytes.
+std::vector<uint8_t> ReadRegularFile(const std::string& path, uint64_t limit = kMaxInputFileSize);
+
+// Opens an input for reading after the same checks; returns the descriptor and its size.
+int OpenRegularFile(const std::string& path, uint64_t* size, uint64_t limit = kMaxInputFileSize);
+
+// --- implementation detail of ReplaceFileWith ---
+struct PendingReplacement {
+    PendingReplacement(const std::string& path, FileSharing sharing);
+    ~PendingReplacement();  // removes the temporary file unless committed
+    int fd = -1;
+    void Fail(int error);   // throws EFileError naming the target
+    void Commit();          // fsync, close, rename; throws on failure
+    std::string target;
+    std::string temporary;
+};
+
+template <typename Writer>
+void ReplaceFileWith(const std::string& path, FileSharing sharing, Writer&& write) {
+    PendingReplacement pending(path, sharing);
+    if (!write(pending.fd)) pending.Fail(errno);
+    pending.Commit();
+}
+
+}  // namespace murmel
