@@ -10,11 +10,11 @@ namespace murmel {
 // Tells the listener about the display when a public operation ends, even by an
 // exception, so the window never shows a stale state.
 class PlayerCore::Notify {
-public:
+  public:
     explicit Notify(PlayerCore& core) : core_(core) {}
     ~Notify() { core_.listener_.DisplayChanged(core_.display_); }
 
-private:
+  private:
     PlayerCore& core_;
 };
 
@@ -64,6 +64,7 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
 void PlayerCore::Play(const std::string& voiceFile, const std::string& musicFile) {
     Notify notify(*this);
     scheduleIndex_ = 0;
+    lastPlaybackError_.clear();
     if (!voiceFile.empty()) voice_.Open(voiceFile);
     if (!musicFile.empty()) {
         music_.SetFileName(musicFile);
@@ -97,10 +98,12 @@ void PlayerCore::StopPlay() {
 void PlayerCore::TmProgressTimer() {
     if (!display_.progressTimerEnabled) return;
     Notify notify(*this);
+    if (SoundSystemFailed()) return;
     display_.timeText = FormatTimeText(voice_.Position(), true);
     display_.progress = voice_.Position();
     if (!files_.schedule.empty()) {
-        const ScheduleEntry entry = VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
+        const ScheduleEntry entry =
+            VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
         const int64_t position = voice_.Position();
         if (position > entry.time) {
             const int32_t volume = VolumeSchedule::LevelToVolume(entry.level);
@@ -110,6 +113,19 @@ void PlayerCore::TmProgressTimer() {
         }
     }
     if (voice_.Mode() == mpStopped) EndOfTrack();
+}
+
+// A stream the sound system dropped would otherwise look like the end of the track.
+bool PlayerCore::SoundSystemFailed() {
+    std::string failure = voice_.Failure();
+    if (failure.empty()) failure = music_.Failure();
+    if (failure.empty()) return false;
+    lastPlaybackError_ = failure;
+    playing_ = false;
+    StopPlay();
+    files_.Remove();
+    listener_.PlaybackFailed(failure);
+    return true;
 }
 
 void PlayerCore::EndOfTrack() {

@@ -49,6 +49,8 @@ public:
     void SetCurrentFileName(const std::string& fileName) { currentFileName_ = fileName; }
     const VoiceMailFiles& TempFiles() const { return files_; }
     const std::string& LastLoadError() const { return lastLoadError_; }
+    // Why the last playback ended early (the sound system failed); empty otherwise.
+    const std::string& LastPlaybackError() const { return lastPlaybackError_; }
     VoiceDevice& Voice() { return voice_; }
     TWMediaPlayer& Music() { return music_; }
 
@@ -56,6 +58,7 @@ private:
     class Notify;
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
+    bool SoundSystemFailed();
 
     PlayerListener& listener_;
     VoiceDevice voice_;
@@ -64,6 +67,7 @@ private:
     VoiceMailFiles files_;
     std::string currentFileName_;
     std::string lastLoadError_;
+    std::string lastPlaybackError_;
     bool playing_ = false;
     int32_t scheduleIndex_ = 0;
     int32_t savedMusicVolume_ = kInitialSavedVolume;

@@ -26,6 +26,9 @@ public:
     virtual void ScheduleApplied(int32_t /*index*/, int64_t /*positionMs*/, int32_t /*volume*/) {}
     // The voice track has ended and its temporary files are gone.
     virtual void PlaybackEnded() {}
+    // The sound system failed during playback (the server stopped or hangs): playback
+    // has stopped and its temporary files are gone. `reason` is a line for the user.
+    virtual void PlaybackFailed(const std::string& /*reason*/) {}
 };
 
 }  // namespace murmel
