@@ -46,7 +46,8 @@ std::string WriteChordTune() {
         event(0, {0x90, uint8_t(root + 4), 90});
         event(0, {0x90, uint8_t(root + 7), 90});
         event(0, {0x91, uint8_t(root - 24), 100});
-        event(0x83, {0x60, 0x80, root, 0});  // 480 ticks later (one half note at 120 bpm, 480 per quarter = 0.5 s)
+        event(0x83, {0x60, 0x80, root,
+                     0});  // 480 ticks later (one half note at 120 bpm, 480 per quarter = 0.5 s)
         event(0, {0x80, uint8_t(root + 4), 0});
         event(0, {0x80, uint8_t(root + 7), 0});
         event(0, {0x81, uint8_t(root - 24), 0});
@@ -77,7 +78,8 @@ double RenderTuneLevel(const std::string& tune, int32_t volume, int64_t ms) {
 
 TEST(MusicLevel, TuneAtFullVolumeIsNearMinus18DbFs) {
     if (TWMediaPlayer::SoundFontPath().empty()) GTEST_SKIP() << "no General MIDI soundfont";
-    const double level = RenderTuneLevel(std::string(MURMEL_TEST_DATA) + "/valid/play-organ.mid", 0, 8000);
+    const double level =
+        RenderTuneLevel(std::string(MURMEL_TEST_DATA) + "/valid/play-organ.mid", 0, 8000);
     EXPECT_NEAR(level, -18.0, 4.0);
     RecordProperty("level_dbfs", std::to_string(level));
 }
