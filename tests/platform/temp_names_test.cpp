@@ -1,13 +1,13 @@
-#include "TempNames.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
+#include <vector>
 
 #include "../TestFiles.h"
+#include "TempNames.h"
 #include "TimeStampName.h"
 
 using namespace murmel;
@@ -18,7 +18,7 @@ TEST(TempNamesTest, ReservesUniqueEmptyPrivateFilesInTmpdir) {
         std::string name = MyGetTempFileName();
         EXPECT_EQ(name.rfind(TempFolder(), 0), 0u);
         EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
-        struct stat info{};
+        struct stat info {};
         ASSERT_EQ(stat(name.c_str(), &info), 0);
         EXPECT_EQ(info.st_size, 0);
         EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -35,9 +35,35 @@ TEST(TempNamesTest, DerivedFilesNeverFollowAPlantedLink) {
     EXPECT_THROW(CreateDerivedTempFile(base + ".mp3"), std::runtime_error);
     EXPECT_EQ(test::ReadFile(victim), "precious");
 
+    // A file someone else left at the name is not ours to write, nor to read back.
+    test::WriteFile(base + ".mid", "");
+    chmod((base + ".mid").c_str(), 0666);
+    EXPECT_THROW(CreateDerivedTempFile(base + ".mid"), std::runtime_error);
+
     int fd = CreateDerivedTempFile(base + ".Ctr");
     ASSERT_GE(fd, 0);
     close(fd);
+}
+
+TEST(TempNamesTest, ATakenDerivedNameCostsANewBaseName) {
+    // Plant the derived name of every base name that could come next but one.
+    std::vector<std::string> planted;
+    for (unsigned number = 1; number <= 0xFFFF; number += 2) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%X.tmp.mp3", number);
+        planted.push_back(TempFolder() + name);
+        test::WriteFile(planted.back(), "");
+    }
+    for (int i = 0; i < 20; ++i) {
+        TempFile file = CreateTempFile(".mp3");
+        ASSERT_GE(file.fd, 0);
+        EXPECT_EQ(file.path, file.placeholder + ".mp3");
+        close(file.fd);
+        unlink(file.path.c_str());
+        unlink(file.placeholder.c_str());
+    }
+    // Only our own placeholders were given back: the planted files all stay.
+    for (const std::string& path : planted) ASSERT_EQ(access(path.c_str(), F_OK), 0) << path;
 }
 
 TEST(TimeStampNameTest, HasNoLeadingZeros) {
