@@ -49,7 +49,7 @@ int Pack(const Arguments& arguments) {
             continue;
         }
         streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
-        if (Interrupted()) return 1;
+        if (Interrupted()) throw std::runtime_error("interrupted: nothing written");
     }
     streams.SaveToFile(parsed.positional[0]);
     return 0;
@@ -105,7 +105,7 @@ int Unpack(const Arguments& arguments) {
     std::filesystem::create_directories(folder);
     CreatedFiles created;
     for (size_t i = 0; i < streams.Count(); ++i) {
-        if (Interrupted()) return 1;
+        if (Interrupted()) throw std::runtime_error("interrupted before every entry was written");
         const ByteStream& bytes = streams.Data(i);
         if (force)
             ReplaceFileAtomically(paths[i], bytes.data(), bytes.size(), FileSharing::Shared);

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <set>
-#include <vector>
 
 #include "../TestFiles.h"
 #include "TempNames.h"
@@ -43,27 +42,6 @@ TEST(TempNamesTest, DerivedFilesNeverFollowAPlantedLink) {
     int fd = CreateDerivedTempFile(base + ".Ctr");
     ASSERT_GE(fd, 0);
     close(fd);
-}
-
-TEST(TempNamesTest, ATakenDerivedNameCostsANewBaseName) {
-    // Plant the derived name of every base name that could come next but one.
-    std::vector<std::string> planted;
-    for (unsigned number = 1; number <= 0xFFFF; number += 2) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%X.tmp.mp3", number);
-        planted.push_back(TempFolder() + name);
-        test::WriteFile(planted.back(), "");
-    }
-    for (int i = 0; i < 20; ++i) {
-        TempFile file = CreateTempFile(".mp3");
-        ASSERT_GE(file.fd, 0);
-        EXPECT_EQ(file.path, file.placeholder + ".mp3");
-        close(file.fd);
-        unlink(file.path.c_str());
-        unlink(file.placeholder.c_str());
-    }
-    // Only our own placeholders were given back: the planted files all stay.
-    for (const std::string& path : planted) ASSERT_EQ(access(path.c_str(), F_OK), 0) << path;
 }
 
 TEST(TimeStampNameTest, HasNoLeadingZeros) {
