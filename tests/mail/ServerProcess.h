@@ -49,7 +49,12 @@ class ServerProcess {
         }
         port_ = std::stoi(ReadFile(portFile_));
     }
+    // A polite stop first, so that a server can take down what it started.
     ~ServerProcess() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        for (int i = 0; i < 100 && !Exited(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
