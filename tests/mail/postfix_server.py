@@ -2,20 +2,23 @@
 """A private Postfix instance on 127.0.0.1 for the interop test, set up as mail
 providers run theirs.
 
-usage: postfix_server.py PORTFILE FOLDER CERT KEY USER PASSWORD
+usage: postfix_server.py PORTFILE CERT KEY USER PASSWORD
 
-Writes its configuration, queue and mail store below FOLDER and starts Postfix's
-master in the foreground from there; nothing of the system's Postfix is used.
-Once every port listens it writes "NAME PORT" lines to PORTFILE:
+Makes a folder of its own in /tmp (Postfix's daemons, running as the postfix
+user, must reach it), writes the configuration, queue and mail store there and
+starts Postfix's master in the foreground from it; nothing of the system's
+Postfix is used or started. Once every port listens it writes one line to
+PORTFILE: the ports "submission smtps plain small", then the folder:
   submission  STARTTLS required, AUTH (PLAIN, LOGIN) only after it
-  smtps       TLS from the first byte, AUTH
+  smtps       TLS from the first byte, AUTH; port 465 unless that is taken
   plain       AUTH offered without any encryption (a server to refuse)
   small       like submission, with a message size limit of 20000 bytes
 Mail to friend@murmel.test is delivered to the Maildir FOLDER/mail/friend/;
 every other address is refused, nothing is relayed. The log is FOLDER/maillog.
-Stops Postfix on SIGTERM or when its parent goes away. Needs root.
+Stops Postfix and removes the folder on SIGTERM or when its parent goes away.
+Needs root.
 """
-import ctypes, os, pwd, grp, signal, socket, subprocess, sys, time
+import ctypes, os, pwd, grp, shutil, signal, socket, subprocess, sys, tempfile, time
 
 DAEMONS = "/usr/lib/postfix/sbin"
 DOMAIN = "murmel.test"
@@ -31,6 +34,16 @@ def free_ports(count):
     for s in sockets:
         s.close()
     return ports
+
+
+def smtps_port():
+    """465, where clients know to speak TLS first, when it is free; else any."""
+    with socket.socket() as s:
+        try:
+            s.bind(("127.0.0.1", 465))
+            return 465
+        except OSError:
+            return free_ports(1)[0]
 
 
 def main_cf(folder, cert, key, uid, gid):
@@ -147,7 +160,11 @@ def set_up(folder, cert, key, user, password):
     os.chown(os.path.join(folder, "data"), mail_uid, mail_gid)
     os.chown(os.path.join(folder, "mail"), mail_uid, mail_gid)
     ports = free_ports(4)
+    ports[1] = smtps_port()
     etc = os.path.join(folder, "etc")
+    # The daemons read the key before they drop privileges, but not from a private folder.
+    cert, key = shutil.copy(cert, etc), shutil.copy(key, etc)
+    os.chmod(key, 0o600)
     write(os.path.join(etc, "main.cf"), main_cf(folder, cert, key, mail_uid, mail_gid))
     write(os.path.join(etc, "master.cf"), master_cf(ports))
     write(os.path.join(folder, "mailboxes"), f"friend@{DOMAIN} friend/\n")
@@ -178,30 +195,37 @@ def listening(port):
 
 
 def main():
-    portfile, folder, cert, key, user, password = sys.argv[1:7]
-    folder = os.path.abspath(folder)
-    etc, ports = set_up(folder, cert, key, user, password)
-    master = subprocess.Popen([os.path.join(DAEMONS, "master"), "-c", etc, "-d"],
-                              preexec_fn=own_group_dying_with_parent)
+    portfile, cert, key, user, password = sys.argv[1:6]
+    folder = tempfile.mkdtemp(prefix="murmel-postfix.", dir="/tmp")
+    os.chmod(folder, 0o755)
+    master = None
 
     def stop(*_):
-        master.terminate()
-        try:
-            master.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            master.kill()
+        if master is not None:
+            master.terminate()
+            try:
+                master.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                master.kill()
+        shutil.rmtree(folder, ignore_errors=True)
         sys.exit(0)
 
     signal.signal(signal.SIGTERM, stop)
-    deadline = time.time() + 20
+    try:
+        etc, ports = set_up(folder, cert, key, user, password)
+        master = subprocess.Popen([os.path.join(DAEMONS, "master"), "-c", etc, "-d"],
+                                  preexec_fn=own_group_dying_with_parent)
+    except Exception as error:
+        print("postfix could not be set up:", error, file=sys.stderr)
+        stop()
+    deadline = time.time() + 30
     while not all(listening(p) for p in ports):
         if master.poll() is not None or time.time() > deadline:
             print("postfix did not start", file=sys.stderr)
             stop()
         time.sleep(0.1)
-    names = ("submission", "smtps", "plain", "small")
     with open(portfile + ".tmp", "w") as f:
-        f.write("".join(f"{n} {p}\n" for n, p in zip(names, ports)))
+        f.write(" ".join(str(p) for p in ports) + " " + folder + "\n")
     os.rename(portfile + ".tmp", portfile)
     parent = os.getppid()
     while os.getppid() == parent and master.poll() is None:

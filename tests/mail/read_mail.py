@@ -3,12 +3,12 @@
 strict policy), as "key: value" lines for the tests to compare:
   subject, message-id, text-charset, text-transfer, longest-line (octets)
   text: the decoded text part, as JSON (one line)
-  name: each attachment's decoded file name
+  name: each attachment's decoded file name, then sha256: of its decoded bytes
   header-8bit: yes when a header holds a byte above 0x7F
 
 usage: read_mail.py FILE   (prints the description)
 """
-import email, email.policy, json, sys
+import email, email.policy, hashlib, json, sys
 
 
 def describe(data):
@@ -25,6 +25,7 @@ def describe(data):
         name = part.get_filename()
         if name is not None:
             out.append("name: " + name)
+            out.append("sha256: " + hashlib.sha256(part.get_content()).hexdigest())
         elif part.get_content_type() == "text/plain":
             out.append("text-charset: " + str(part.get_content_charset()))
             out.append("text-transfer: " + str(part.get("content-transfer-encoding", "")))
