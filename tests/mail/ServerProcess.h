@@ -41,7 +41,7 @@ class ServerProcess {
             _exit(127);
         }
         if (pid_ < 0) throw std::runtime_error("fork failed");
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!std::filesystem::exists(portFile_)) {
             if (std::chrono::steady_clock::now() > deadline || Exited())
                 throw std::runtime_error("server did not start: " + script);

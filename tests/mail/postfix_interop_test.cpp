@@ -77,10 +77,11 @@ class PostfixInterop : public ::testing::Test {
             " -addext subjectAltName=DNS:localhost,IP:127.0.0.1 >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
         try {
-            server_ = std::make_unique<ServerProcess>(
-                test::MailTestScript("postfix_server.py"),
-                std::vector<std::string>{folder_ + "ports", folder_ + "cert.pem",
-                                         folder_ + "key.pem", kUser, kPassword});
+            std::vector<std::string> args{folder_ + "ports", folder_ + "cert.pem",
+                                          folder_ + "key.pem", kUser, kPassword};
+            if (WantsPort465()) args.push_back("--smtps-465");
+            server_ =
+                std::make_unique<ServerProcess>(test::MailTestScript("postfix_server.py"), args);
         } catch (const std::exception& error) {
             GTEST_SKIP() << "Postfix cannot run here: " << ReadFile(folder_ + "ports.log");
         }
@@ -89,6 +90,7 @@ class PostfixInterop : public ::testing::Test {
         setenv("MURMEL_CA_FILE", (folder_ + "cert.pem").c_str(), 1);
     }
     void TearDown() override { unsetenv("MURMEL_CA_FILE"); }
+    virtual bool WantsPort465() const { return false; }
 
     std::string ProgramFolder(int port, const char* allowPlain = nullptr) {
         std::string program = FreshFolder("program" + std::to_string(++programs_));
@@ -173,7 +175,12 @@ TEST_F(PostfixInterop, ChineseVoiceMailIsAcceptedAndReadsBackExactly) {
     EXPECT_NE(log.find("message-id=" + id), std::string::npos) << log;
 }
 
-TEST_F(PostfixInterop, TlsFromTheFirstByteOnTheSmtpsPort) {
+// Clients speak TLS first on port 465 only.
+class PostfixOn465 : public PostfixInterop {
+    bool WantsPort465() const override { return true; }
+};
+
+TEST_F(PostfixOn465, TlsFromTheFirstByteOnTheSmtpsPort) {
     if (smtps_ != kSmtpsPort) GTEST_SKIP() << "port 465 is taken here";
     Listener listener;
     TSendMailThread job({"friend@murmel.test", "hello", "你好 8-bit text", {}},

@@ -2,7 +2,7 @@
 """A private Postfix instance on 127.0.0.1 for the interop test, set up as mail
 providers run theirs.
 
-usage: postfix_server.py PORTFILE CERT KEY USER PASSWORD
+usage: postfix_server.py PORTFILE CERT KEY USER PASSWORD [--smtps-465]
 
 Makes a folder of its own in /tmp (Postfix's daemons, running as the postfix
 user, must reach it), writes the configuration, queue and mail store there and
@@ -10,7 +10,7 @@ starts Postfix's master in the foreground from it; nothing of the system's
 Postfix is used or started. Once every port listens it writes one line to
 PORTFILE: the ports "submission smtps plain small", then the folder:
   submission  STARTTLS required, AUTH (PLAIN, LOGIN) only after it
-  smtps       TLS from the first byte, AUTH; port 465 unless that is taken
+  smtps       TLS from the first byte, AUTH; port 465 with --smtps-465 if it can be had
   plain       AUTH offered without any encryption (a server to refuse)
   small       like submission, with a message size limit of 20000 bytes
 Mail to friend@murmel.test is delivered to the Maildir FOLDER/mail/friend/;
@@ -36,14 +36,19 @@ def free_ports(count):
     return ports
 
 
-def smtps_port():
-    """465, where clients know to speak TLS first, when it is free; else any."""
-    with socket.socket() as s:
-        try:
-            s.bind(("127.0.0.1", 465))
-            return 465
-        except OSError:
-            return free_ports(1)[0]
+def smtps_port(wanted):
+    """465, where clients know to speak TLS first, when wanted and it comes free
+    within 20 s (another test may hold it a moment); else any."""
+    deadline = time.time() + (20 if wanted else 0)
+    while True:
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", 465))
+                return 465
+            except OSError:
+                if time.time() > deadline:
+                    return free_ports(1)[0]
+        time.sleep(0.2)
 
 
 def main_cf(folder, cert, key, uid, gid):
@@ -152,7 +157,7 @@ def make_queue(queue, mail_uid):
         os.chmod(path, mode)
 
 
-def set_up(folder, cert, key, user, password):
+def set_up(folder, cert, key, user, password, want_465):
     postfix = pwd.getpwnam("postfix")
     mail_uid, mail_gid = postfix.pw_uid, postfix.pw_gid
     for sub in ("etc", "etc/sasl", "data", "mail", "queue"):
@@ -160,7 +165,7 @@ def set_up(folder, cert, key, user, password):
     os.chown(os.path.join(folder, "data"), mail_uid, mail_gid)
     os.chown(os.path.join(folder, "mail"), mail_uid, mail_gid)
     ports = free_ports(4)
-    ports[1] = smtps_port()
+    ports[1] = smtps_port(want_465)
     etc = os.path.join(folder, "etc")
     # The daemons read the key before they drop privileges, but not from a private folder.
     cert, key = shutil.copy(cert, etc), shutil.copy(key, etc)
@@ -212,7 +217,7 @@ def main():
 
     signal.signal(signal.SIGTERM, stop)
     try:
-        etc, ports = set_up(folder, cert, key, user, password)
+        etc, ports = set_up(folder, cert, key, user, password, "--smtps-465" in sys.argv)
         master = subprocess.Popen([os.path.join(DAEMONS, "master"), "-c", etc, "-d"],
                                   preexec_fn=own_group_dying_with_parent)
     except Exception as error:
