@@ -315,9 +315,12 @@ void TIdMessage::Clear() {
     BccList.clear();
     From = {};
     Subject.clear();
+    SubjectUtf8 = false;
     Body.clear();
+    BodyUtf8 = false;
     Parts.clear();
     ExtraHeaders = {};
+    MsgId.clear();
 }
 
 TIdMessageTime SystemMessageTime() {

@@ -140,12 +140,16 @@ TEST_F(Compose, NothingCarriesOverFromAnEarlierSend) {
     std::string folder = FreshFolder("carry");
     WriteFile(folder + "f", "abc");
     message.Parts.push_back({folder + "f", "f"});
+    message.SubjectUtf8 = message.BodyUtf8 = true;
+    message.MsgId = "<1@murmel.example>";
     Write();
     message.Clear();
     message.Body = {"b"};
     std::string text = Write();
     EXPECT_EQ(text.find("Content-Type"), std::string::npos);
     EXPECT_EQ(text.find("MIME-Version"), std::string::npos);
+    EXPECT_EQ(text.find("Message-ID"), std::string::npos);
+    EXPECT_FALSE(message.SubjectUtf8 || message.BodyUtf8);
 }
 
 TEST_F(Compose, SubjectOf22And23ChineseCharactersFolds) {
