@@ -45,7 +45,7 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines) {
 
 struct BodyText {
     std::vector<std::string> lines;  // not yet dot-doubled
-    std::string charset;             // empty: plain ASCII, declared as the Part writes it
+    std::string charset;             // empty: plain ASCII, no charset declared
     std::string transfer;            // empty: 7bit, nothing declared
 };
 
