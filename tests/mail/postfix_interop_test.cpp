@@ -235,5 +235,26 @@ TEST_F(PostfixInterop, OversizedMessageIsRefusedBeforeItsBodyIsSent) {
     EXPECT_EQ(log.find("data="), std::string::npos) << log;
 }
 
+// The server is as strict as it should be: what the client used to send is refused.
+TEST_F(PostfixInterop, StrictChecksRefuseWhatTheClientUsedToSend) {
+    auto send = [&](const std::string& helo, const std::string& message) {
+        WriteFile(folder_ + "raw.eml", message);
+        return Output("/usr/bin/python3 " + test::MailTestScript("raw_send.py") + " " +
+                      std::to_string(submission_) + " " + folder_ + "cert.pem " + kUser + " " +
+                      kPassword + " " + helo + " " + folder_ + "raw.eml");
+    };
+    std::string head = "From: me@murmel.test\r\nTo: friend@murmel.test\r\nSubject: s\r\n";
+    EXPECT_EQ(send("client.murmel.test", head + "\r\nplain\r\n"), "250 sent\n");
+    EXPECT_NE(send("client.murmel.test", head + "Content-Disposition: attachment; filename=\"" +
+                                             Utf8ToGbk("语音") + ".mvm\"\r\n\r\nx\r\n")
+                  .find("8-bit data in message header"),
+              std::string::npos);
+    EXPECT_NE(send("client.murmel.test", head + "\r\n" + Utf8ToGbk("你好") + "\r\n")
+                  .find("8-bit data in message body"),
+              std::string::npos);
+    EXPECT_NE(send("vm", head + "\r\nplain\r\n").find("need fully-qualified hostname"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace murmel
