@@ -74,6 +74,7 @@ THeaderCharset TraditionalChineseCharset() { return {"Big5", 'B', THeaderMode::h
 THeaderCharset JapaneseCharset() { return {"ISO-2022-JP", 'B', THeaderMode::hmIso2022Jp, "CP932"}; }
 THeaderCharset KoreanCharset() { return {"EUC-KR", 'B', THeaderMode::hm8Bit, "CP949"}; }
 THeaderCharset LatinCharset() { return {"ISO-8859-1", 'Q', THeaderMode::hm8Bit, "ISO-8859-1"}; }
+THeaderCharset Utf8Charset() { return FieldCharset(true, LatinCharset()); }
 
 THeaderCharset HeaderCharsetForLocale(std::string_view locale) {
     std::string_view language = locale.substr(0, locale.find_first_of("_.@-"));
@@ -103,6 +104,37 @@ std::string Utf8ToCodePage(std::string_view utf8, const THeaderCharset& charset)
 std::string GbkToCodePage(std::string_view gbk, const THeaderCharset& charset) {
     if (charset.codePage == "GBK") return std::string(gbk);
     return Utf8ToCodePage(ConvertText(gbk, "UTF-8", "GBK", false), charset);
+}
+
+TMailText Utf8ToMailText(std::string_view utf8, const THeaderCharset& charset) {
+    std::string bytes = Utf8ToCodePage(utf8, charset);
+    // A character the code page lacks, or bytes that are no UTF-8 at all, do not
+    // come back as they went in.
+    if (ConvertText(bytes, "UTF-8", charset.codePage.c_str(), false) == utf8) return {bytes, false};
+    return {std::string(utf8), true};
+}
+
+TMailText GbkToMailText(std::string_view gbk, const THeaderCharset& charset) {
+    if (charset.codePage == "GBK") return {std::string(gbk), false};
+    return Utf8ToMailText(ConvertText(gbk, "UTF-8", "GBK", false), charset);
+}
+
+bool FitsGb2312(std::string_view gbk) {
+    for (size_t i = 0; i < gbk.size(); ++i) {
+        unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) continue;
+        unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        if (lead < 0xA1 || lead > 0xF7 || trail < 0xA1 || trail > 0xFE) return false;
+        ++i;
+    }
+    return true;
+}
+
+THeaderCharset LabelFor(std::string_view bytes, const THeaderCharset& charset) {
+    if (charset.name != "GB2312" || FitsGb2312(bytes)) return charset;
+    THeaderCharset gbk = charset;
+    gbk.name = "GBK";
+    return gbk;
 }
 
 std::string ShiftJisToIso2022Jp(std::string_view shiftJis) {

@@ -21,6 +21,8 @@ THeaderCharset TraditionalChineseCharset();
 THeaderCharset JapaneseCharset();
 THeaderCharset KoreanCharset();
 THeaderCharset LatinCharset();
+// Text that the locale's code page cannot hold goes out as UTF-8.
+THeaderCharset Utf8Charset();
 
 // The row for a locale name such as "zh_CN.UTF-8". Locales that are not
 // Chinese, Japanese or Korean get the Simplified Chinese row: the product's own
@@ -36,6 +38,28 @@ std::string Utf8ToCodePage(std::string_view utf8, const THeaderCharset& charset)
 
 // GBK text (settings values) to the row's code page.
 std::string GbkToCodePage(std::string_view gbk, const THeaderCharset& charset);
+
+// Text for one field of a message: in the row's code page when that holds every
+// character, else the UTF-8 text itself, so that nothing typed is lost.
+struct TMailText {
+    std::string bytes;
+    bool utf8 = false;
+};
+TMailText Utf8ToMailText(std::string_view utf8, const THeaderCharset& charset);
+TMailText GbkToMailText(std::string_view gbk, const THeaderCharset& charset);
+
+// True when every double-byte character of the GBK text lies in GB2312.
+bool FitsGb2312(std::string_view gbk);
+
+// The row to label these bytes with: "GBK" instead of "GB2312" when the text
+// holds characters that GB2312 lacks; the row itself otherwise.
+THeaderCharset LabelFor(std::string_view bytes, const THeaderCharset& charset);
+
+// The row for a field: UTF-8 when the field holds UTF-8, else the locale's row.
+inline const THeaderCharset& FieldCharset(bool utf8, const THeaderCharset& charset) {
+    static const THeaderCharset kUtf8{"UTF-8", 'B', THeaderMode::hm8Bit, "UTF-8"};
+    return utf8 ? kUtf8 : charset;
+}
 
 // Shift_JIS text to ISO-2022-JP, half-width katakana widened first (a following
 // voiced or semi-voiced sound mark merges into the character).

@@ -217,7 +217,8 @@ std::string EncodeAddressItem(const TIdEMailAddressItem& item, const THeaderChar
     for (unsigned char c : item.Name)
         if (c < 0x20 || c > 0x7E) plain = false;
     if (!plain)
-        return EncodeHeaderText(item.Name, kRfc822Specials, charset) + " <" + item.Address + ">";
+        return EncodeHeaderText(item.Name, kRfc822Specials, FieldCharset(item.NameUtf8, charset)) +
+               " <" + item.Address + ">";
     std::string quoted = "\"";
     for (char c : item.Name) {
         if (c == '\\' || c == '"') quoted += '\\';

@@ -9,7 +9,8 @@ namespace murmel {
 
 struct TIdEMailAddressItem {
     std::string Address;
-    std::string Name;  // display name
+    std::string Name;       // display name
+    bool NameUtf8 = false;  // the name is UTF-8, not in the locale's code page
 };
 
 using TIdEMailAddressList = std::vector<TIdEMailAddressItem>;

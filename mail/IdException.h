@@ -36,6 +36,16 @@ class EIdNotConnected : public EIdException {
     EIdNotConnected() : EIdException("Not Connected") {}
 };
 
+// The server would get the password unencrypted; it was not sent.
+class EIdPlainAuthRefused : public EIdException {
+  public:
+    EIdPlainAuthRefused()
+        : EIdException(
+              "the server offers no encryption; the password was not sent (to send it "
+              "unencrypted to this server anyway, set \"AllowPlainAuth\"=\"YES\" in section "
+              "\"SMTP\" of user.dll)") {}
+};
+
 class EIdMaxLineLengthExceeded : public EIdException {
   public:
     EIdMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}

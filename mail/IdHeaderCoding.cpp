@@ -31,14 +31,17 @@ class EncodedWordWriter {
         length_ = begin_.size() + 2;
     }
     void Add(std::string_view piece) {
-        if (length_ + piece.size() > kEncodedWordColumns) {
-            out_ += "?=\r\n\t";
-            out_ += begin_;
-            length_ = begin_.size() + 2;
-        }
+        if (length_ + piece.size() > kEncodedWordColumns) Break();
         out_ += piece;
         length_ += piece.size();
     }
+    void Break() {
+        out_ += "?=\r\n\t";
+        out_ += begin_;
+        length_ = begin_.size() + 2;
+    }
+    // Raw bytes that one B-encoded word holds.
+    size_t ByteRoom() const { return (kEncodedWordColumns - begin_.size() - 2) / 4 * 3; }
     void Finish() { out_ += "?="; }
 
   private:
@@ -47,16 +50,54 @@ class EncodedWordWriter {
     size_t length_;
 };
 
+// Bytes of the character that starts at text[i]: a decoder takes each encoded
+// word on its own, so a word must never end inside a character.
+size_t CharacterLength(std::string_view text, size_t i, const THeaderCharset& charset) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+    if (charset.codePage == "UTF-8") {
+        while (i + length < text.size() && length < 4 &&
+               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+            ++length;
+    } else if (lead >= 0x81 && lead <= 0xFE && i + 1 < text.size()) {
+        length = 2;
+    }
+    return length;
+}
+
+void AppendBase64Groups(EncodedWordWriter& writer, std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        std::string group;
+        size_t size = std::min<size_t>(3, bytes.size() - i);
+        AppendBase64(group, reinterpret_cast<const unsigned char*>(bytes.data() + i), size);
+        writer.Add(group);
+    }
+}
+
+// B words of whole characters, each as full as the column limit allows.
+void EncodeWholeCharacters(EncodedWordWriter& writer, std::string_view stretch,
+                           const THeaderCharset& charset) {
+    size_t start = 0;
+    while (start < stretch.size()) {
+        size_t end = start;
+        while (end < stretch.size()) {
+            size_t next = end + CharacterLength(stretch, end, charset);
+            if (next - start > writer.ByteRoom() && end > start) break;
+            end = next;
+        }
+        if (start > 0) writer.Break();
+        AppendBase64Groups(writer, stretch.substr(start, end - start));
+        start = end;
+    }
+}
+
 void EncodeStretch(std::string& out, std::string_view stretch, std::string_view specials,
                    const THeaderCharset& charset) {
     EncodedWordWriter writer(out, charset);
-    if (charset.letter == 'B') {
-        for (size_t i = 0; i < stretch.size(); i += 3) {
-            std::string group;
-            size_t size = std::min<size_t>(3, stretch.size() - i);
-            AppendBase64(group, reinterpret_cast<const unsigned char*>(stretch.data() + i), size);
-            writer.Add(group);
-        }
+    if (charset.letter == 'B' && charset.mode == THeaderMode::hmIso2022Jp) {
+        AppendBase64Groups(writer, stretch);
+    } else if (charset.letter == 'B') {
+        EncodeWholeCharacters(writer, stretch, charset);
     } else {
         static constexpr char kHex[] = "0123456789ABCDEF";
         for (char c : stretch) {
@@ -102,7 +143,8 @@ bool StartsHeader(const std::string& line, std::string_view name) {
 }  // namespace
 
 std::string EncodeHeaderText(std::string_view input, std::string_view specials,
-                             const THeaderCharset& charset) {
+                             const THeaderCharset& row) {
+    const THeaderCharset charset = LabelFor(input, row);
     std::string converted;
     if (charset.mode == THeaderMode::hmIso2022Jp) converted = ShiftJisToIso2022Jp(input);
     std::string_view text = charset.mode == THeaderMode::hmIso2022Jp ? converted : input;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@ enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 struct TIdAttachment {
     std::string StoredPathName;  // full path of the file
     std::string FileName;        // name written into the part, code-page bytes
+    bool FileNameUtf8 = false;   // the name is UTF-8, not in the locale's code page
 };
 
 // The moment a message is dated with: local time and its offset from UTC.
@@ -39,11 +41,14 @@ struct TIdMessage {
     TIdEMailAddressList Recipients, CCList, BccList;
     TIdEMailAddressItem From;
     std::string Subject;
+    bool SubjectUtf8 = false;       // the subject is UTF-8, not in the locale's code page
     std::vector<std::string> Body;  // entries may hold line breaks
+    bool BodyUtf8 = false;          // every body entry is UTF-8
     std::vector<TIdAttachment> Parts;
     TIdMessagePriority Priority = mpNormal;
     TIdHeaderList ExtraHeaders;
     TIdMessageClock Clock;  // empty: the system's local time
+    std::string MsgId;      // "Message-ID" after the fixed headers; empty: none
 
     // Empties everything a send fills, so that nothing carries over.
     void Clear();
@@ -65,10 +70,26 @@ class TIdMessageLineWriter {
 // which would let the text add header lines or SMTP commands. Throws EIdException.
 void CheckMessageHeaders(const TIdMessage& message);
 
+inline constexpr size_t kMaxLineOctets = 998;  // longest line a mail may carry
+
 // The header lines, built afresh for this moment and the locale's charset row.
 TIdHeaderList BuildHeaderLines(const TIdMessage& message);
 
-// Header lines, an empty line and the body. Throws EIdException.
-void WriteMessage(const TIdMessage& message, TIdMessageLineWriter& writer);
+// Header lines, an empty line and the body. The text part goes as 8-bit only
+// where eightBitAllowed (the server offers 8BITMIME) and no line is longer than
+// 998 octets; else base64, or quoted-printable for 7-bit text. Throws EIdException.
+void WriteMessage(const TIdMessage& message, TIdMessageLineWriter& writer,
+                  bool eightBitAllowed = true);
+
+// What the SMTP client declares before the message goes out.
+struct TIdMessageTransport {
+    bool eightBit = false;  // the text part goes as 8-bit (BODY=8BITMIME)
+    uint64_t size = 0;      // octets WriteMessage writes, attachments by their size now
+};
+TIdMessageTransport MessageTransport(const TIdMessage& message, bool eightBitAllowed);
+
+// A new "<random@domain>" for mail from this address (the address's domain when
+// it has a usable one).
+std::string NewMessageId(std::string_view fromAddress);
 
 }  // namespace murmel

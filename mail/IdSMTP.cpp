@@ -99,7 +99,7 @@ void TIdSMTP::Connect() {
 }
 
 void TIdSMTP::Greet() {
-    std::string name = HeloName.empty() ? LocalHostName() : HeloName;
+    std::string name = HeloName.empty() ? GreetingName() : HeloName;
     if (useEhlo_) {
         if (SendCmd("EHLO " + name).code == 250) {
             ReadAuthSchemes();
@@ -137,6 +137,20 @@ void TIdSMTP::ReadAuthSchemes() {
     }
 }
 
+// Servers refuse a bare host name; an address literal is always acceptable.
+std::string TIdSMTP::GreetingName() const {
+    std::string name = LocalDomainName();
+    return name.empty() ? connection_->LocalAddressLiteral() : name;
+}
+
+std::string TIdSMTP::MailFromCommand(const TIdMessage& message) const {
+    TIdMessageTransport transport = MessageTransport(message, Offers("8BITMIME"));
+    std::string command = "MAIL FROM:<" + message.From.Address + ">";
+    if (transport.eightBit) command += " BODY=8BITMIME";
+    if (Offers("SIZE")) command += " SIZE=" + std::to_string(transport.size);
+    return command;
+}
+
 bool TIdSMTP::Offers(std::string_view keyword) const {
     return std::find(extensions_.begin(), extensions_.end(), keyword) != extensions_.end();
 }
@@ -145,6 +159,7 @@ void TIdSMTP::Authenticate() {
     bool offered =
         std::find(authSchemes_.begin(), authSchemes_.end(), "LOGIN") != authSchemes_.end();
     if (authenticationType_ != atLogin || !offered || authenticated_) return;
+    if (!UsesTls() && !AllowPlainAuth) throw EIdPlainAuthRefused();
     SendCmd("AUTH LOGIN", {334});
     SendCmd(EncodeBase64(Username), {334});
     SendCmd(EncodeBase64(Password), {235});
@@ -155,14 +170,15 @@ void TIdSMTP::Send(TIdMessage& message) {
     CheckMessageHeaders(message);  // before the first command goes out
     SendCmd("RSET");
     Authenticate();
-    SendCmd("MAIL FROM:<" + message.From.Address + ">", {250});
+    message.MsgId = NewMessageId(message.From.Address);  // every send is a new message
+    SendCmd(MailFromCommand(message), {250});
     for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList})
         for (const TIdEMailAddressItem& item : *list)
             SendCmd("RCPT TO:<" + item.Address + ">", {250, 251});
     SendCmd("DATA", {354});
     message.ExtraHeaders.SetValue("X-Mailer", MailAgent);
     SmtpMessageWriter writer(*this);
-    WriteMessage(message, writer);
+    WriteMessage(message, writer, Offers("8BITMIME"));
     SendCmd(".", {250});
 }
 

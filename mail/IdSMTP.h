@@ -22,9 +22,10 @@ inline constexpr int kSmtpsPort = 465;              // TLS from the first byte
 inline constexpr size_t kMaxGatheredWrite = 65536;  // lines gathered into one socket send
 
 // The SMTP client: connect (greeting, EHLO or HELO, STARTTLS when offered), send
-// one message (RSET, AUTH LOGIN, MAIL FROM, RCPT TO, DATA, the message, "."),
-// disconnect. Blocking, on one thread; only Connected() and DisconnectSocket()
-// may be called from another. Failures are EIdException and its kin.
+// one message (RSET, AUTH LOGIN, MAIL FROM with BODY= and SIZE= as the server
+// takes them, RCPT TO, DATA, the message, "."), disconnect. Blocking, on one thread; only
+// Connected() and DisconnectSocket() may be called from another. Failures are EIdException and its
+// kin.
 class TIdSMTP {
   public:
     TIdSMTP();
@@ -33,9 +34,11 @@ class TIdSMTP {
     std::string Host;
     int Port = kSmtpPort;
     std::string Username, Password;
-    std::string HeloName;   // empty: this machine's name
+    std::string HeloName;   // empty: this machine's full name, else "[local address]"
     std::string MailAgent;  // "X-Mailer" value; empty: no such header
     size_t MaxLineLength = kMaxReplyLine;
+    // The password goes out only encrypted unless this is set for the account.
+    bool AllowPlainAuth = false;
 
     std::function<void(TWorkMode, int64_t countMax)> OnWorkBegin;
     std::function<void(TWorkMode, int64_t count)> OnWork;
@@ -71,6 +74,8 @@ class TIdSMTP {
     void Greet();
     void ReadAuthSchemes();
     bool Offers(std::string_view keyword) const;
+    std::string GreetingName() const;
+    std::string MailFromCommand(const TIdMessage& message) const;
     void Authenticate();
 
     struct WorkRecord {

@@ -97,15 +97,20 @@ bool TSendMailThread::BuildMessage() {
     auto setting = [&](const char* key) { return settings.ReadText(kSection, key, ""); };
 
     message_.Clear();
-    ParseAddressList(message_.Recipients, Utf8ToCodePage(fields_.Recipient, charset));
-    message_.From.Name = GbkToCodePage(setting("MyName"), charset);
-    message_.Subject = Utf8ToCodePage(fields_.Subject, charset);
-    message_.Body.push_back(Utf8ToCodePage(fields_.Body, charset));
-    for (const std::string& line : MailFooterLines())
-        message_.Body.push_back(Utf8ToCodePage(line, charset));
+    TMailText recipients = Utf8ToMailText(fields_.Recipient, charset);
+    ParseAddressList(message_.Recipients, recipients.bytes);
+    for (TIdEMailAddressItem& item : message_.Recipients) item.NameUtf8 = recipients.utf8;
+    TMailText name = GbkToMailText(setting("MyName"), charset);
+    message_.From.Name = name.bytes;
+    message_.From.NameUtf8 = name.utf8;
+    TMailText subject = Utf8ToMailText(fields_.Subject, charset);
+    message_.Subject = subject.bytes;
+    message_.SubjectUtf8 = subject.utf8;
+    AddBody();
     message_.From.Address = GbkToCodePage(setting("EmailAdd"), charset);
     for (const std::string& path : fields_.Attachments) {
-        message_.Parts.push_back({path, Utf8ToCodePage(BaseName(path), charset)});
+        TMailText fileName = Utf8ToMailText(BaseName(path), charset);
+        message_.Parts.push_back({path, fileName.bytes, fileName.utf8});
         std::string reason;
         int64_t size = ReadableFileSize(path, reason);
         if (size < 0) {
@@ -119,8 +124,22 @@ bool TSendMailThread::BuildMessage() {
     smtp_.SetAuthenticationType(setting("SMTPAuthenticationType") == "1" ? atLogin : atNone);
     smtp_.Username = setting("ServerUser");
     smtp_.Password = setting("ServerPassword");
+    smtp_.AllowPlainAuth = setting("AllowPlainAuth") == "YES";
     CheckMessageHeaders(message_);  // refused before any connection is made
     return true;
+}
+
+// The user's text and the footer, all in the locale's code page, or all in
+// UTF-8 when the code page cannot hold some of it.
+void TSendMailThread::AddBody() {
+    const THeaderCharset charset = HeaderCharset();
+    std::vector<std::string> entries{fields_.Body};
+    entries.insert(entries.end(), MailFooterLines().begin(), MailFooterLines().end());
+    bool utf8 = false;
+    for (const std::string& entry : entries) utf8 = utf8 || Utf8ToMailText(entry, charset).utf8;
+    message_.BodyUtf8 = utf8;
+    for (const std::string& entry : entries)
+        message_.Body.push_back(utf8 ? entry : Utf8ToCodePage(entry, charset));
 }
 
 void TSendMailThread::Deliver() {

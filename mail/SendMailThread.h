@@ -68,6 +68,7 @@ class TSendMailThread {
 
   private:
     bool BuildMessage();
+    void AddBody();
     void Deliver();
 
     TSendMailFields fields_;

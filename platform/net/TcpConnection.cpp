@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -50,6 +51,43 @@ std::string LocalHostName() {
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "localhost";
     return name;
+}
+
+namespace {
+
+// Letters, digits and hyphens in dot-separated labels, at least two of them.
+bool IsDomainName(const std::string& name) {
+    if (name.find('.') == std::string::npos || name.front() == '.' || name.back() == '.')
+        return false;
+    if (name.find("..") != std::string::npos) return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') return false;
+    return strncasecmp(name.c_str(), "localhost.", 10) != 0;
+}
+
+}  // namespace
+
+std::string LocalDomainName() {
+    std::string name = LocalHostName();
+    if (IsDomainName(name)) return name;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* found = nullptr;
+    std::string canonical;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0 && found && found->ai_canonname)
+        canonical = found->ai_canonname;
+    if (found) freeaddrinfo(found);
+    return IsDomainName(canonical) ? canonical : std::string();
+}
+
+std::string TcpConnection::LocalAddressLiteral() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    char text[INET_ADDRSTRLEN] = "127.0.0.1";
+    if (getsockname(fd_.load(), reinterpret_cast<sockaddr*>(&local), &length) == 0)
+        inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    return "[" + std::string(text) + "]";
 }
 
 TcpConnection::TcpConnection() {
@@ -103,7 +141,12 @@ void TcpConnection::Connect(const std::string& host, uint16_t port) {
 
 void TcpConnection::StartTls(const std::string& serverName) {
     CheckUsable();
-    tls_ = std::make_unique<TlsSession>(*this, serverName);
+    try {
+        tls_ = std::make_unique<TlsSession>(*this, serverName);
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 void TcpConnection::WaitFor(Wait what) {

@@ -36,6 +36,10 @@ class TlsSession;
 // This machine's host name, for greeting a server.
 std::string LocalHostName();
 
+// This machine's fully-qualified name, or empty when it has none (a bare name
+// such as "vm" that neither itself nor its resolved canonical name qualifies).
+std::string LocalDomainName();
+
 // A blocking TCP client connection to an IPv4 address, optionally wrapped in TLS.
 // Every blocking call (connect, send, receive, handshake) waits without a time
 // limit but wakes at once when Abort() is called from another thread; after that
@@ -52,7 +56,9 @@ class TcpConnection {
     void Connect(const std::string& host, uint16_t port);
 
     // Upgrades the open connection to TLS and checks the server's certificate
-    // against the system's CAs (and $MURMEL_CA_FILE) for serverName.
+    // against the system's CAs (and $MURMEL_CA_FILE) for serverName. A failed
+    // handshake closes the connection (after an alert where TLS allows one):
+    // nothing may follow in plain text.
     void StartTls(const std::string& serverName);
 
     // Sends part of the data; returns how many bytes were taken (at least one).
@@ -60,6 +66,9 @@ class TcpConnection {
     void SendAll(const void* data, size_t size);
     // Receives up to size bytes; 0 when the peer closed the connection.
     size_t Receive(void* data, size_t size);
+
+    // The local end of the open connection as an address literal, "[192.0.2.7]".
+    std::string LocalAddressLiteral() const;
 
     bool IsOpen() const { return fd_.load() >= 0; }
     bool IsTls() const { return tls_ != nullptr; }

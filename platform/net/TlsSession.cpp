@@ -61,7 +61,11 @@ TlsSession::TlsSession(TcpConnection& connection, const std::string& serverName)
         do {
             status = gnutls_handshake(impl_->session);
         } while (status < 0 && !gnutls_error_is_fatal(status));
-        if (status < 0) Fail("handshake", status);
+        if (status < 0) {
+            // Tell the server why (a bad certificate, say) rather than just vanish.
+            if (!connection_.IsAborted()) gnutls_alert_send_appropriate(impl_->session, status);
+            Fail("handshake", status);
+        }
     } catch (...) {
         if (impl_->session) gnutls_deinit(impl_->session);
         if (impl_->credentials) gnutls_certificate_free_credentials(impl_->credentials);

@@ -41,7 +41,7 @@ class ServerProcess {
             _exit(127);
         }
         if (pid_ < 0) throw std::runtime_error("fork failed");
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!std::filesystem::exists(portFile_)) {
             if (std::chrono::steady_clock::now() > deadline || Exited())
                 throw std::runtime_error("server did not start: " + script);
@@ -49,7 +49,12 @@ class ServerProcess {
         }
         port_ = std::stoi(ReadFile(portFile_));
     }
+    // A polite stop first, so that a server can take down what it started.
     ~ServerProcess() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        for (int i = 0; i < 100 && !Exited(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);

@@ -5,13 +5,18 @@ usage: aiosmtpd_server.py PORTFILE MAILDIR [--auth USER:PASSWORD] [--tls CERT KE
                           [--implicit-tls CERT KEY --port N]
 
 Writes the port to PORTFILE once it listens. Every message accepted is stored as
-MAILDIR/<n>.eml (the bytes received), <n>.envelope (MAIL FROM and RCPT TO lines)
-and, through Python's email parser, <n>.part<k> with each attachment's decoded
-bytes and <n>.part<k>.name with its file name. Ends when its parent goes away.
+MAILDIR/<n>.eml (the bytes received), <n>.envelope (MAIL FROM and RCPT TO lines),
+<n>.options (the MAIL FROM parameters) and, through Python's email parser,
+<n>.part<k> with each attachment's decoded bytes and <n>.part<k>.name with its
+file name, and <n>.read with what a reader sees (read_mail.py). Ends when its
+parent goes away.
 """
 import asyncio, os, socket, ssl, sys, threading, time, email, email.policy
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import read_mail
 
 
 def free_port():
@@ -33,6 +38,10 @@ class Store:
             f.write("MAIL FROM " + envelope.mail_from + "\n")
             for rcpt in envelope.rcpt_tos:
                 f.write("RCPT TO " + rcpt + "\n")
+        with open(base + ".options", "w") as f:
+            f.write(" ".join(envelope.mail_options))
+        with open(base + ".read", "w", encoding="utf-8") as f:
+            f.write(read_mail.describe(envelope.original_content))
         message = email.message_from_bytes(envelope.original_content, policy=email.policy.compat32)
         k = 0
         for part in message.walk():
@@ -41,7 +50,7 @@ class Store:
             k += 1
             with open("%s.part%d" % (base, k), "wb") as f:
                 f.write(part.get_payload(decode=True) or b"")
-            with open("%s.part%d.name" % (base, k), "w") as f:
+            with open("%s.part%d.name" % (base, k), "w", encoding="utf-8") as f:
                 f.write(part.get_filename())
         return "250 OK"
 

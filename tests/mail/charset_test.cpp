@@ -61,3 +61,35 @@ TEST(HeaderCharset, HalfWidthKatakanaIsWidenedForIso2022Jp) {
 
 }  // namespace
 }  // namespace murmel
+
+namespace murmel {
+namespace {
+
+TEST(MailText, CodePageWhenEverythingFitsElseUtf8) {
+    THeaderCharset gb = SimplifiedChineseCharset();
+    TMailText fits = Utf8ToMailText("你好 ok", gb);
+    EXPECT_FALSE(fits.utf8);
+    EXPECT_EQ(fits.bytes, "\xC4\xE3\xBA\xC3 ok");
+    for (const char* lost : {"a\xF0\x9F\x98\x80", "\xED\x95\x9C", "\xC3\x9F", "bad \xFF utf-8"}) {
+        TMailText text = Utf8ToMailText(lost, gb);
+        EXPECT_TRUE(text.utf8) << lost;
+        EXPECT_EQ(text.bytes, lost);
+    }
+    EXPECT_FALSE(GbkToMailText("\xD6\xD0", KoreanCharset()).utf8);      // 中 is in CP949
+    TMailText simplified = GbkToMailText("\xC3\xC7", KoreanCharset());  // 们 is not
+    EXPECT_TRUE(simplified.utf8);
+    EXPECT_EQ(simplified.bytes, "\xE4\xBB\xAC");
+}
+
+TEST(MailText, Gb2312LabelOnlyForBytesThatFitIt) {
+    EXPECT_TRUE(FitsGb2312("ok \xC4\xE3"));
+    EXPECT_FALSE(FitsGb2312("\xE9\x46"));  // 镕
+    EXPECT_FALSE(FitsGb2312("\xC4"));      // a lead byte alone
+    THeaderCharset gb = SimplifiedChineseCharset();
+    EXPECT_EQ(LabelFor("\xC4\xE3", gb).name, "GB2312");
+    EXPECT_EQ(LabelFor("\xE9\x46", gb).name, "GBK");
+    EXPECT_EQ(LabelFor("\xE9\x46", TraditionalChineseCharset()).name, "Big5");
+}
+
+}  // namespace
+}  // namespace murmel

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "Base64.h"
 #include "GbkText.h"
 #include "IdException.h"
 #include "IdMessage.h"
@@ -139,12 +140,16 @@ TEST_F(Compose, NothingCarriesOverFromAnEarlierSend) {
     std::string folder = FreshFolder("carry");
     WriteFile(folder + "f", "abc");
     message.Parts.push_back({folder + "f", "f"});
+    message.SubjectUtf8 = message.BodyUtf8 = true;
+    message.MsgId = "<1@murmel.example>";
     Write();
     message.Clear();
     message.Body = {"b"};
     std::string text = Write();
     EXPECT_EQ(text.find("Content-Type"), std::string::npos);
     EXPECT_EQ(text.find("MIME-Version"), std::string::npos);
+    EXPECT_EQ(text.find("Message-ID"), std::string::npos);
+    EXPECT_FALSE(message.SubjectUtf8 || message.BodyUtf8);
 }
 
 TEST_F(Compose, SubjectOf22And23ChineseCharactersFolds) {
@@ -156,13 +161,14 @@ TEST_F(Compose, SubjectOf22And23ChineseCharactersFolds) {
     EXPECT_EQ(headers.Lines()[0], "Subject:");
     EXPECT_EQ(headers.Lines()[1],
               " =?GB2312?B?xOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOM=?=");
+    // 46 bytes: the second word starts with the 23rd character, never inside it.
     message.Subject += Utf8ToGbk("你");
     headers = BuildHeaderLines(message);
     ASSERT_GE(headers.Lines().size(), 3u);
     EXPECT_EQ(headers.Lines()[0], "Subject:");
     EXPECT_EQ(headers.Lines()[1],
-              " =?GB2312?B?xOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE?=");
-    EXPECT_EQ(headers.Lines()[2], "\t=?GB2312?B?4w==?=");
+              " =?GB2312?B?xOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOPE48TjxOM=?=");
+    EXPECT_EQ(headers.Lines()[2], "\t=?GB2312?B?xOM=?=");
 }
 
 TEST(EncodeHeaderText, OnlyTheWordsThatNeedItAreEncoded) {
@@ -375,6 +381,134 @@ TEST_F(Compose, MissingAttachmentFailsInTheBodyAndEndsTheBodyWork) {
     EXPECT_THROW(WriteMessage(message, writer), EIdException);
     EXPECT_EQ(writer.ends, 1);
     EXPECT_GT(writer.bodyStart, 0u);
+}
+
+}  // namespace
+}  // namespace murmel
+
+namespace murmel {
+namespace {
+
+// Text that is not plain 7-bit ASCII in short lines.
+class ComposeBeyondAscii : public Compose {
+  protected:
+    std::string BodyOf(const std::string& text) { return text.substr(text.find("\r\n\r\n") + 4); }
+    std::string Write(bool eightBitAllowed) {
+        CaptureWriter writer;
+        WriteMessage(message, writer, eightBitAllowed);
+        return writer.text;
+    }
+};
+
+TEST_F(ComposeBeyondAscii, LabelsFollowTheBytesAndUtf8FieldsSayUtf8) {
+    message.Subject = Utf8ToGbk("朱镕基");  // 镕 lies beyond GB2312
+    message.From = {"me@murmel.example", Utf8ToGbk("张三")};
+    message.Body = {"ok"};
+    std::string text = Compose::Write();
+    EXPECT_NE(text.find("Subject: =?GBK?B?"), std::string::npos);
+    EXPECT_NE(text.find("From: =?GB2312?B?1cXI/Q==?= <me@murmel.example>"), std::string::npos);
+
+    message.Subject = "\xF0\x9F\x98\x80 hi";
+    message.SubjectUtf8 = true;
+    message.Body = {"\xED\x95\x9C"};  // Korean, in no Chinese code page
+    message.BodyUtf8 = true;
+    text = Compose::Write();
+    EXPECT_NE(text.find("Subject: =?UTF-8?B?8J+YgA==?= hi\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Content-Type: text/plain; charset=\"UTF-8\"\r\nMIME-Version: 1.0\r\n"
+                        "Content-Transfer-Encoding: 8bit\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ComposeBeyondAscii, EncodedWordsEndBetweenCharacters) {
+    std::string emoji;
+    for (int i = 0; i < 12; ++i) emoji += "\xF0\x9F\x98\x80";  // 48 bytes
+    std::string encoded = EncodeHeaderText(emoji, "", Utf8Charset());
+    // 45 bytes fit a word: 11 characters (44 bytes) in the first, 1 in the second.
+    EXPECT_EQ(encoded, "=?UTF-8?B?" + EncodeBase64(emoji.substr(0, 44)) + "?=\r\n\t=?UTF-8?B?" +
+                           EncodeBase64(emoji.substr(44)) + "?=");
+}
+
+TEST_F(ComposeBeyondAscii, AttachmentNamesBeyondAsciiAreEncodedAsciiOnesStay) {
+    std::string folder = FreshFolder("names");
+    WriteFile(folder + "f", "x");
+    message.Parts = {{folder + "f", Utf8ToGbk("语音.mvm")},
+                     {folder + "f", "\xF0\x9F\x98\x80.mvm", true},
+                     {folder + "f", "plain name.mvm"}};
+    std::string text = Compose::Write();
+    EXPECT_NE(text.find("Content-Type: application/octet-stream;\r\n"
+                        "        name=\"=?GB2312?B?0+/S9C5tdm0=?=\"\r\n"
+                        "Content-Transfer-Encoding: base64\r\n"
+                        "Content-Disposition: attachment;\r\n"
+                        "        filename*=GB2312''%D3%EF%D2%F4.mvm\r\n\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("        filename*=UTF-8''%F0%9F%98%80.mvm\r\n"), std::string::npos);
+    EXPECT_NE(text.find("        name=\"plain name.mvm\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("        filename=\"plain name.mvm\"\r\n"), std::string::npos);
+    for (char c : text.substr(0, text.rfind("--=_NextPart")))
+        ASSERT_LT(static_cast<unsigned char>(c), 0x80) << "8-bit byte in a header";
+}
+
+TEST_F(ComposeBeyondAscii, LongLinesAndEightBitWithout8BitMimeAreEncoded) {
+    std::string longAscii(1500, 'a');
+    longAscii[0] = '.';
+    longAscii[1000] = '=';
+    message.Body = {longAscii};
+    std::string body = BodyOf(Compose::Write());
+    EXPECT_EQ(body.substr(0, 4), "..aa");  // a soft-broken line that starts with "." is doubled
+    std::string decoded;
+    for (size_t at = 0; at < body.size();) {
+        size_t end = body.find("\r\n", at);
+        std::string line = body.substr(at, end - at);
+        if (line[0] == '.') line.erase(0, 1);  // the doubled dot goes on the wire only
+        EXPECT_LE(line.size(), 76u);
+        if (!line.empty() && line.back() == '=')
+            line.pop_back();
+        else
+            line += "\n";
+        decoded += line;
+        at = end + 2;
+    }
+    std::string expected = longAscii;
+    expected.replace(1000, 1, "=3D");
+    EXPECT_EQ(decoded, expected + "\n");
+    EXPECT_NE(Compose::Write().find("Content-Transfer-Encoding: quoted-printable\r\n"),
+              std::string::npos);
+
+    message.Body = {Utf8ToGbk("你好")};
+    std::string text = Write(false);
+    EXPECT_NE(text.find("Content-Transfer-Encoding: base64\r\n"), std::string::npos);
+    EXPECT_EQ(BodyOf(text), EncodeBase64(Utf8ToGbk("你好\r\n")) + "\r\n");
+    EXPECT_NE(Write(true).find("Content-Transfer-Encoding: 8bit\r\n"), std::string::npos);
+}
+
+TEST_F(ComposeBeyondAscii, TransportSizeIsWhatIsWrittenAndEightBitOnlyWhenSent) {
+    std::string folder = FreshFolder("size");
+    WriteFile(folder + "a", std::string(100, 'a'));
+    WriteFile(folder + "b", std::string(57, 'b'));
+    WriteFile(folder + "c", "");
+    message.Body = {Utf8ToGbk("你好\r\n.dot")};
+    message.Parts = {{folder + "a", "a"}, {folder + "b", Utf8ToGbk("语")}, {folder + "c", "c"}};
+    for (bool eightBit : {true, false}) {
+        TIdMessageTransport transport = MessageTransport(message, eightBit);
+        EXPECT_EQ(transport.size, Write(eightBit).size());
+        EXPECT_EQ(transport.eightBit, eightBit);
+    }
+    message.Body = {"ascii"};
+    EXPECT_FALSE(MessageTransport(message, true).eightBit);
+}
+
+TEST_F(ComposeBeyondAscii, MessageIdsAreUniqueAndCarryTheSendersDomain) {
+    std::string id = NewMessageId("me@Mail.Example-1.org");
+    ASSERT_EQ(id.size(), 1 + 32 + 20u);
+    EXPECT_EQ(id.substr(33), "@Mail.Example-1.org>");
+    EXPECT_NE(id, NewMessageId("me@Mail.Example-1.org"));
+    for (const char* odd : {"", "me", "me@", "me@a b", "me@.x", "me@x>y"})
+        EXPECT_NE(NewMessageId(odd).find("@murmel.invalid>"), std::string::npos) << odd;
+    message.MsgId = "<id@murmel.example>";
+    message.Body = {"b"};
+    EXPECT_NE(Compose::Write().find("X-Library: Indy 9.00.10\r\nMessage-ID: <id@murmel.example>\r\n"
+                                    "\r\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -9,3 +9,9 @@ murmel_add_gtest(mail_smtp_tests LABEL net TIMEOUT 180
   LIBS murmel_mail)
 target_include_directories(mail_smtp_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(mail_smtp_tests murmel-cli)
+
+# A real Postfix on loopback (Debian's postfix and sasl2-bin); skips where it cannot run.
+murmel_add_gtest(mail_postfix_tests LABEL interop TIMEOUT 180
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/postfix_interop_test.cpp
+  LIBS murmel_mail)
+target_include_directories(mail_postfix_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -29,6 +29,10 @@ SCENARIOS = {
     "silent": {"greeting": None},
     "starttls-refused": {"EHLO": b"250-test.example\r\n250 STARTTLS\r\n",
                          "STARTTLS": b"454 TLS not available\r\n"},
+    # STARTTLS accepted, then plain text where the server's TLS hello belongs.
+    "starttls-garbage": {"EHLO": b"250-test.example\r\n250 STARTTLS\r\n",
+                         "STARTTLS": b"220 Go ahead\r\n", "garbage": True},
+    "eightbit": {"EHLO": b"250-test.example\r\n250-8BITMIME\r\n250 SIZE 1000000\r\n"},
 }
 
 DEFAULTS = {"greeting": b"220 test.example ESMTP\r\n", "EHLO": EHLO_PLAIN, "HELO": OK,
@@ -68,11 +72,17 @@ def main():
             if not chunk:
                 return
             log.write(chunk)
-    data, in_data, auth_steps = b"", False, 0
+    data, in_data, auth_steps, tls = b"", False, 0, False
     while True:
         chunk = conn.recv(65536)
         if not chunk:
             break
+        if tls:  # whatever the client sends now is logged as it comes
+            log.write(chunk)
+            if tls == 1:
+                conn.sendall(b"this is not TLS\r\n")
+                tls = 2
+            continue
         data += chunk
         while b"\n" in data:
             line, data = data.split(b"\n", 1)
@@ -92,6 +102,10 @@ def main():
             if verb == "AUTH":
                 auth_steps = 2
             send(conn, reply)
+            if verb == "STARTTLS" and scenario.get("garbage"):
+                log.write(data)
+                data, tls = b"", 1
+                break
             if verb == "DATA" and reply.startswith(b"354"):
                 in_data = True
             if verb == "QUIT":

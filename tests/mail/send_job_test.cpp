@@ -119,21 +119,104 @@ TEST_F(SendJob, TwoAttachmentsArriveByteIdentical) {
 
 TEST_F(SendJob, AuthLoginAgainstAServerThatRequiresIt) {
     RealServer real("auth", {"--auth", "user:secret"});
-    for (const char* type : {"0", "1"}) {
+    struct Case {
+        const char* type;
+        const char* allowPlain;  // absent or anything but "YES": refused without TLS
+        bool accepted;
+    };
+    for (Case c : {Case{"0", "YES", false}, Case{"1", nullptr, false}, Case{"1", "yes", false},
+                   Case{"1", "YES", true}}) {
         std::string program = ProgramFolderFor(real.server.Port());
         SettingsStore settings(program);
-        settings.WriteText("SMTP", "SMTPAuthenticationType", type);
+        settings.WriteText("SMTP", "SMTPAuthenticationType", c.type);
         settings.WriteText("SMTP", "ServerUser", "user");
         settings.WriteText("SMTP", "ServerPassword", "secret");
+        if (c.allowPlain) settings.WriteText("SMTP", "AllowPlainAuth", c.allowPlain);
         RecordingListener listener;
         TSendMailThread job({"a@example.com", "s", "b", {}}, program, listener);
         job.Execute();
-        EXPECT_EQ(job.Accepted(), std::string(type) == "1") << listener.failure;
+        std::string label = std::string(c.type) + "/" + (c.allowPlain ? c.allowPlain : "-");
+        EXPECT_EQ(job.Accepted(), c.accepted) << label << ": " << listener.failure;
         EXPECT_EQ(job.Total(), 0);
-        EXPECT_EQ(listener.begunWith, std::string(type) == "1" ? 0 : -1);
-        EXPECT_EQ(listener.Captions().back(),
-                  std::string(type) == "1" ? CaptionSucceeded() : CaptionFailed());
+        EXPECT_EQ(listener.begunWith, c.accepted ? 0 : -1);
+        EXPECT_EQ(listener.Captions().back(), c.accepted ? CaptionSucceeded() : CaptionFailed());
+        if (std::string(c.type) == "1" && !c.accepted) {
+            EXPECT_NE(listener.failure.find("the password was not sent"), std::string::npos);
+        }
     }
+}
+
+// What Python's email package reads from a stored message (read_mail.py).
+std::string Read(const RealServer& real, int n, const std::string& key) {
+    std::string text = real.Mail(std::to_string(n) + ".read");
+    size_t at = text.find(key + ": ");
+    if (at == std::string::npos) return "(none)";
+    at += key.size() + 2;
+    return text.substr(at, text.find('\n', at) - at);
+}
+
+// The start of the JSON string that holds this text and more.
+std::string JsonStart(const std::string& utf8) {
+    std::string json = "\"";
+    for (char c : utf8) {
+        if (c == '\r')
+            json += "\\r";
+        else if (c == '\n')
+            json += "\\n";
+        else if (c == '"' || c == '\\')
+            json += std::string("\\") + c;
+        else
+            json += c;
+    }
+    return json;
+}
+
+TEST_F(SendJob, TextOutsideTheCodePageLongLinesAndChineseNamesReadBackExactly) {
+    RealServer real("readback");
+    std::string files = FreshFolder("readback-files");
+    WriteFile(files + "语音留言.mvm", RandomBytes(5000, 4));
+    std::string longLine;
+    while (longLine.size() < 1500 * 3) longLine += "长";  // 1,500 characters, one line
+    std::string body = "你好,ß 안녕\r\n" + longLine + "\r\n";
+    std::string subject = "语音 \xF0\x9F\x98\x80 镕";
+    for (int send = 0; send < 2; ++send) {
+        RecordingListener listener;
+        TSendMailThread job({"friend@example.com", subject, body, {files + "语音留言.mvm"}},
+                            ProgramFolderFor(real.server.Port()), listener);
+        job.Execute();
+        ASSERT_TRUE(job.Accepted()) << listener.failure;
+    }
+    EXPECT_EQ(Read(real, 1, "subject"), subject);
+    EXPECT_EQ(Read(real, 1, "name"), "语音留言.mvm");
+    EXPECT_EQ(real.Mail("1.part1"), ReadFile(files + "语音留言.mvm"));
+    EXPECT_EQ(Read(real, 1, "text-charset"), "utf-8");
+    std::string text = Read(real, 1, "text");
+    EXPECT_EQ(text.rfind(JsonStart(body), 0), 0u) << text.substr(0, 200);
+    EXPECT_EQ(Read(real, 1, "header-8bit"), "no");
+    EXPECT_LE(std::stoi(Read(real, 1, "longest-line")), 998);
+    EXPECT_EQ(Read(real, 1, "text-transfer"), "base64");      // a line over 998 octets
+    EXPECT_EQ(real.Mail("1.options").rfind("SIZE=", 0), 0u);  // nothing 8-bit left to declare
+    std::string id1 = Read(real, 1, "message-id"), id2 = Read(real, 2, "message-id");
+    EXPECT_EQ(id1.rfind("<", 0), 0u);
+    EXPECT_NE(id1.find("@murmel.example>"), std::string::npos);
+    EXPECT_NE(id1, id2);
+}
+
+TEST_F(SendJob, TextThatFitsKeepsTheLocalesCharsetLabelledByItsBytes) {
+    RealServer real("labels");
+    RecordingListener listener;
+    TSendMailThread job({"friend@example.com", "朱镕基", "你好", {}},
+                        ProgramFolderFor(real.server.Port()), listener);
+    job.Execute();
+    ASSERT_TRUE(job.Accepted()) << listener.failure;
+    std::string eml = real.Mail("1.eml");
+    EXPECT_NE(eml.find("Subject: =?GBK?B?"), std::string::npos);  // 镕 is not in GB2312
+    EXPECT_NE(eml.find("Content-Type: text/plain; charset=\"GB2312\""), std::string::npos);
+    EXPECT_EQ(Read(real, 1, "subject"), "朱镕基");
+    EXPECT_EQ(Read(real, 1, "text").rfind(JsonStart("你好\r\n"), 0), 0u);
+    EXPECT_EQ(
+        real.Mail("1.options"),
+        "BODY=8BITMIME SIZE=" + [&] { return std::to_string(eml.size()); }());
 }
 
 // A self-signed certificate for localhost; returns its folder.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "Base64.h"
@@ -9,6 +10,7 @@
 #include "IdSMTP.h"
 #include "SendCounter.h"
 #include "ServerProcess.h"
+#include "TcpConnection.h"
 
 namespace murmel {
 namespace {
@@ -72,6 +74,7 @@ TEST(SmtpDialogue, AuthLoginWhenOfferedInEitherForm) {
         smtp.SetAuthenticationType(atLogin);
         smtp.Username = user;
         smtp.Password = password;
+        smtp.AllowPlainAuth = true;  // this account allows its password unencrypted
         smtp.Connect();
         EXPECT_NE(std::find(smtp.AuthSchemes().begin(), smtp.AuthSchemes().end(), "LOGIN"),
                   smtp.AuthSchemes().end());
@@ -83,6 +86,32 @@ TEST(SmtpDialogue, AuthLoginWhenOfferedInEitherForm) {
                                                    "\r\nMAIL FROM:"))
             << scenario;
     }
+}
+
+TEST(SmtpDialogue, NoPasswordToAServerWithoutEncryption) {
+    // AUTH offered, STARTTLS not (or stripped from the reply on the way).
+    Scripted scripted("auth-new");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    smtp.SetAuthenticationType(atLogin);
+    smtp.Username = "user";
+    smtp.Password = "secret-password";
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    try {
+        smtp.Send(message);
+        ADD_FAILURE() << "the send went on without encryption";
+    } catch (const EIdPlainAuthRefused& error) {
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("the server offers no encryption; the password was not sent", 0),
+                  0u);
+        EXPECT_TRUE(Has(error.what(), "\"AllowPlainAuth\"=\"YES\""));
+    }
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    EXPECT_FALSE(Has(transcript, "AUTH"));
+    EXPECT_FALSE(Has(transcript, EncodeBase64("secret-password")));
+    EXPECT_FALSE(Has(transcript, "MAIL FROM"));
 }
 
 TEST(SmtpDialogue, NoAuthUnlessChosenAndLoginOffered) {
@@ -165,6 +194,71 @@ TEST(SmtpDialogue, RefusedStartTlsIsAFailureNotADowngrade) {
     Prepare(smtp, scripted);
     EXPECT_THROW(smtp.Connect(), EIdProtocolReplyError);
     EXPECT_FALSE(smtp.Connected());
+}
+
+TEST(SmtpDialogue, FailedTlsHandshakeSendsNoPlainTextAfterwards) {
+    Scripted scripted("starttls-garbage");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    EXPECT_THROW(smtp.Connect(), EIdSocketError);
+    EXPECT_FALSE(smtp.Connected());
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    size_t hello = transcript.find("STARTTLS\r\n");
+    ASSERT_NE(hello, std::string::npos);
+    EXPECT_EQ(transcript[hello + 10], '\x16');  // a TLS handshake record follows
+    EXPECT_FALSE(Has(transcript.substr(hello), "QUIT"));
+}
+
+// The text part as it went out, and what MAIL FROM declared.
+struct Sent {
+    std::string mailFrom, data;
+};
+
+Sent SendEightBitBody(const char* scenario) {
+    setenv("LC_ALL", "zh_CN.UTF-8", 1);
+    Scripted scripted(scenario);
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    smtp.Connect();
+    TIdMessage message = SmallMessage();
+    message.Body = {"\xC4\xE3\xBA\xC3 voice mail"};  // GBK "你好"
+    smtp.Send(message);
+    smtp.Disconnect();
+    std::string transcript = scripted.Transcript();
+    size_t from = transcript.find("MAIL FROM:");
+    size_t data = transcript.find("DATA\r\n") + 6;
+    size_t end = transcript.find("\r\n.\r\n", data);
+    return {transcript.substr(from, transcript.find("\r\n", from) - from),
+            transcript.substr(data, end + 2 - data)};
+}
+
+TEST(SmtpDialogue, EightBitBodyDeclaredWhereOfferedElseEncoded) {
+    Sent offered = SendEightBitBody("eightbit");
+    EXPECT_EQ(offered.mailFrom, "MAIL FROM:<me@murmel.example> BODY=8BITMIME SIZE=" +
+                                    std::to_string(offered.data.size()));
+    EXPECT_TRUE(Has(offered.data, "Content-Transfer-Encoding: 8bit\r\n"));
+    EXPECT_TRUE(Has(offered.data, "\xC4\xE3\xBA\xC3 voice mail\r\n"));
+
+    Sent plain = SendEightBitBody("plain");  // SIZE, no 8BITMIME
+    EXPECT_EQ(plain.mailFrom,
+              "MAIL FROM:<me@murmel.example> SIZE=" + std::to_string(plain.data.size()));
+    EXPECT_TRUE(Has(plain.data, "Content-Transfer-Encoding: base64\r\n"));
+    EXPECT_TRUE(Has(plain.data, EncodeBase64("\xC4\xE3\xBA\xC3 voice mail\r\n")));
+    for (unsigned char c : plain.data) EXPECT_LT(c, 0x80);
+    EXPECT_TRUE(Has(plain.data, "\r\nMessage-ID: <"));
+}
+
+TEST(SmtpDialogue, GreetsWithAFullNameOrTheAddressLiteral) {
+    Scripted scripted("plain");
+    TIdSMTP smtp;
+    smtp.Host = "127.0.0.1";
+    smtp.Port = scripted.server.Port();
+    smtp.Connect();
+    smtp.Disconnect();
+    std::string name = LocalDomainName();
+    std::string expected = "EHLO " + (name.empty() ? "[127.0.0.1]" : name) + "\r\n";
+    EXPECT_EQ(scripted.Transcript().rfind(expected, 0), 0u) << scripted.Transcript();
 }
 
 TEST(SmtpDialogue, LineBreaksInHeaderFieldsAreRefusedBeforeAnyCommand) {
