@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QUrl>
 #include <algorithm>
+#include <cstdint>
 
 #include "ProductAddresses.h"
 #include "ui_TForm1.h"
@@ -36,7 +37,7 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
       hasArguments_(hasArguments) {
     ui_->setupUi(this);
     setFixedSize(kClientWidth, kClientHeight);
-    ui_->Label2->setText(QStringLiteral("<a href=\"%1\">下载录音机，录制您自己的语音邮件</a>")
+    ui_->Label2->setText(QStringLiteral("<a href=\"%1\">下载语音邮件录音机</a>")
                              .arg(QString::fromLatin1(kDownloadPage)));
     ui_->Label2->setToolTip(QString::fromLatin1(kDownloadPage));
     tmProgress_.setInterval(kTickMs);
@@ -107,9 +108,11 @@ void TForm1::Label2Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(
 void TForm1::DisplayChanged(const PlayerDisplay& display) {
     ui_->BitBtn2->setText(Text(display.playCaption));
     ui_->Label1->setText(Text(display.timeText));
-    // The bar counts milliseconds; a track too long for an int is shown in tenths.
-    const int64_t scale = display.progressMaximum > INT32_MAX ? 10 : 1;
-    ui_->ProgressBar1->setMaximum(static_cast<int>(display.progressMaximum / scale));
+    // The bar counts milliseconds, scaled down for a track too long for an int.
+    const int64_t scale = display.progressMaximum / INT32_MAX + 1;
+    // A maximum of 0 would make the bar a busy indicator: an idle bar is empty instead.
+    ui_->ProgressBar1->setMaximum(
+        std::max<int>(1, static_cast<int>(display.progressMaximum / scale)));
     ui_->ProgressBar1->setValue(
         static_cast<int>(std::min(display.progress, display.progressMaximum) / scale));
     if (display.progressTimerEnabled && !tmProgress_.isActive()) {

@@ -99,6 +99,7 @@ class PlayerWindowTest : public QObject {
         QVERIFY(Find<QLabel>("Label1")->font().bold());
         QCOMPARE(Find<QProgressBar>("ProgressBar1")->toolTip(), QStringLiteral("显示播放进度"));
         QCOMPARE(Find<QProgressBar>("ProgressBar1")->value(), 0);
+        QVERIFY(Find<QProgressBar>("ProgressBar1")->maximum() > 0);  // not a busy indicator
         QCOMPARE(Find<QCheckBox>("cbMusic")->text(), QStringLiteral("背景音乐"));
         QVERIFY(Find<QCheckBox>("cbMusic")->isChecked());
         QVERIFY(Find<QLabel>("Label2")->text().contains(QStringLiteral("href=")));
