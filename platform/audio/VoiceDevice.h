@@ -44,6 +44,8 @@ public:
     int64_t Length() const;    // 0 when closed
     int64_t Position() const;  // from the samples heard; 0 when closed
     TMPModes Mode() const;
+    // Why the sound system dropped the playing track; empty while it is well.
+    std::string Failure() const;
 
     class Track;
 

@@ -43,6 +43,8 @@ public:
     void Play();
     void Stop();
     bool Playing() const { return stream_ != nullptr; }
+    // Why the sound system dropped the tune's stream; empty while it is well.
+    std::string Failure() const { return stream_ ? stream_->Failure() : std::string(); }
 
     // The soundfont the device uses, the first readable of MURMEL_SOUNDFONT, Debian's
     // TimGM6mb and the system's default-GM; empty when there is none.

@@ -50,6 +50,8 @@ class PlayerCore {
     void SetCurrentFileName(const std::string& fileName) { currentFileName_ = fileName; }
     const VoiceMailFiles& TempFiles() const { return files_; }
     const std::string& LastLoadError() const { return lastLoadError_; }
+    // Why the last playback ended early (the sound system failed); empty otherwise.
+    const std::string& LastPlaybackError() const { return lastPlaybackError_; }
     VoiceDevice& Voice() { return voice_; }
     TWMediaPlayer& Music() { return music_; }
 
@@ -58,6 +60,7 @@ class PlayerCore {
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
     bool LoadFailed(const std::string& fileName, const std::string& reason);
+    bool SoundSystemFailed();
 
     PlayerListener& listener_;
     VoiceDevice voice_;
@@ -66,6 +69,7 @@ class PlayerCore {
     VoiceMailFiles files_;
     std::string currentFileName_;
     std::string lastLoadError_;
+    std::string lastPlaybackError_;
     bool playing_ = false;
     int32_t scheduleIndex_ = 0;
     int32_t savedMusicVolume_ = kInitialSavedVolume;
