@@ -15,7 +15,7 @@ namespace murmel {
 // button, the music box and the clean-up on closing. It owns no timer: whoever
 // drives it calls TmProgressTimer every 50 ms while the display says the timer runs.
 class PlayerCore {
-public:
+  public:
     static constexpr const char* kCaptionPlay = "播放";
     static constexpr const char* kCaptionStop = "停止";
     static constexpr const char* kIdleTime = "00:00.000";
@@ -29,7 +29,8 @@ public:
     PlayerCore& operator=(const PlayerCore&) = delete;
 
     // Unpacks the voice mail and plays it. A missing, unreadable or damaged file
-    // changes nothing and returns false (LastLoadError says why). Other failures
+    // changes nothing and returns false; LastLoadError says why, and so does the
+    // listener's OpenFailed unless no file was named at all. Other failures
     // (a temporary file that cannot be written, a voice track the device refuses)
     // throw, with nothing left behind.
     bool ExecuteMVMFile(const std::string& fileName);
@@ -54,10 +55,11 @@ public:
     VoiceDevice& Voice() { return voice_; }
     TWMediaPlayer& Music() { return music_; }
 
-private:
+  private:
     class Notify;
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
+    bool LoadFailed(const std::string& fileName, const std::string& reason);
     bool SoundSystemFailed();
 
     PlayerListener& listener_;
