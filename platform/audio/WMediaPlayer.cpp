@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "MidiTempoMap.h"
+
 namespace murmel {
 namespace {
 
@@ -24,7 +26,7 @@ const char* const kSoundFontCandidates[] = {
 // The soundfont is parsed once per process by a synthesiser that never plays and
 // lives until exit; every tune's own synthesiser borrows it.
 class SoundFontLibrary {
-public:
+  public:
     static SoundFontLibrary& Instance() {
         static SoundFontLibrary library;
         return library;
@@ -43,7 +45,8 @@ public:
         if (!attempted_) {
             attempted_ = true;
             const std::string path = TWMediaPlayer::SoundFontPath();
-            const int id = path.empty() ? FLUID_FAILED : fluid_synth_sfload(holder_, path.c_str(), 0);
+            const int id =
+                path.empty() ? FLUID_FAILED : fluid_synth_sfload(holder_, path.c_str(), 0);
             if (id != FLUID_FAILED) font_ = fluid_synth_get_sfont_by_id(holder_, id);
             if (!font_)
                 error_ = path.empty() ? "No General MIDI soundfont found; set MURMEL_SOUNDFONT"
@@ -53,7 +56,7 @@ public:
         return font_;
     }
 
-private:
+  private:
     SoundFontLibrary() {
         for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, nullptr, nullptr);
@@ -85,9 +88,12 @@ std::vector<char> ReadTune(const std::string& path) {
 
 // One loaded tune: its own synthesiser and sequencer, pulled by the output.
 class TWMediaPlayer::Tune : public AudioSource {
-public:
+  public:
     Tune(fluid_sfont_t* font, const std::vector<char>& midi, std::shared_ptr<Level> level)
-        : font_(font), level_(std::move(level)) {
+        : font_(font),
+          level_(std::move(level)),
+          tempoMap_(
+              MidiTempoMap::Read(reinterpret_cast<const uint8_t*>(midi.data()), midi.size())) {
         synth_ = new_fluid_synth(SoundFontLibrary::Instance().Settings());
         fluid_synth_add_sfont(synth_, font_);
         player_ = new_fluid_player(synth_);
@@ -111,19 +117,36 @@ public:
         fluid_synth_all_sounds_off(synth_, -1);
     }
 
+    void SetTempo(double factor) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, factor);
+    }
+
+    // Sounding notes are cut; notes begun before `ms` are not heard again.
+    void Seek(int64_t ms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fluid_synth_all_sounds_off(synth_, -1);
+        const int64_t tick = tempoMap_.TickAt(ms);
+        if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) fluid_player_play(player_);
+        if (tick > INT32_MAX || fluid_player_seek(player_, static_cast<int>(tick)) != FLUID_OK)
+            fluid_player_stop(player_);  // past the tune's end
+    }
+
     size_t Pull(float* out, size_t frames) override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             fluid_synth_write_float(synth_, static_cast<int>(frames), out, 0, 2, out, 1, 2);
         }
-        const float gain = level_->mute ? 0.0f : static_cast<float>(std::pow(10.0, level_->volume / 2000.0));
+        const float gain =
+            level_->mute ? 0.0f : static_cast<float>(std::pow(10.0, level_->volume / 2000.0));
         for (size_t i = 0; i < frames * 2; ++i) out[i] *= gain;
         return frames;  // a tune's stream never ends by itself: silence follows the tune
     }
 
-private:
+  private:
     fluid_sfont_t* font_;
     std::shared_ptr<Level> level_;
+    MidiTempoMap tempoMap_;
     std::mutex mutex_;
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
@@ -160,8 +183,33 @@ void TWMediaPlayer::SetFileName(const std::string& path) {
         loadError_ = "The tune \"" + path + "\" is too large.";
         return;
     }
-    if (fluid_sfont_t* font = SoundFontLibrary::Instance().Font(loadError_))
+    if (fluid_sfont_t* font = SoundFontLibrary::Instance().Font(loadError_)) {
         tune_ = std::make_shared<Tune>(font, midi, level_);
+        if (tempo_ != 1.0) tune_->SetTempo(tempo_);
+    }
+}
+
+void TWMediaPlayer::SetTempo(double factor) {
+    tempo_ = factor;
+    if (tune_) tune_->SetTempo(factor);
+}
+
+// The stream restarts so that the sound already buffered from before the jump is dropped.
+void TWMediaPlayer::Seek(int64_t ms) {
+    if (!tune_) return;
+    const bool playing = stream_ != nullptr;
+    stream_.reset();
+    tune_->Seek(ms);
+    if (!playing) {
+        tune_->Pause();
+        return;
+    }
+    try {
+        stream_ = output_.Play({kRate, 2}, tune_);
+    } catch (const EAudioOutputError& error) {
+        tune_->Pause();
+        throw EWMediaPlayerError(error.what());
+    }
 }
 
 void TWMediaPlayer::SetVolume(int32_t hundredthsOfDecibel) {

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "MMUtils.h"
 #include "VolumeSchedule.h"
 
@@ -10,11 +12,11 @@ namespace murmel {
 // Tells the listener about the display when a public operation ends, even by an
 // exception, so the window never shows a stale state.
 class PlayerCore::Notify {
-public:
+  public:
     explicit Notify(PlayerCore& core) : core_(core) {}
     ~Notify() { core_.listener_.DisplayChanged(core_.display_); }
 
-private:
+  private:
     PlayerCore& core_;
 };
 
@@ -94,13 +96,18 @@ void PlayerCore::StopPlay() {
     SetCaption(kCaptionPlay);
 }
 
+void PlayerCore::ShowPosition() {
+    display_.timeText = FormatTimeText(voice_.Position(), true);
+    display_.progress = voice_.Position();
+}
+
 void PlayerCore::TmProgressTimer() {
     if (!display_.progressTimerEnabled) return;
     Notify notify(*this);
-    display_.timeText = FormatTimeText(voice_.Position(), true);
-    display_.progress = voice_.Position();
+    ShowPosition();
     if (!files_.schedule.empty()) {
-        const ScheduleEntry entry = VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
+        const ScheduleEntry entry =
+            VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
         const int64_t position = voice_.Position();
         if (position > entry.time) {
             const int32_t volume = VolumeSchedule::LevelToVolume(entry.level);
@@ -152,6 +159,36 @@ void PlayerCore::cbMusicClick(bool checked) {
         music_.SetMute(true);
         savedMusicVolume_ = music_.Volume();
     }
+}
+
+void PlayerCore::SetSpeed(double speed) {
+    voice_.SetSpeed(speed);
+    music_.SetTempo(voice_.Speed());
+}
+
+void PlayerCore::Seek(int64_t ms) {
+    if (!display_.progressTimerEnabled) return;
+    Notify notify(*this);
+    ms = std::clamp<int64_t>(ms, 0, voice_.Length());
+    voice_.Seek(ms);
+    try {
+        music_.Seek(ms);
+    } catch (const EWMediaPlayerError&) {
+        // As in Play: a tune that cannot play means a voice mail without music.
+    }
+    // The entries whose times lie before the target, as playing through would have
+    // applied them; reading stops at the first later one (or the end, kNever).
+    int32_t volume = kStartVolume;
+    int32_t next = 0;
+    if (!files_.schedule.empty()) {
+        const VolumeSchedule schedule(files_.schedule);
+        for (ScheduleEntry entry = schedule.ReadScheduleEntry(next); entry.time < ms;
+             entry = schedule.ReadScheduleEntry(++next))
+            volume = VolumeSchedule::LevelToVolume(entry.level);
+    }
+    music_.SetVolume(volume);
+    scheduleIndex_ = next;
+    ShowPosition();
 }
 
 void PlayerCore::FormClose() {

@@ -15,7 +15,7 @@ namespace murmel {
 // button, the music box and the clean-up on closing. It owns no timer: whoever
 // drives it calls TmProgressTimer every 50 ms while the display says the timer runs.
 class PlayerCore {
-public:
+  public:
     static constexpr const char* kCaptionPlay = "播放";
     static constexpr const char* kCaptionStop = "停止";
     static constexpr const char* kIdleTime = "00:00.000";
@@ -41,6 +41,16 @@ public:
     void cbMusicClick(bool checked);
     void FormClose();
 
+    // Playback speed with the voice's pitch kept: the voice is stretched and the
+    // tune's tempo follows. Kept across openings; playback in progress changes at once.
+    static constexpr double kSpeeds[] = {1.0, 1.25, 1.5, 2.0};
+    void SetSpeed(double speed);
+    double Speed() const { return voice_.Speed(); }
+    // Jumps to `ms` of the voice track while playing (nothing otherwise). The music
+    // follows, at the volume of the last schedule entry before `ms` (kStartVolume
+    // before the first), and the schedule replays from the entry after it.
+    void Seek(int64_t ms);
+
     const PlayerDisplay& Display() const { return display_; }
     bool Playing() const { return playing_; }
     int32_t ScheduleIndex() const { return scheduleIndex_; }
@@ -52,10 +62,11 @@ public:
     VoiceDevice& Voice() { return voice_; }
     TWMediaPlayer& Music() { return music_; }
 
-private:
+  private:
     class Notify;
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
+    void ShowPosition();
 
     PlayerListener& listener_;
     VoiceDevice voice_;
