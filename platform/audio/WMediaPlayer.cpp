@@ -92,12 +92,12 @@ class TWMediaPlayer::Tune : public AudioSource {
     Tune(fluid_sfont_t* font, const std::vector<char>& midi, std::shared_ptr<Level> level)
         : font_(font),
           level_(std::move(level)),
+          midi_(midi),
           tempoMap_(
               MidiTempoMap::Read(reinterpret_cast<const uint8_t*>(midi.data()), midi.size())) {
         synth_ = new_fluid_synth(SoundFontLibrary::Instance().Settings());
         fluid_synth_add_sfont(synth_, font_);
-        player_ = new_fluid_player(synth_);
-        fluid_player_add_mem(player_, midi.data(), midi.size());
+        player_ = NewPlayer();
     }
 
     ~Tune() override {
@@ -119,17 +119,20 @@ class TWMediaPlayer::Tune : public AudioSource {
 
     void SetTempo(double factor) {
         std::lock_guard<std::mutex> lock(mutex_);
+        tempo_ = factor;
         fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, factor);
     }
 
-    // Sounding notes are cut; notes begun before `ms` are not heard again.
+    // A fresh sequencer, paused at `ms`: FluidSynth takes a jump reliably only
+    // before its player first plays. Sounding notes are cut, and notes begun before
+    // `ms` are not heard again; past the tune's end it stays silent.
     void Seek(int64_t ms) {
         std::lock_guard<std::mutex> lock(mutex_);
         fluid_synth_all_sounds_off(synth_, -1);
-        const int64_t tick = tempoMap_.TickAt(ms);
-        if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) fluid_player_play(player_);
-        if (tick > INT32_MAX || fluid_player_seek(player_, static_cast<int>(tick)) != FLUID_OK)
-            fluid_player_stop(player_);  // past the tune's end
+        delete_fluid_player(player_);
+        player_ = NewPlayer();
+        fluid_player_seek(player_,
+                          static_cast<int>(std::min<int64_t>(tempoMap_.TickAt(ms), INT32_MAX)));
     }
 
     size_t Pull(float* out, size_t frames) override {
@@ -144,9 +147,18 @@ class TWMediaPlayer::Tune : public AudioSource {
     }
 
   private:
+    fluid_player_t* NewPlayer() {
+        fluid_player_t* player = new_fluid_player(synth_);
+        fluid_player_add_mem(player, midi_.data(), midi_.size());
+        if (tempo_ != 1.0) fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_INTERNAL, tempo_);
+        return player;
+    }
+
     fluid_sfont_t* font_;
     std::shared_ptr<Level> level_;
+    std::vector<char> midi_;
     MidiTempoMap tempoMap_;
+    double tempo_ = 1.0;
     std::mutex mutex_;
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
@@ -200,10 +212,8 @@ void TWMediaPlayer::Seek(int64_t ms) {
     const bool playing = stream_ != nullptr;
     stream_.reset();
     tune_->Seek(ms);
-    if (!playing) {
-        tune_->Pause();
-        return;
-    }
+    if (!playing) return;
+    tune_->Start();
     try {
         stream_ = output_.Play({kRate, 2}, tune_);
     } catch (const EAudioOutputError& error) {

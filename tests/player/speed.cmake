@@ -1,0 +1,3 @@
+murmel_add_gtest(play_speed_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/speed_seek_test.cpp LIBS murmel_player_core)
+target_include_directories(play_speed_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests)
