@@ -19,18 +19,17 @@ class TraceListener : public PlayerListener {
     explicit TraceListener(bool trace) : trace_(trace) {}
     void ScheduleApplied(int32_t index, int64_t positionMs, int32_t volume) override {
         if (trace_)
-            Line("%lld ms: entry %d, volume %d\n", static_cast<long long>(positionMs), index,
-                 volume);
+            Line(std::to_string(positionMs) + " ms: entry " + std::to_string(index) + ", volume " +
+                 std::to_string(volume));
     }
     void PlaybackEnded() override {
-        if (trace_) Line("end of playback\n");
+        if (trace_) Line("end of playback");
     }
 
   private:
     // Each line as it happens, also when stdout is a pipe.
-    template <typename... Values>
-    static void Line(const char* format, Values... values) {
-        std::printf(format, values...);
+    static void Line(const std::string& text) {
+        std::printf("%s\n", text.c_str());
         std::fflush(stdout);
     }
 

@@ -18,6 +18,9 @@ bool ParseDecimal(const std::string& text, int32_t& value) {
     return true;
 }
 
+// No written value can hold a line break, so this default marks a missing key.
+const std::string kMissing = "\n";
+
 }  // namespace
 
 void VolumeSchedule::WriteEntry(int32_t n, int32_t timeMs, int32_t sliderPosition) {
@@ -29,10 +32,13 @@ void VolumeSchedule::WriteEntry(int32_t n, int32_t timeMs, int32_t sliderPositio
 ScheduleEntry VolumeSchedule::ReadScheduleEntry(int32_t n) const {
     const std::string section = std::to_string(n);
     int32_t time = 0, level = 0;
+    // A missing "Volume" must not read as level 0, which now means silence: an
+    // entry cut short keeps the old fallback level instead.
+    const std::string volume = file_.ReadText(section, "Volume", kMissing);
     if (!ParseDecimal(file_.ReadText(section, "Time", "2147483647"), time) ||
-        !ParseDecimal(file_.ReadText(section, "Volume", "0"), level))
+        (volume != kMissing && !ParseDecimal(volume, level)))
         return {kNever, kFallbackLevel};
-    if (level <= 0 || level >= 10) level = kFallbackLevel;
+    if (volume == kMissing || level < 0 || level > 10) level = kFallbackLevel;
     return {time, level};
 }
 

@@ -1,12 +1,94 @@
-#include <QApplication>
-#include <QLabel>
+#include <unistd.h>
 
-// Placeholder window until the Murmelplay window is built.
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QIcon>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QStyleFactory>
+#include <QThreadPool>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AudioOutput.h"
+#include "FileAssociation.h"
+#include "PlayerCommandLine.h"
+#include "ProgramFolder.h"
+#include "TForm1.h"
+
+namespace {
+
+// Fusion with the desktop's own palette (a dark one included) and a font that holds
+// the Chinese texts.
+void ApplyLook(QApplication& application) {
+    const QPalette desktopPalette = application.palette();
+    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setPalette(desktopPalette);
+    QFont font = application.font();
+    font.setFamilies(
+        {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    application.setFont(font);
+    application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));
+}
+
+std::unique_ptr<murmel::AudioOutput> OpenOutput() {
+    try {
+        return murmel::OpenAudioOutput();
+    } catch (const std::exception& error) {
+        // Without sound the window still opens and says why nothing is heard.
+        QMessageBox::critical(nullptr, QStringLiteral("语音邮件播放器"),
+                              QString::fromStdString(error.what()));
+        return murmel::OpenAudioOutput("null");
+    }
+}
+
+// SIGTERM, SIGINT and SIGHUP (a logout, a kill) close the window as its close button
+// does, so the temporary files of a playing voice mail go with it.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+}
+
+void CloseOnSignals(QWidget& window) {
+    if (pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] { window.close(); });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QLabel label(QStringLiteral("Murmelplay"));
-    label.setMinimumSize(320, 120);
-    label.setAlignment(Qt::AlignCenter);
-    label.show();
-    return application.exec();
+    // The arguments are the voice mail's path and nothing else: Qt is not shown them,
+    // so no file name is ever taken for one of its options.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    ApplyLook(application);
+
+    // Every start re-points ".mvm" at this player, off the window thread.
+    QThreadPool::globalInstance()->start([] { murmel::RegisterFileType(murmel::ProgramFolder()); });
+
+    const std::string programPath =
+        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    const std::string fileName = murmel::CommandLineFileName(
+        murmel::RawCommandLine(programPath, arguments), programPath, !arguments.empty());
+
+    std::unique_ptr<murmel::AudioOutput> output = OpenOutput();
+    int status = 0;
+    {
+        murmel::TForm1 window(*output, fileName, !arguments.empty());
+        CloseOnSignals(window);
+        window.show();
+        status = application.exec();
+    }
+    return status;
 }

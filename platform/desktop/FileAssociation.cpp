@@ -1,7 +1,178 @@
 #include "FileAssociation.h"
 
-namespace murmel {
+#include <cstdlib>
+#include <filesystem>
 
-void RegisterFileType(const std::string&) noexcept {}
+#include "ChildProcess.h"
+#include "DesktopEntry.h"
+#include "SafeFile.h"
+
+namespace murmel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMimePackage = "mime/packages/murmel-mvm.xml";
+constexpr const char* kPlayerIcon = "murmelplay";
+constexpr const char* kRecorderIcon = "murmel";
+constexpr const char* kMimeIcon = "application-x-mvm";
+
+std::string MimePackageText() {
+    return std::string(
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+               "  <mime-type type=\"") +
+           kVoiceMailMimeType +
+           "\">\n"
+           "    <comment>音乐语音邮件</comment>\n"
+           "    <icon name=\"" +
+           kMimeIcon +
+           "\"/>\n"
+           "    <glob pattern=\"*.mvm\"/>\n"
+           "  </mime-type>\n"
+           "</mime-info>\n";
+}
+
+std::string PlayerEntryText(const std::string& programFolder) {
+    return DesktopEntry({"Murmelplay", "语音邮件播放器", programFolder + "Murmelplay", kPlayerIcon,
+                         kVoiceMailMimeType});
+}
+
+std::string RecorderEntryText(const std::string& programFolder) {
+    return DesktopEntry(
+        {"Murmel", "录制并发送语音邮件", programFolder + "Murmel", kRecorderIcon, ""});
+}
+
+// The file's content, or empty when it cannot be read (absent included).
+std::string Content(const std::string& path) {
+    try {
+        const std::vector<uint8_t> bytes = ReadRegularFile(path, 1 << 20);
+        return std::string(bytes.begin(), bytes.end());
+    } catch (const EFileError&) {
+        return "";
+    }
+}
+
+void MakeFolderFor(const std::string& path) {
+    std::error_code error;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    if (error) throw EFileError(path + ": " + error.message());
+}
+
+// Writes only what differs, so an unchanged association costs no tool runs.
+bool WriteIfChanged(const std::string& path, const std::string& text) {
+    if (fs::is_regular_file(path) && Content(path) == text) return false;
+    MakeFolderFor(path);
+    ReplaceFileAtomically(path, text.data(), text.size(), FileSharing::Shared);
+    return true;
+}
+
+// The program folder's icons (shipped in "icons/") into the hicolor theme.
+bool InstallIcon(const std::string& programFolder, const DesktopFolders& folders,
+                 const std::string& source, const std::string& context, const std::string& name) {
+    bool changed = false;
+    for (const auto& [extension, size] :
+         {std::pair{".svg", "scalable"}, std::pair{".png", "48x48"}}) {
+        const std::string text = Content(programFolder + "icons/" + source + extension);
+        if (text.empty()) continue;
+        changed |= WriteIfChanged(
+            folders.data + "icons/hicolor/" + size + "/" + context + "/" + name + extension, text);
+    }
+    return changed;
+}
+
+void RemoveIcon(const DesktopFolders& folders, const std::string& context,
+                const std::string& name) {
+    for (const auto& [extension, size] :
+         {std::pair{".svg", "scalable"}, std::pair{".png", "48x48"}})
+        fs::remove(folders.data + "icons/hicolor/" + size + "/" + context + "/" + name + extension);
+}
+
+// Removes an entry only when it is the one this program folder wrote.
+void RemoveEntryIfOurs(const std::string& path, const std::string& ours) {
+    if (!ours.empty() && Content(path) == ours) fs::remove(path);
+}
+
+void RunIfPresent(const std::vector<std::string>& argv) {
+    if (!FindProgram(argv[0]).empty()) RunProgram(argv);
+}
+
+void UpdateDatabases(const DesktopFolders& folders) {
+    RunIfPresent({"update-mime-database", folders.data + "mime"});
+    RunIfPresent({"update-desktop-database", folders.data + "applications"});
+}
+
+std::string FolderFromEnvironment(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    std::string folder;
+    if (value && value[0] == '/') {
+        folder = value;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::string(home ? home : "") + fallback;
+    }
+    return folder.back() == '/' ? folder : folder + "/";
+}
+
+}  // namespace
+
+DesktopFolders DesktopFolders::FromEnvironment() {
+    return {FolderFromEnvironment("XDG_DATA_HOME", "/.local/share"),
+            FolderFromEnvironment("XDG_CONFIG_HOME", "/.config")};
+}
+
+bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders& folders) {
+    const std::string entry = PlayerEntryText(programFolder);
+    if (entry.empty())
+        throw EFileError(programFolder + ": no desktop entry can start a program here");
+    bool changed = WriteIfChanged(folders.data + kMimePackage, MimePackageText());
+    changed |= WriteIfChanged(folders.data + "applications/" + kPlayerDesktopEntry, entry);
+    changed |= InstallIcon(programFolder, folders, kPlayerIcon, "apps", kPlayerIcon);
+    changed |= InstallIcon(programFolder, folders, kPlayerIcon, "mimetypes", kMimeIcon);
+    const std::string list = folders.config + "mimeapps.list";
+    changed |= WriteIfChanged(
+        list, WithDefaultApplication(Content(list), kVoiceMailMimeType, kPlayerDesktopEntry));
+    // A database removed by hand must come back even when our files are all in place.
+    if (changed || !fs::exists(folders.data + "mime/mime.cache")) UpdateDatabases(folders);
+    return changed;
+}
+
+void RegisterFileType(const std::string& programFolder) noexcept {
+    try {
+        WriteFileAssociation(programFolder, DesktopFolders::FromEnvironment());
+    } catch (...) {
+        // Without the association the program works all the same.
+    }
+}
+
+void InstallLaunchers(const std::string& programFolder, const DesktopFolders& folders) {
+    const std::string entry = RecorderEntryText(programFolder);
+    if (entry.empty())
+        throw EFileError(programFolder + ": no desktop entry can start a program here");
+    WriteIfChanged(folders.data + "applications/" + kRecorderDesktopEntry, entry);
+    InstallIcon(programFolder, folders, kRecorderIcon, "apps", kRecorderIcon);
+    WriteFileAssociation(programFolder, folders);
+    UpdateDatabases(folders);
+}
+
+void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFolders& folders) {
+    const std::string applications = folders.data + "applications/";
+    const bool playerIsOurs =
+        Content(applications + kPlayerDesktopEntry) == PlayerEntryText(programFolder);
+    RemoveEntryIfOurs(applications + kRecorderDesktopEntry, RecorderEntryText(programFolder));
+    if (Content(applications + kRecorderDesktopEntry).empty())
+        RemoveIcon(folders, "apps", kRecorderIcon);
+    if (playerIsOurs) {
+        fs::remove(applications + kPlayerDesktopEntry);
+        fs::remove(folders.data + kMimePackage);
+        RemoveIcon(folders, "apps", kPlayerIcon);
+        RemoveIcon(folders, "mimetypes", kMimeIcon);
+        const std::string list = folders.config + "mimeapps.list", old = Content(list);
+        const std::string rest =
+            WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
+        if (rest != old) ReplaceFileAtomically(list, rest.data(), rest.size(), FileSharing::Shared);
+    }
+    UpdateDatabases(folders);
+}
 
 }  // namespace murmel

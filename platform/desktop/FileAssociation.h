@@ -6,8 +6,34 @@
 
 namespace murmel {
 
+inline constexpr const char* kVoiceMailMimeType = "application/x-mvm";
+inline constexpr const char* kPlayerDesktopEntry = "murmelplay.desktop";
+inline constexpr const char* kRecorderDesktopEntry = "murmel.desktop";
+
+// Where the desktop looks for the user's own MIME types, entries and icons
+// ($XDG_DATA_HOME, default ~/.local/share) and default applications
+// ($XDG_CONFIG_HOME, default ~/.config). Both end with "/".
+struct DesktopFolders {
+    std::string data;
+    std::string config;
+    static DesktopFolders FromEnvironment();
+};
+
 // Registers the association for the player "Murmelplay" in PROGRAM_FOLDER (which ends
 // with "/"). Failures are ignored: the program runs on without the association.
+// Runs the MIME database tools when anything changed, so callers on a window
+// thread run it on a worker.
 void RegisterFileType(const std::string& programFolder) noexcept;
+
+// The same into FOLDERS; true when a file changed. Throws EFileError.
+bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders& folders);
+
+// Adds the recorder's entry to the application menu (the player's is the
+// association's own) with both icons. Throws EFileError.
+void InstallLaunchers(const std::string& programFolder, const DesktopFolders& folders);
+
+// Takes away what the two calls above added for PROGRAM_FOLDER: entries that start
+// another folder's programs, and another default handler, are left alone.
+void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFolders& folders);
 
 }  // namespace murmel

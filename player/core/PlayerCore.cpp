@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "MMUtils.h"
 #include "VolumeSchedule.h"
@@ -37,16 +39,16 @@ PlayerCore::~PlayerCore() {
 bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
     Notify notify(*this);
     struct stat info {};
-    if (fileName.empty() || stat(fileName.c_str(), &info) != 0) {
-        lastLoadError_ = "No such file: " + fileName;
-        return false;
+    if (fileName.empty()) {
+        lastLoadError_ = "No file chosen";
+        return false;  // a cancelled dialog: nothing to report
     }
+    if (stat(fileName.c_str(), &info) != 0) return LoadFailed(fileName, std::strerror(errno));
     TPkStreams streams;
     try {
         streams.LoadFromFile(fileName);
     } catch (const std::exception& error) {
-        lastLoadError_ = error.what();  // damaged or unreadable: the player stays silent
-        return false;
+        return LoadFailed(fileName, error.what());  // damaged or unreadable
     }
     VoiceMailFiles fresh = VoiceMailFiles::Extract(streams);
     streams.Clear();
@@ -61,6 +63,12 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
         throw;
     }
     return true;
+}
+
+bool PlayerCore::LoadFailed(const std::string& fileName, const std::string& reason) {
+    lastLoadError_ = reason;
+    listener_.OpenFailed(fileName, reason);
+    return false;
 }
 
 void PlayerCore::Play(const std::string& voiceFile, const std::string& musicFile) {

@@ -29,7 +29,8 @@ class PlayerCore {
     PlayerCore& operator=(const PlayerCore&) = delete;
 
     // Unpacks the voice mail and plays it. A missing, unreadable or damaged file
-    // changes nothing and returns false (LastLoadError says why). Other failures
+    // changes nothing and returns false; LastLoadError says why, and so does the
+    // listener's OpenFailed unless no file was named at all. Other failures
     // (a temporary file that cannot be written, a voice track the device refuses)
     // throw, with nothing left behind.
     bool ExecuteMVMFile(const std::string& fileName);
@@ -67,6 +68,7 @@ class PlayerCore {
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
     void ShowPosition();
+    bool LoadFailed(const std::string& fileName, const std::string& reason);
 
     PlayerListener& listener_;
     VoiceDevice voice_;

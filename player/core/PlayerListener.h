@@ -16,7 +16,7 @@ struct PlayerDisplay {
 // How the player core talks to whoever shows it (the window, the CLI, a test).
 // Called on the thread that drives the core.
 class PlayerListener {
-public:
+  public:
     virtual ~PlayerListener() = default;
     // After every operation that may have changed the display.
     virtual void DisplayChanged(const PlayerDisplay&) {}
@@ -26,6 +26,9 @@ public:
     virtual void ScheduleApplied(int32_t /*index*/, int64_t /*positionMs*/, int32_t /*volume*/) {}
     // The voice track has ended and its temporary files are gone.
     virtual void PlaybackEnded() {}
+    // A voice mail could not be opened (missing, unreadable, damaged); whatever was
+    // playing goes on. REASON is the system's text.
+    virtual void OpenFailed(const std::string& /*fileName*/, const std::string& /*reason*/) {}
 };
 
 }  // namespace murmel

@@ -1,14 +1,13 @@
-#include "VolumeSchedule.h"
-
 #include <gtest/gtest.h>
 
 #include "../TestFiles.h"
+#include "VolumeSchedule.h"
 
 using namespace murmel;
 using namespace murmel::test;
 
 class VolumeScheduleTest : public ::testing::Test {
-protected:
+  protected:
     std::string path = FreshFolder("ctr") + "1A2B.tmp.Ctr";
     VolumeSchedule schedule{path};
 };
@@ -22,7 +21,7 @@ TEST_F(VolumeScheduleTest, WritesTheLoggedMovesAsNumberedSections) {
               "[2]\r\nTime=9800\r\nVolume=10\r\n");
     EXPECT_EQ(schedule.ReadScheduleEntry(1).time, 5230);
     EXPECT_EQ(schedule.ReadScheduleEntry(1).level, 6);
-    EXPECT_EQ(schedule.ReadScheduleEntry(2).level, 3);  // level 10 is out of range
+    EXPECT_EQ(schedule.ReadScheduleEntry(2).level, 10);  // the slider at 100
     EXPECT_EQ(schedule.ReadScheduleEntry(3).time, VolumeSchedule::kNever);
 }
 
@@ -35,10 +34,11 @@ TEST_F(VolumeScheduleTest, FallbacksForMissingAndBrokenEntries) {
     EXPECT_EQ(schedule.ReadScheduleEntry(0).level, 3);
     EXPECT_EQ(schedule.ReadScheduleEntry(1).time, VolumeSchedule::kNever);
     EXPECT_EQ(schedule.ReadScheduleEntry(2).time, 100);
-    EXPECT_EQ(schedule.ReadScheduleEntry(2).level, 3);
+    EXPECT_EQ(schedule.ReadScheduleEntry(2).level, 0);
     EXPECT_EQ(schedule.ReadScheduleEntry(3).time, VolumeSchedule::kNever);
     EXPECT_EQ(schedule.ReadScheduleEntry(3).level, 7);
-    EXPECT_EQ(schedule.ReadScheduleEntry(4).level, 3);  // missing volume reads as 0
+    EXPECT_EQ(schedule.ReadScheduleEntry(4).time, 5);
+    EXPECT_EQ(schedule.ReadScheduleEntry(4).level, 3);  // a missing volume is not silence
     EXPECT_EQ(schedule.ReadScheduleEntry(5).time, VolumeSchedule::kNever);
     EXPECT_EQ(schedule.ReadScheduleEntry(6).time, -20);
     EXPECT_EQ(schedule.ReadScheduleEntry(6).level, 3);
@@ -48,6 +48,18 @@ TEST_F(VolumeScheduleTest, AbsentFileStopsReplayAtOnce) {
     VolumeSchedule absent(path + ".none");
     EXPECT_EQ(absent.ReadScheduleEntry(0).time, VolumeSchedule::kNever);
     EXPECT_EQ(absent.ReadScheduleEntry(0).level, 3);
+}
+
+TEST_F(VolumeScheduleTest, SliderEndsReplayAsRecordedAndOtherLevelsFallBack) {
+    schedule.WriteEntry(0, 0, 5);     // slider 0..9: faded out
+    schedule.WriteEntry(1, 10, 100);  // slider at the top
+    WriteFile(path,
+              ReadFile(path) + "[2]\r\nTime=20\r\nVolume=11\r\n[3]\r\nTime=30\r\nVolume=-1\r\n");
+    EXPECT_EQ(VolumeSchedule::LevelToVolume(schedule.ReadScheduleEntry(0).level), -4000);
+    EXPECT_EQ(VolumeSchedule::LevelToVolume(schedule.ReadScheduleEntry(1).level), 0);
+    EXPECT_EQ(schedule.ReadScheduleEntry(2).level, 3);
+    EXPECT_EQ(schedule.ReadScheduleEntry(3).level, 3);
+    EXPECT_EQ(schedule.ReadScheduleEntry(3).time, 30);
 }
 
 TEST(VolumeScheduleLevels, MapToHundredthsOfADecibel) {
