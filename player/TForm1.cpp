@@ -38,10 +38,10 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
                           Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::TForm1>()),
       output_(output),
-      core_(output, *this),
       commandLineFile_(std::move(commandLineFile)),
       hasArguments_(hasArguments),
-      settings_(ProgramFolder() + PlayerSettings::kFileName) {
+      settings_(ProgramFolder() + PlayerSettings::kFileName),
+      core_(output, *this) {
     ui_->setupUi(this);
     setFixedSize(kClientWidth, kClientHeight);
     ui_->Label2->setText(QStringLiteral("<a href=\"%1\">下载语音邮件录音机</a>")

@@ -80,7 +80,6 @@ class TForm1 : public QWidget, private PlayerListener {
 
     std::unique_ptr<Ui::TForm1> ui_;
     AudioOutput& output_;
-    PlayerCore core_;
     QTimer tmProgress_;
     QTimer timer1_;
     std::string commandLineFile_;
@@ -92,6 +91,9 @@ class TForm1 : public QWidget, private PlayerListener {
     std::thread exportThread_;
     std::atomic<bool> exportCancel_{false};
     QProgressDialog* exportProgress_ = nullptr;
+    // Last, so that it goes first: closing it tells the window, whose timers and
+    // widgets must still be there.
+    PlayerCore core_;
 };
 
 }  // namespace murmel
