@@ -153,13 +153,15 @@ protected:
 
     // Asks the binding for its devices (at construction and at every Open).
     void CountDevices();
+    // A failure on the capture thread or the device's own: the UI thread stops and
+    // closes the chain, then shows the error. Any thread; reported once.
+    void CaptureFailed(std::exception_ptr error);
     // Device thread: a buffer is done. Never throws.
     void BufferFilled(PWaveHdr header, bool fromReset);
 
 private:
     friend class TMMWaveInThread;
     void BufferDone(PWaveHdr header, bool fromReset);  // capture thread
-    void CaptureFailed(std::exception_ptr error);      // capture thread
     void HandleCaptureFailure(std::exception_ptr error);
     void RequestStop();
     void TrackWrap();
@@ -242,6 +244,7 @@ protected:
 
 private:
     size_t CaptureData(const uint8_t* bytes, size_t size) override;
+    void DeviceFailed(const std::string& reason) override;
     // Hands back the queued buffers: all, or only a front one holding data.
     void ReturnBuffers(bool all);
 

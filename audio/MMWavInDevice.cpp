@@ -139,4 +139,11 @@ size_t TMMWaveIn::CaptureData(const uint8_t* bytes, size_t size) {
     return taken;
 }
 
+// Device thread. A device that died ends the recording through the capture
+// thread's error path: the UI thread stops and closes the chain, which finalises
+// the file with everything captured so far, and shows the reason.
+void TMMWaveIn::DeviceFailed(const std::string& reason) {
+    CaptureFailed(std::make_exception_ptr(EMMWaveInError(reason)));
+}
+
 }  // namespace murmel

@@ -36,6 +36,34 @@ std::string FolderOf(const std::string& path) {
 constexpr uint64_t kTrailerRoomStep = 8192;
 constexpr int kTrailerRetries = 4;
 
+std::string RefusalText(const std::string& path, const std::string& reason) {
+    return "Unable to create wave file: " + path + ": " + reason;
+}
+
+// True when something stands at `path` that a new recording may replace: a
+// regular file we could open for writing that is empty or a wave file, or a
+// link (the link goes, its target is never touched). What is not (a device, a
+// FIFO, another user's read-only file, a text typed by mistake) is refused, and
+// never unlinked. A folder keeps the plain message.
+bool Replaceable(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return false;
+    if (S_ISLNK(info.st_mode)) return true;
+    if (S_ISDIR(info.st_mode)) throw EMMWaveError("Unable to create wave file");
+    if (!S_ISREG(info.st_mode)) throw EMMWaveError(RefusalText(path, "not a regular file"));
+    int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw EMMWaveError(RefusalText(path, std::strerror(errno)));
+    char header[12] = {};
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool wave = info.st_size == 0 || (pread(fd, header, sizeof header, 0) == sizeof header &&
+                                            std::memcmp(header, "RIFF", 4) == 0 &&
+                                            std::memcmp(header + 8, "WAVE", 4) == 0);
+    close(fd);
+    if (!regular) throw EMMWaveError(RefusalText(path, "not a regular file"));
+    if (!wave) throw EMMWaveError(RefusalText(path, "not a wave file, left as it is"));
+    return true;
+}
+
 }  // namespace
 
 std::optional<uint64_t> QueryFreeSpace(const std::string& folder) {
@@ -80,9 +108,7 @@ void TMMWave::Create(const TWaveFormatEx* format) {
 
     // Replace an existing file; O_EXCL then makes sure we write a file of our own
     // and not through a link planted in its place meanwhile.
-    struct stat info {};
-    if (lstat(fileName_.c_str(), &info) == 0 &&
-        (S_ISDIR(info.st_mode) || unlink(fileName_.c_str()) != 0))
+    if (Replaceable(fileName_) && unlink(fileName_.c_str()) != 0)
         throw EMMWaveError("Unable to create wave file");
     int fd = open(fileName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw EMMWaveError("Unable to create wave file");
@@ -115,6 +141,7 @@ void TMMWave::Create(const TWaveFormatEx* format) {
     dataBytes_ = diskBytes_ = 0;
     sampleCount_ = 0;
     fileSize_ = 0;
+    lastWriteError_ = 0;
     samplesPerSec_ = format->nSamplesPerSec;
     avgBytesPerSec_ = format->nAvgBytesPerSec;
 }
@@ -153,11 +180,16 @@ bool TMMWave::Append(const void* data, size_t size, bool checkSpace) {
     if (!IsOpen()) return false;
     if (checkSpace) {
         std::optional<uint64_t> free = FreeSpace ? FreeSpace(FolderOf(fileName_)) : std::nullopt;
-        if (!free || *free < static_cast<uint64_t>(ioBufferSize_) + size + kDiskReserve)
+        if (!free || *free < static_cast<uint64_t>(ioBufferSize_) + size + kDiskReserve) {
+            lastWriteError_ = ENOSPC;
             return false;
+        }
     }
     // A RIFF file cannot describe more than 4 GiB.
-    if (static_cast<uint64_t>(dataOffset_) + dataBytes_ + size + 16 > UINT32_MAX) return false;
+    if (static_cast<uint64_t>(dataOffset_) + dataBytes_ + size + 16 > UINT32_MAX) {
+        lastWriteError_ = EFBIG;
+        return false;
+    }
 
     const auto* bytes = static_cast<const uint8_t*>(data);
     bool ok = true;
@@ -171,6 +203,7 @@ bool TMMWave::Append(const void* data, size_t size, bool checkSpace) {
         dataBytes_ += size;
     }
     UpdateCounts();
+    if (!ok) lastWriteError_ = errno ? errno : EIO;
     return ok;
 }
 
@@ -214,6 +247,12 @@ void TMMWave::Finalise() {
         if (ok) fileSize_ = end;
     }
     CloseFile();
+}
+
+void TMMWave::Discard() {
+    if (!IsOpen()) return;
+    CloseFile();
+    unlink(fileName_.c_str());
 }
 
 void TMMWave::CloseFile() {

@@ -52,9 +52,11 @@ class TMMWave {
     FreeSpaceQuery FreeSpace = QueryFreeSpace;
 
     // Creates the file with the header for this format record (as copied by the
-    // chain: 18 bytes for PCM, 18 + cbSize otherwise). An existing file of that
-    // name is replaced. Raises "Unable to create wave file" or
-    // "Unable to setup file IO buffer"; on failure nothing is left behind.
+    // chain: 18 bytes for PCM, 18 + cbSize otherwise). An existing empty or wave
+    // file of that name that we may write is replaced; anything else there is
+    // refused and left alone ("Unable to create wave file: PATH: reason"). Raises
+    // "Unable to create wave file" or "Unable to setup file IO buffer"; on
+    // failure nothing is left behind.
     void Create(const TWaveFormatEx* format);
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -66,6 +68,11 @@ class TMMWave {
     // Writes the trailer and the sizes and closes the file. A failure leaves the
     // file closed without further writes.
     void Finalise();
+    // Closes and removes the file being written (a recording that never started).
+    void Discard();
+    // Why the last Append failed (ENOSPC for a full disk), 0 when none has
+    // since Create; readable from any thread.
+    int LastWriteError() const { return lastWriteError_; }
 
     uint64_t DataBytes() const { return dataBytes_; }
     // Samples for the data bytes so far (the 'fact' value).
@@ -93,6 +100,7 @@ class TMMWave {
     uint32_t samplesPerSec_ = 0;
     uint32_t avgBytesPerSec_ = 0;
     uint64_t fileSize_ = 0;
+    std::atomic<int> lastWriteError_{0};
 };
 
 // The chain element. Opened creates the file, Started lets data be written,
@@ -111,6 +119,9 @@ class TMMWaveFile : public TMMDSPComponent {
     TMMNotifyEvent OnClose;
 
     bool FileOpen() const { return fileOpen_; }
+    // Why writing stopped early (ENOSPC: disk full), 0 when it did not. The file
+    // is finalised then and keeps what reached it; the caller tells the user.
+    int WriteError() const { return wave_.LastWriteError(); }
 
     void Opened() override;
     void Started() override;
@@ -128,6 +139,7 @@ class TMMWaveFile : public TMMDSPComponent {
     std::mutex fileLock_;
     std::atomic<bool> fileOpen_{false};
     std::atomic<bool> fileStarted_{false};
+    bool everStarted_ = false;  // since the file was opened
 };
 
 }  // namespace murmel

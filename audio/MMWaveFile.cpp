@@ -22,6 +22,7 @@ void TMMWaveFile::Opened() {
             std::lock_guard<std::mutex> guard(fileLock_);
             wave_.Create(PWaveFormat());
             fileStarted_ = false;
+            everStarted_ = false;
             fileOpen_ = true;
         }
     }
@@ -30,7 +31,7 @@ void TMMWaveFile::Opened() {
 
 void TMMWaveFile::Started() {
     TMMDSPComponent::Started();
-    if (fileOpen_) fileStarted_ = true;
+    if (fileOpen_) fileStarted_ = everStarted_ = true;
 }
 
 // Writing goes on after Stopped: the converter hands its last output down when the
@@ -73,6 +74,13 @@ void TMMWaveFile::FinaliseFile() {
 }
 
 void TMMWaveFile::Closed() {
+    // A chain that closes before it started (a converter that cannot start, a
+    // failed device) made no recording: its file goes, rather than stay empty.
+    if (fileOpen_ && !everStarted_) {
+        std::lock_guard<std::mutex> guard(fileLock_);
+        wave_.Discard();
+        fileOpen_ = false;
+    }
     FinaliseFile();
     TMMDSPComponent::Closed();
 }

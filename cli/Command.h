@@ -29,7 +29,8 @@ struct RegisterCommand {
     explicit RegisterCommand(Command command) { Commands().push_back(command); }
 };
 
-// Ctrl-C: commands that must finish cleanly (record, play) poll this flag.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE: commands that must finish cleanly (record,
+// play, and every command that writes files) install the handler and poll the flag.
 void CatchInterrupt();
 bool Interrupted();
 

@@ -1,39 +1,27 @@
 // The voice-mail package commands: pack, unpack, list, and the raw codec.
-#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <set>
 
 #include "Command.h"
+#include "EntryNames.h"
 #include "GbkText.h"
 #include "PkStreamCol.h"
+#include "SafeFile.h"
 
 namespace murmel::cli {
 namespace {
 
-using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-ByteStream ReadWhole(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) throw EFOpenError(path, std::strerror(EISDIR));
-    File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) throw EFOpenError(path, std::strerror(errno));
-    ByteStream bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    if (std::ferror(file.get())) throw EReadError();
-    return bytes;
-}
-
-void WriteWhole(const std::string& path, const ByteStream& bytes) {
-    File file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) throw EFCreateError(path, std::strerror(errno));
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (!written || std::fclose(file.release()) != 0) throw EStreamError("Stream write error");
+// An input file, refused unless it is a regular file of a size a voice mail can hold.
+ByteStream ReadInput(const std::string& path) {
+    try {
+        return ReadRegularFile(path, kMaxImageSize);
+    } catch (const EFileError& error) {
+        throw EFOpenError(path, error.Reason());
+    }
 }
 
 void Load(TPkStreams& streams, const ParsedArguments& parsed) {
@@ -42,6 +30,7 @@ void Load(TPkStreams& streams, const ParsedArguments& parsed) {
 }
 
 int Pack(const Arguments& arguments) {
+    CatchInterrupt();  // a signal must not leave a half-written temporary behind
     ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {"--plain"});
     if (parsed.positional.size() < 2) throw UsageError("expected OUT.mvm and NAME=FILE");
     TPkStreams streams;
@@ -56,44 +45,75 @@ int Pack(const Arguments& arguments) {
         const std::string name = Utf8ToGbk(pair.substr(0, equals));
         if (streams.Find(name)) {
             std::fprintf(stderr, "entry %s given twice: the first one is kept\n",
-                         pair.substr(0, equals).c_str());
+                         EntryNameForDisplay(name).c_str());
             continue;
         }
-        streams.AddStream(name, ReadWhole(pair.substr(equals + 1)));
+        streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
+        if (Interrupted()) throw std::runtime_error("interrupted: nothing written");
     }
     streams.SaveToFile(parsed.positional[0]);
     return 0;
 }
 
-// An entry name becomes a file name only when it cannot leave the folder.
-std::string SafeFileName(const std::string& entry) {
-    const std::string name = GbkToUtf8(entry);
-    if (name.empty() || name == "." || name.find('/') != std::string::npos ||
-        name.find("..") != std::string::npos || name.find('\0') != std::string::npos)
-        throw std::runtime_error("unsafe entry name \"" + name + "\": nothing unpacked");
-    return name;
+// Removes the files this run created when a later one fails.
+class CreatedFiles {
+  public:
+    ~CreatedFiles() {
+        if (!kept_)
+            for (const std::string& path : paths_) unlink(path.c_str());
+    }
+    void Add(const std::string& path) { paths_.push_back(path); }
+    void Keep() { kept_ = true; }
+
+  private:
+    std::vector<std::string> paths_;
+    bool kept_ = false;
+};
+
+// A new file of its own: never through a link, never over anything already there.
+void CreateEntryFile(const std::string& path, const ByteStream& bytes, CreatedFiles& created) {
+    const int fd = CreateFileExclusive(path, FileSharing::Shared);
+    created.Add(path);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size());
+    const int error = errno;
+    if (close(fd) != 0 && written) throw EFileError(path, errno);
+    if (!written) throw EFileError(path, error);
 }
 
 int Unpack(const Arguments& arguments) {
-    ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {});
+    CatchInterrupt();  // a signal must not leave a half-written temporary behind
+    ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {"--force"});
     if (parsed.positional.size() != 2) throw UsageError("expected IN.mvm and DIR");
+    const bool force = parsed.Has("--force");
     TPkStreams streams;
     Load(streams, parsed);
-    // Every name is checked before the first file is written.
-    std::vector<std::string> names;
+    // Every name and every target is checked before the first file is written.
+    const std::filesystem::path folder(parsed.positional[1]);
+    std::vector<std::string> paths;
     std::set<std::string> seen;
     for (size_t i = 0; i < streams.Count(); ++i) {
-        names.push_back(SafeFileName(streams.Name(i)));
-        if (!seen.insert(names.back()).second)
-            throw std::runtime_error("two entries become the file \"" + names.back() +
+        const std::string name = EntryFileName(streams.Name(i));
+        if (!seen.insert(name).second)
+            throw std::runtime_error("two entries become the file \"" + name +
                                      "\": nothing unpacked");
+        paths.push_back((folder / name).string());
+        struct stat info {};
+        if (!force && lstat(paths.back().c_str(), &info) == 0)
+            throw std::runtime_error(paths.back() +
+                                     ": already exists: nothing unpacked (--force replaces it)");
     }
-    const std::filesystem::path folder(parsed.positional[1]);
     std::filesystem::create_directories(folder);
+    CreatedFiles created;
     for (size_t i = 0; i < streams.Count(); ++i) {
-        WriteWhole((folder / names[i]).string(), streams.Data(i));
-        std::printf("%s\n", (folder / names[i]).c_str());
+        if (Interrupted()) throw std::runtime_error("interrupted before every entry was written");
+        const ByteStream& bytes = streams.Data(i);
+        if (force)
+            ReplaceFileAtomically(paths[i], bytes.data(), bytes.size(), FileSharing::Shared);
+        else
+            CreateEntryFile(paths[i], bytes, created);
     }
+    created.Keep();
+    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
     return 0;
 }
 
@@ -105,30 +125,39 @@ int List(const Arguments& arguments) {
     std::printf("compressed: %s\nencrypted: %s\nentries: %zu\n", streams.Compressed ? "yes" : "no",
                 streams.Encrypted ? "yes" : "no", streams.Count());
     for (size_t i = 0; i < streams.Count(); ++i)
-        std::printf("%10zu  %s\n", streams.Data(i).size(), GbkToUtf8(streams.Name(i)).c_str());
+        std::printf("%10zu  %s\n", streams.Data(i).size(),
+                    EntryNameForDisplay(streams.Name(i)).c_str());
     return 0;
 }
 
 int Compress(const Arguments& arguments) {
+    CatchInterrupt();  // a signal must not leave a half-written temporary behind
     if (arguments.size() != 2) throw UsageError("expected IN and OUT");
-    const ByteStream input = ReadWhole(arguments[0]);
+    const ByteStream input = ReadInput(arguments[0]);
     ByteStream output;
     CompressStream(input.data(), input.size(), output);
-    WriteWhole(arguments[1], output);
+    ReplaceFileAtomically(arguments[1], output.data(), output.size(), FileSharing::Shared);
     return 0;
 }
 
+// Streams the output: a small input may stand for gigabytes.
 int Decompress(const Arguments& arguments) {
+    CatchInterrupt();  // a signal must not leave a half-written temporary behind
     if (arguments.size() != 2) throw UsageError("expected IN and OUT");
-    const ByteStream input = ReadWhole(arguments[0]);
-    ByteStream output;
-    DecompressStream(input.data(), input.size(), output);
-    WriteWhole(arguments[1], output);
+    const ByteStream input = ReadInput(arguments[0]);
+    ReplaceFileWith(arguments[1], FileSharing::Shared, [&](int fd) {
+        DecompressStreamTo(input.data(), input.size(), [&](const uint8_t* data, size_t size) {
+            if (Interrupted())
+                throw std::runtime_error("interrupted: " + arguments[1] + " left as it was");
+            if (!WriteAll(fd, data, size)) throw EFileError(arguments[1], errno);
+        });
+        return true;
+    });
     return 0;
 }
 
 const RegisterCommand pack({"pack", "OUT.mvm NAME=FILE... [--plain] [--key K]", Pack});
-const RegisterCommand unpack({"unpack", "IN.mvm DIR [--key K]", Unpack});
+const RegisterCommand unpack({"unpack", "IN.mvm DIR [--key K] [--force]", Unpack});
 const RegisterCommand list({"list", "IN.mvm [--key K]", List});
 const RegisterCommand compress({"compress", "IN OUT", Compress});
 const RegisterCommand decompress({"decompress", "IN OUT", Decompress});

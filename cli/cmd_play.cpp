@@ -67,6 +67,8 @@ int Play(const Arguments& arguments) {
         if (trace) std::printf("interrupted\n");
     }
     std::fflush(stdout);
+    if (!core.LastPlaybackError().empty())
+        throw std::runtime_error("Cannot play " + fileName + ": " + core.LastPlaybackError());
     return 0;
 }
 

@@ -4,10 +4,12 @@
 // file source; the file is finalised in every case.
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "Command.h"
 #include "MMACMCvt.h"
@@ -125,6 +127,17 @@ void ShowElapsed(int64_t milliseconds, bool final) {
     std::fflush(stdout);
 }
 
+// The file was finalised with what reached it; a recording cut short by the disk
+// is a failure all the same.
+int ReportWriteError(const TMMWaveFile& writer) {
+    const int error = writer.WriteError();
+    if (error == 0) return 0;
+    const std::string reason = error == ENOSPC ? "disk full" : std::strerror(error);
+    std::fprintf(stderr, "murmel-cli record: %s: %s; the file keeps what was recorded before\n",
+                 writer.Wave().FileName().c_str(), reason.c_str());
+    return 1;
+}
+
 int Record(const Arguments& arguments) {
     RecordOptions options = ParseRecordOptions(arguments);
     CaptureChain chain;
@@ -144,7 +157,8 @@ int Record(const Arguments& arguments) {
         if (!(chain.waveIn.State() & wisStarted)) break;
         elapsed = chain.Elapsed();
         ShowElapsed(elapsed, false);
-        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.waveIn.SourceExhausted())
+        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.waveIn.SourceExhausted() ||
+            chain.writer.WriteError() != 0)
             break;
     }
     if (chain.waveIn.State() & wisStarted) elapsed = chain.Elapsed();
@@ -152,7 +166,7 @@ int Record(const Arguments& arguments) {
     chain.waveIn.Close();
     ShowElapsed(elapsed, true);
     std::printf("%s\n", chain.writer.Wave().FileName().c_str());
-    return 0;
+    return ReportWriteError(chain.writer);
 }
 
 const RegisterCommand record({"record", "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none]", Record});

@@ -2,8 +2,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -12,6 +10,7 @@
 #include "Command.h"
 #include "GbkText.h"
 #include "ProgramFolder.h"
+#include "SafeFile.h"
 #include "SendCounter.h"
 #include "SendMailThread.h"
 
@@ -35,10 +34,14 @@ class PrintingListener : public TSendMailListener {
     std::mutex lock_;
 };
 
+// A regular file of bounded size: a FIFO or device would hold the command forever.
 std::string ReadBodyFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("Cannot read body file \"" + path + "\"");
-    return std::string((std::istreambuf_iterator<char>(in)), {});
+    try {
+        const std::vector<uint8_t> bytes = ReadRegularFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    } catch (const EFileError& error) {
+        throw std::runtime_error("Cannot read body file \"" + path + "\". " + error.Reason());
+    }
 }
 
 // The send counter request that follows every send, as in the recorder; it may take
@@ -61,6 +64,7 @@ int Send(const Arguments& arguments) {
     if (!parsed.positional.empty()) throw UsageError("unexpected argument " + parsed.positional[0]);
     if (!parsed.Has("--to")) throw UsageError("--to is required");
     if (!parsed.Has("--subject")) throw UsageError("--subject is required");
+    CatchInterrupt();
     TSendMailFields fields;
     fields.Recipient = parsed.Value("--to");
     fields.Subject = parsed.Value("--subject");
@@ -69,7 +73,6 @@ int Send(const Arguments& arguments) {
 
     PrintingListener listener;
     TSendMailThread job(std::move(fields), ProgramFolder(), listener);
-    CatchInterrupt();
     job.Start();
     bool cancelled = false;
     while (job.Running()) {

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,10 +11,6 @@
 
 namespace murmel::cli {
 namespace {
-
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) { interrupted = true; }
 
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "usage: murmel-cli COMMAND [ARGUMENTS]\n\ncommands:\n");
@@ -34,15 +29,6 @@ std::vector<Command>& Commands() {
     static std::vector<Command> commands;
     return commands;
 }
-
-void CatchInterrupt() {
-    struct sigaction action{};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-bool Interrupted() { return interrupted; }
 
 bool ParsedArguments::Has(const std::string& name) const {
     for (const auto& option : options)

@@ -1,5 +1,6 @@
 // Any bytes as a compressed stream: either "Compressed file is corrupt" with the
-// output untouched, or exactly the stored number of bytes.
+// output untouched, or exactly the stored number of bytes. The streaming form
+// agrees: the same bytes, or the same failure.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -24,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::memcpy(input.data(), &claim, 4);
     }
     murmel::ByteStream output = {0x5A};
+    bool whole = true;
     try {
         murmel::DecompressStream(input.data(), input.size(), output);
         int32_t stored = 0;
@@ -32,6 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (output.size() != expected || output[0] != 0x5A) __builtin_trap();
     } catch (const murmel::ECorruptFile&) {
         if (output.size() != 1 || output[0] != 0x5A) __builtin_trap();
+        whole = false;
     }
+    murmel::ByteStream streamed = {0x5A};
+    bool streaming = true;
+    try {
+        murmel::DecompressStreamTo(input.data(), input.size(),
+                                   [&](const uint8_t* bytes, size_t count) {
+                                       if (count == 0 || count > 64 * 1024) __builtin_trap();
+                                       streamed.insert(streamed.end(), bytes, bytes + count);
+                                   });
+    } catch (const murmel::ECorruptFile&) {
+        streaming = false;
+    }
+    if (streaming != whole || (whole && streamed != output)) __builtin_trap();
     return 0;
 }

@@ -1,11 +1,11 @@
 #include "SendMailThread.h"
 
-#include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 #include "GbkText.h"
 #include "HeaderCharset.h"
 #include "MailFooter.h"
+#include "SafeFile.h"
 #include "SettingsStore.h"
 
 namespace murmel {
@@ -18,13 +18,17 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Size of a file that can be opened for reading; -1 when it cannot.
-int64_t ReadableFileSize(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return -1;
-    std::error_code error;
-    auto size = std::filesystem::file_size(path, error);
-    return error ? -1 : static_cast<int64_t>(size);
+// Size of a regular file that can be opened for reading; -1 and the reason when
+// it cannot. A FIFO or a device is refused without waiting on it.
+int64_t ReadableFileSize(const std::string& path, std::string& reason) {
+    try {
+        uint64_t size = 0;
+        close(OpenRegularFile(path, &size, kMaxInputFileSize));
+        return static_cast<int64_t>(size);
+    } catch (const EFileError& error) {
+        reason = error.Reason();
+        return -1;
+    }
 }
 
 }  // namespace
@@ -102,9 +106,10 @@ bool TSendMailThread::BuildMessage() {
     message_.From.Address = GbkToCodePage(setting("EmailAdd"), charset);
     for (const std::string& path : fields_.Attachments) {
         message_.Parts.push_back({path, Utf8ToCodePage(BaseName(path), charset)});
-        int64_t size = ReadableFileSize(path);
+        std::string reason;
+        int64_t size = ReadableFileSize(path, reason);
         if (size < 0) {
-            listener_.Failed("Cannot open file \"" + path + "\"");
+            listener_.Failed("Cannot open file \"" + path + "\". " + reason);
             return false;  // nothing is sent; the caption stays
         }
         total_ += size;

@@ -9,6 +9,8 @@ namespace murmel {
 namespace {
 
 constexpr size_t kBlock = 8;
+constexpr const char* kWeakKeyMessage =
+    "The cipher cannot use this key (its key schedule repeats an S-box entry): choose another key";
 
 uint32_t LoadWord(const uint8_t* at) {
     return at[0] | (uint32_t(at[1]) << 8) | (uint32_t(at[2]) << 16) | (uint32_t(at[3]) << 24);
@@ -38,8 +40,8 @@ void EachBlock(ByteStream& stream, Cipher cipher) {
 void EncryptStream(ByteStream& stream, const std::string& key) {
     if (stream.empty()) return;
     Blowfish cipher = Schedule(key);
-    // A rejected key leaves the data as it is; the reader rejects it alike.
-    if (cipher.Rejected()) return;
+    // Such a key would leave the data in clear under a flag that says enciphered.
+    if (cipher.Rejected()) throw std::invalid_argument(kWeakKeyMessage);
     const size_t padding = kBlock - (stream.size() + 1) % kBlock;
     stream.insert(stream.end(), padding, 0x01);
     stream.push_back(static_cast<uint8_t>(padding));
@@ -49,6 +51,7 @@ void EncryptStream(ByteStream& stream, const std::string& key) {
 void DecryptStream(ByteStream& stream, const std::string& key) {
     if (stream.empty()) return;
     Blowfish cipher = Schedule(key);
+    // Files written before such keys were refused hold their payload in clear.
     if (cipher.Rejected()) return;
     EachBlock(stream, [&](uint32_t& l, uint32_t& r) { cipher.Decrypt(l, r); });
     // A wrong key or a damaged payload can claim more padding than there is.

@@ -1,6 +1,7 @@
 // DecompressStream: the 4-byte size, then -lh5- blocks decoded chunk by chunk.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "BitReader.h"
 #include "BlockDecoder.h"
@@ -56,6 +57,32 @@ void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
         output.resize(base);
         throw;
     }
+}
+
+void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink) {
+    if (size < lh5::kSizeFieldBytes) ThrowCompressedFileCorrupt();
+    const int32_t stored = ReadStoredSize(input);
+    if (stored <= 0) return;
+    // The window holds the dictionary behind the piece being decoded; a match
+    // reaches back at most kDictionarySize bytes.
+    constexpr size_t kHistory = lh5::kDictionarySize;
+    constexpr size_t kPiece = 64 * 1024;
+    std::vector<uint8_t> window(kHistory + kPiece + BlockDecoder::kSlack);
+    BlockDecoder decoder(BitReader(input + lh5::kSizeFieldBytes, size - lh5::kSizeFieldBytes));
+    size_t remaining = static_cast<size_t>(stored);
+    size_t at = 0;
+    while (remaining > 0) {
+        const size_t start = at;
+        const size_t piece = std::min(kPiece, remaining);
+        decoder.Fill(window.data(), at, start + piece);
+        sink(window.data() + start, piece);
+        remaining -= piece;
+        if (at > kHistory) {
+            std::memmove(window.data(), window.data() + at - kHistory, kHistory);
+            at = kHistory;
+        }
+    }
+    decoder.Finish();
 }
 
 }  // namespace murmel

@@ -1,17 +1,13 @@
 #include "PkStreamCol.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <istream>
 #include <iterator>
-#include <memory>
 #include <new>
 #include <ostream>
 
 #include "GbkText.h"
+#include "SafeFile.h"
 
 namespace murmel {
 namespace {
@@ -54,7 +50,16 @@ class ImageReader {
     size_t position_ = sizeof kSignature;
 };
 
-std::string Reason() { return std::strerror(errno); }
+// Flag bytes and the cipher's padding around the image.
+constexpr size_t kMaxFileOverhead = 2 + 8;
+
+uint32_t StoredSize(const ByteStream& payload) {
+    uint32_t size = 0;
+    for (size_t i = 0; i < 4 && i < payload.size(); ++i) size |= uint32_t{payload[i]} << (8 * i);
+    return size;
+}
+
+bool NameLess(const std::string& a, const std::string& b) { return CompareNamesNoCase(a, b) < 0; }
 
 ByteStream ReadWhole(std::istream& source) {
     source.clear();
@@ -70,6 +75,10 @@ EReadError::EReadError() : EStreamError("Stream read error") {}
 
 EFOpenError::EFOpenError(const std::string& path, const std::string& reason)
     : EStreamError("Cannot open file \"" + path + "\". " + reason) {}
+
+ETooLarge::ETooLarge(uint64_t size)
+    : EStreamError("Voice mail too large: " + std::to_string(size) + " bytes, at most " +
+                   std::to_string(kMaxImageSize)) {}
 
 EFCreateError::EFCreateError(const std::string& path, const std::string& reason)
     : EStreamError("Cannot create file \"" + path + "\". " + reason) {}
@@ -143,6 +152,8 @@ void TPkStreams::SaveToStream(ByteStream& target) const {
         PutInt(image, static_cast<uint32_t>(entry.data.size()), 4);
         image.insert(image.end(), entry.data.begin(), entry.data.end());
     }
+    // No reader would take it back.
+    if (image.size() > kMaxImageSize) throw ETooLarge(image.size());
     ByteStream payload;
     if (Compressed) {
         CompressStream(image.data(), image.size(), payload);
@@ -165,29 +176,23 @@ void TPkStreams::SaveToStream(std::ostream& target) const {
 }
 
 void TPkStreams::SaveToFile(const std::string& fileName) const {
-    // Built before the file is created, so a failure leaves an existing file alone.
+    // Built before the file is touched, so a failure leaves an existing file alone.
     ByteStream bytes;
     SaveToStream(bytes);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "wb"),
-                                                         std::fclose);
-    if (!file) throw EFCreateError(fileName, Reason());
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (!written || std::fclose(file.release()) != 0) throw EStreamError("Stream write error");
+    try {
+        ReplaceFileAtomically(fileName, bytes.data(), bytes.size(), FileSharing::Shared);
+    } catch (const EFileError& error) {
+        throw EFCreateError(fileName, error.Reason());
+    }
 }
 
 void TPkStreams::LoadFromFile(const std::string& fileName) {
-    std::error_code error;
-    if (std::filesystem::is_directory(fileName, error))
-        throw EFOpenError(fileName, std::strerror(EISDIR));
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
-                                                         std::fclose);
-    if (!file) throw EFOpenError(fileName, Reason());
     ByteStream bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    if (std::ferror(file.get())) throw EReadError();
+    try {
+        bytes = ReadRegularFile(fileName, kMaxImageSize + kMaxFileOverhead);
+    } catch (const EFileError& error) {
+        throw EFOpenError(fileName, error.Reason());
+    }
     LoadFromStream(bytes);
 }
 
@@ -214,6 +219,10 @@ void TPkStreams::LoadFromStream(const uint8_t* data, size_t size) {
     }
     ByteStream image;
     if (compressed) {
+        // The stored size is checked before the codec allocates for it.
+        if (payload.size() >= 4 && StoredSize(payload) > kMaxImageSize &&
+            StoredSize(payload) <= INT32_MAX)
+            throw ETooLarge(StoredSize(payload));
         try {
             DecompressStream(payload.data(), payload.size(), image);
         } catch (const std::exception&) {
@@ -234,15 +243,35 @@ void TPkStreams::ParseImage(const ByteStream& image) {
     ImageReader reader(image);
     const int32_t count = static_cast<int32_t>(reader.Int(4));
     if (count < 0) CorruptError();
-    for (int32_t i = 0; i < count; ++i) {
-        const size_t length = reader.Int(2);
-        const uint8_t* name = reader.Take(length);
-        const int32_t size = static_cast<int32_t>(reader.Int(4));
-        if (size < 0) CorruptError();
-        const uint8_t* bytes = reader.Take(size_t(size));
-        Insert(std::string_view(reinterpret_cast<const char*>(name), length),
-               ByteStream(bytes, bytes + size));
+    // Read in file order and sorted once: inserting each entry in place would take
+    // time quadratic in the count.
+    std::vector<Entry> read;
+    try {
+        for (int32_t i = 0; i < count; ++i) {
+            const size_t length = reader.Int(2);
+            const uint8_t* name = reader.Take(length);
+            const int32_t size = static_cast<int32_t>(reader.Int(4));
+            if (size < 0) CorruptError();
+            const uint8_t* bytes = reader.Take(size_t(size));
+            read.push_back(Entry{std::string(reinterpret_cast<const char*>(name), length),
+                                 ByteStream(bytes, bytes + size)});
+        }
+    } catch (const EReadError&) {
+        Adopt(std::move(read));  // the entries read before the damage stay
+        throw;
     }
+    Adopt(std::move(read));
+}
+
+void TPkStreams::Adopt(std::vector<Entry>&& read) {
+    std::stable_sort(read.begin(), read.end(),
+                     [](const Entry& a, const Entry& b) { return NameLess(a.name, b.name); });
+    // Of equal names the one read first stays.
+    auto end = std::unique(read.begin(), read.end(), [](const Entry& a, const Entry& b) {
+        return SameNameNoCase(a.name, b.name);
+    });
+    read.erase(end, read.end());
+    entries_ = std::move(read);
 }
 
 void TPkStreams::CorruptError() {

@@ -35,6 +35,17 @@ class EFCreateError : public EStreamError {
     EFCreateError(const std::string& path, const std::string& reason);
 };
 
+// A voice mail's image larger than this is refused on saving and loading, before
+// anything of that size is allocated: far above any real voice mail (an hour at
+// 8K is about 30 MB), far below what would exhaust memory.
+constexpr size_t kMaxImageSize = 256u * 1024 * 1024;
+
+// "Voice mail too large: ...": an image above kMaxImageSize.
+class ETooLarge : public EStreamError {
+  public:
+    explicit ETooLarge(uint64_t size);
+};
+
 // The named-stream container of the ".mvm" voice mail: a set of entries kept
 // sorted by name (GBK, ASCII case folded), saved as two flag bytes and an
 // optionally compressed and enciphered image.
@@ -80,7 +91,9 @@ class TPkStreams {
 
     void Clear() { entries_.clear(); }
 
-    // Saving leaves entries and properties as they are.
+    // Saving leaves entries and properties as they are. An image above
+    // kMaxImageSize is ETooLarge; a key the cipher rejects is std::invalid_argument.
+    // SaveToFile replaces the file atomically: on any failure the old file stays.
     void SaveToFile(const std::string& fileName) const;  // EFCreateError, EStreamError
     void SaveToStream(ByteStream& target) const;         // appends flags and payload
     void SaveToStream(std::ostream& target) const;       // at the current position
@@ -88,7 +101,8 @@ class TPkStreams {
     // Replaces the entries with the file's. Throws ECorruptFile "File is corrupt."
     // (after OnCorrupt) for a bad signature or a payload that cannot be deciphered
     // or decompressed, EReadError when an entry runs past the end (entries read
-    // before it stay), EFOpenError when the file cannot be opened.
+    // before it stay), ETooLarge for an image above kMaxImageSize, EFOpenError when
+    // the file cannot be opened or is not a regular file.
     void LoadFromFile(const std::string& fileName);
     void LoadFromStream(const uint8_t* data, size_t size);
     void LoadFromStream(const ByteStream& source);
@@ -103,6 +117,7 @@ class TPkStreams {
     void Insert(std::string_view name, ByteStream&& data);
     [[noreturn]] void CorruptError();
     void ParseImage(const ByteStream& image);
+    void Adopt(std::vector<Entry>&& read);  // sorts, drops later duplicates
 
     std::vector<Entry> entries_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,18 @@ using ByteStream = std::vector<uint8_t>;
 void CompressStream(const uint8_t* input, size_t size, ByteStream& output);
 void DecompressStream(const uint8_t* input, size_t size, ByteStream& output);
 
+// The same, handing the restored bytes to `sink` piece by piece (at most 64 KiB
+// at a time) while holding only the dictionary: memory stays small whatever the
+// stored size. Pieces before a damage have been handed on when ECorruptFile is
+// thrown, so the sink's target must be discarded then. The sink may throw.
+using ByteSink = std::function<void(const uint8_t* data, size_t size)>;
+void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink);
+
 // Blowfish-16 in ECB mode with the container's padding; in place.
-// A rejected key leaves the stream unchanged; DecryptStream throws ECorruptFile
-// when the deciphered padding cannot be right.
+// EncryptStream refuses a key the cipher rejects (std::invalid_argument);
+// DecryptStream leaves the stream unchanged under such a key, as files written
+// with it hold the payload in clear. DecryptStream throws ECorruptFile when the
+// deciphered padding cannot be right.
 void EncryptStream(ByteStream& stream, const std::string& key);
 void DecryptStream(ByteStream& stream, const std::string& key);
 

@@ -294,6 +294,8 @@ void TForm1::OpenFailed(const std::string& fileName, const std::string& reason) 
                     QStringLiteral("%1\n%2").arg(name, Text(reason)));
 }
 
+void TForm1::PlaybackFailed(const std::string& reason) { ShowError(Text(reason)); }
+
 void TForm1::ShowMessageLine(const QString& text, const QString& detail) {
     QLabel* line = ui_->lbMessage;
     line->setText(line->fontMetrics().elidedText(text, Qt::ElideMiddle, line->width()));

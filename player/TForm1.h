@@ -64,6 +64,7 @@ class TForm1 : public QWidget, private PlayerListener {
     void DisplayChanged(const PlayerDisplay& display) override;
     std::string ChooseVoiceMail() override;
     void OpenFailed(const std::string& fileName, const std::string& reason) override;
+    void PlaybackFailed(const std::string& reason) override;
 
     // Runs a core call; an error it raises is shown as the program's error display does.
     template <typename Call>

@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "GbkText.h"
+#include "SafeFile.h"
 
 namespace murmel {
 namespace {
@@ -132,12 +132,15 @@ IniFile::IniFile(std::string path) : path_(AbsolutePath(path)) {}
 
 std::vector<std::string> IniFile::ReadLines() const {
     std::vector<std::string> lines;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return lines;
+    // A missing file, or a FIFO or device in its place, reads as empty: never
+    // waits on a writer or reads without end.
     std::string content;
-    char chunk[65536];
-    while (content.size() < kMaxFileBytes && in.read(chunk, sizeof chunk).gcount() > 0)
-        content.append(chunk, static_cast<size_t>(in.gcount()));
+    try {
+        const std::vector<uint8_t> bytes = ReadRegularFile(path_, kMaxFileBytes);
+        content.assign(bytes.begin(), bytes.end());
+    } catch (const EFileError&) {
+        return lines;
+    }
     std::istringstream stream(content);
     std::string line;
     while (std::getline(stream, line)) {

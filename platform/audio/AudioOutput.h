@@ -33,6 +33,9 @@ public:
     virtual int64_t FramesHeard() const = 0;
     // True once the source has ended and everything it gave has been heard.
     virtual bool Drained() const = 0;
+    // Why the sound system dropped this stream (the server stopped or hangs); empty
+    // while it is well. A failed stream also counts as drained.
+    virtual std::string Failure() const { return {}; }
 };
 
 // A failure of the sound system itself (no server, a refused stream).

@@ -31,6 +31,10 @@ public:
     // the stream). Returns how many bytes were taken; a live device drops the rest
     // (an overrun), a fast file source offers them again.
     virtual size_t CaptureData(const uint8_t* bytes, size_t size) = 0;
+    // Device thread. The device has failed while open (the sound server stopped or
+    // restarted, the stream died, nothing arrived for seconds): no more data comes.
+    // Reported once; `reason` is a sentence for the user.
+    virtual void DeviceFailed(const std::string& /*reason*/) {}
 };
 
 class CaptureDevice {

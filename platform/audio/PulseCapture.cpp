@@ -15,11 +15,15 @@ namespace {
 constexpr pa_usec_t kConnectTimeout =
     5 * PA_USEC_PER_SEC;                   // a hung server must not hang the recorder
 constexpr uint32_t kFragmentBytes = 2048;  // one chain buffer, 11.6 ms at 44.1 kHz
+// A running stream that hands over nothing for this long has a server that hangs.
+constexpr pa_usec_t kSilentLimit = 3 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kWatchInterval = PA_USEC_PER_SEC / 2;
+constexpr pa_usec_t kOperationTimeout = 3 * PA_USEC_PER_SEC;  // longest wait for one answer
 
 // A connection to the server on a threaded main loop; every member runs with the
 // loop locked unless said otherwise.
 class PulseConnection {
-public:
+  public:
     ~PulseConnection() { Disconnect(); }
 
     // Unlocked. False when there is no server (or it does not answer).
@@ -85,12 +89,27 @@ public:
         return context_ ? pa_strerror(pa_context_errno(context_)) : "No server";
     }
 
-    // Waits, locked, for an operation to finish.
-    void Wait(pa_operation* operation) {
-        if (!operation) return;
-        while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
-            pa_threaded_mainloop_wait(loop_);
+    // Waits, locked, until `finished` holds; false when the server did not get there
+    // in time (a hung server must not hang the recorder).
+    template <typename Finished>
+    bool WaitUntil(Finished finished) {
+        operationExpired_ = false;
+        pa_time_event* timer = pa_context_rttime_new(context_, pa_rtclock_now() + kOperationTimeout,
+                                                     &PulseConnection::OperationExpired, this);
+        bool reached = false;
+        while (!(reached = finished()) && !operationExpired_) pa_threaded_mainloop_wait(loop_);
+        if (timer) pa_threaded_mainloop_get_api(loop_)->time_free(timer);
+        return reached;
+    }
+
+    // Waits, locked, for an operation to finish; false when it failed or timed out.
+    bool Wait(pa_operation* operation) {
+        if (!operation) return false;
+        WaitUntil([&] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+        bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+        if (!done) pa_operation_cancel(operation);
         pa_operation_unref(operation);
+        return done;
     }
 
     struct Lock {
@@ -105,10 +124,16 @@ public:
         pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
     }
 
-private:
+  private:
     static void TimedOut(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
         auto* connection = static_cast<PulseConnection*>(self);
         connection->timedOut_ = true;
+        pa_threaded_mainloop_signal(connection->loop_, 0);
+    }
+    static void OperationExpired(pa_mainloop_api*, pa_time_event*, const struct timeval*,
+                                 void* self) {
+        auto* connection = static_cast<PulseConnection*>(self);
+        connection->operationExpired_ = true;
         pa_threaded_mainloop_signal(connection->loop_, 0);
     }
     static void ServerInfo(pa_context*, const pa_server_info* info, void* self) {
@@ -130,6 +155,7 @@ private:
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     bool timedOut_ = false;
+    bool operationExpired_ = false;
     std::string defaultSource_;
     bool sourceFound_ = false;
     bool sourceIsMonitor_ = false;
@@ -137,7 +163,7 @@ private:
 };
 
 class PulseCapture : public CaptureDevice {
-public:
+  public:
     explicit PulseCapture(std::string source) : requested_(std::move(source)) {}
     ~PulseCapture() override { Close(); }
 
@@ -166,6 +192,7 @@ public:
         if (source.empty()) Fail("No wave audio recording device found");
         client_ = client;
         rate_ = format.rate;
+        failed_ = false;
         std::string error;
         {
             PulseConnection::Lock lock(connection_->loop());
@@ -180,8 +207,13 @@ public:
     void Start() override {
         if (!stream_) throw CaptureError("Device not open");
         PulseConnection::Lock lock(connection_->loop());
+        lastData_ = pa_rtclock_now();
         delivering_ = true;
-        connection_->Wait(pa_stream_cork(stream_, 0, &PulseCapture::Done, connection_->loop()));
+        if (!connection_->Wait(
+                pa_stream_cork(stream_, 0, &PulseCapture::Done, connection_->loop()))) {
+            delivering_ = false;
+            throw CaptureError("The sound server does not answer");
+        }
     }
 
     void Stop() override {
@@ -189,7 +221,10 @@ public:
         PulseConnection::Lock lock(connection_->loop());
         Drain();  // what the server has already handed over still belongs to the recording
         delivering_ = false;
-        connection_->Wait(pa_stream_cork(stream_, 1, &PulseCapture::Done, connection_->loop()));
+        if (failed_) return;  // a dead or hung server answers nothing
+        if (!connection_->Wait(
+                pa_stream_cork(stream_, 1, &PulseCapture::Done, connection_->loop())))
+            ReportFailure("no answer when the recording stopped");
     }
 
     uint64_t Position() override {
@@ -205,6 +240,10 @@ public:
         if (stream_) {
             PulseConnection::Lock lock(connection_->loop());
             delivering_ = false;
+            if (watch_) pa_threaded_mainloop_get_api(connection_->loop())->time_free(watch_);
+            watch_ = nullptr;
+            pa_context_set_state_callback(connection_->context(), &PulseConnection::Signal,
+                                          connection_->loop());
             pa_stream_set_read_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);
             pa_stream_disconnect(stream_);
@@ -215,7 +254,7 @@ public:
         client_ = nullptr;
     }
 
-private:
+  private:
     [[noreturn]] void Fail(const std::string& text) {
         connection_.reset();
         throw CaptureError(text);
@@ -226,7 +265,7 @@ private:
                             static_cast<uint8_t>(format.channels)};
         stream_ = pa_stream_new(connection_->context(), "Murmel recording", &spec, nullptr);
         if (!stream_) return connection_->ErrorText();
-        pa_stream_set_state_callback(stream_, &PulseCapture::StreamState, connection_->loop());
+        pa_stream_set_state_callback(stream_, &PulseCapture::StreamState, this);
         pa_stream_set_read_callback(stream_, &PulseCapture::Readable, this);
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<uint32_t>(-1);
@@ -236,20 +275,31 @@ private:
                                            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(stream_, source.c_str(), &attributes, flags) < 0)
             return connection_->ErrorText();
-        for (;;) {
+        bool settled = connection_->WaitUntil([this] {
             pa_stream_state_t state = pa_stream_get_state(stream_);
-            if (state == PA_STREAM_READY) break;
-            if (!PA_STREAM_IS_GOOD(state)) return connection_->ErrorText();
-            pa_threaded_mainloop_wait(connection_->loop());
-        }
+            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+        });
+        if (!settled) return "The sound server does not answer";
+        if (pa_stream_get_state(stream_) != PA_STREAM_READY) return connection_->ErrorText();
         connection_->Wait(
             pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop()));
+        // From here on a dying server or stream ends the recording instead of hanging it.
+        pa_context_set_state_callback(connection_->context(), &PulseCapture::ContextState, this);
+        watch_ = pa_context_rttime_new(connection_->context(), pa_rtclock_now() + kWatchInterval,
+                                       &PulseCapture::Watch, this);
         return "";
+    }
+
+    // Loop thread. Tells the client once; the stream is dead from here on.
+    void ReportFailure(const std::string& why) {
+        if (failed_.exchange(true) || !client_) return;
+        client_->DeviceFailed("the sound server stopped: " + why);
     }
 
     // Loop thread (or locked): hands every readable fragment to the client; a hole
     // in the stream becomes silence of the same length.
     void Drain() {
+        lastData_ = pa_rtclock_now();
         while (pa_stream_readable_size(stream_) > 0) {
             const void* data = nullptr;
             size_t size = 0;
@@ -263,8 +313,28 @@ private:
     static void Readable(pa_stream*, size_t, void* self) {
         static_cast<PulseCapture*>(self)->Drain();
     }
-    static void StreamState(pa_stream*, void* loop) {
-        pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+    static void StreamState(pa_stream* stream, void* self) {
+        auto* capture = static_cast<PulseCapture*>(self);
+        pa_stream_state_t state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+            if (capture->watch_) capture->ReportFailure(capture->connection_->ErrorText());
+        pa_threaded_mainloop_signal(capture->connection_->loop(), 0);
+    }
+    static void ContextState(pa_context* context, void* self) {
+        auto* capture = static_cast<PulseCapture*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+            capture->ReportFailure(pa_strerror(pa_context_errno(context)));
+        pa_threaded_mainloop_signal(capture->connection_->loop(), 0);
+    }
+    // Every half second while open: a running stream must keep delivering.
+    static void Watch(pa_mainloop_api*, pa_time_event* event, const struct timeval*, void* self) {
+        auto* capture = static_cast<PulseCapture*>(self);
+        pa_usec_t now = pa_rtclock_now();
+        if (capture->delivering_ && now - capture->lastData_ > kSilentLimit)
+            capture->ReportFailure("no sound arrived for " +
+                                   std::to_string(kSilentLimit / PA_USEC_PER_SEC) + " seconds");
+        pa_context_rttime_restart(capture->connection_->context(), event, now + kWatchInterval);
+        pa_threaded_mainloop_signal(capture->connection_->loop(), 0);
     }
     static void Done(pa_stream*, int, void* loop) {
         pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
@@ -277,6 +347,9 @@ private:
     CaptureClient* client_ = nullptr;
     uint32_t rate_ = 44100;
     std::atomic<bool> delivering_{false};
+    std::atomic<bool> failed_{false};
+    pa_time_event* watch_ = nullptr;  // with the loop locked
+    pa_usec_t lastData_ = 0;          // with the loop locked
 };
 
 }  // namespace

@@ -247,6 +247,8 @@ int64_t VoiceDevice::Position() const {
     return PositionFrames() * 1000 / track_->Format().sampleRate;
 }
 
+std::string VoiceDevice::Failure() const { return stream_ ? stream_->Failure() : std::string(); }
+
 TMPModes VoiceDevice::Mode() const {
     if (!track_) return mpNotReady;
     if (stream_ && !stream_->Drained()) return mpPlaying;

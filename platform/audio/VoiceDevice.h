@@ -54,6 +54,8 @@ class VoiceDevice {
     int64_t Length() const;    // 0 when closed
     int64_t Position() const;  // track time of the samples heard; 0 when closed
     TMPModes Mode() const;
+    // Why the sound system dropped the playing track; empty while it is well.
+    std::string Failure() const;
 
     // What the open track holds: its rate, channels, frames and, for MPEG audio,
     // its bit rate in kbit/s (0 otherwise); all 0 when closed.

@@ -16,6 +16,11 @@
 namespace murmel {
 namespace {
 
+// FluidSynth's own default (0.2) leaves a General MIDI tune near -40 dBFS, far under
+// a voice; this puts a tune at volume 0 near -18 dBFS RMS, so the schedule's levels
+// (hundredths of a decibel below full) mean what the speaker heard.
+constexpr double kSynthGain = 2.0;
+
 constexpr size_t kMaxTuneBytes = size_t{16} << 20;  // far beyond any MIDI tune
 
 const char* const kSoundFontCandidates[] = {
@@ -62,6 +67,7 @@ class SoundFontLibrary {
             fluid_set_log_function(level, nullptr, nullptr);
         settings_ = new_fluid_settings();
         fluid_settings_setnum(settings_, "synth.sample-rate", TWMediaPlayer::kRate);
+        fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
         holder_ = new_fluid_synth(settings_);
     }
 

@@ -43,6 +43,8 @@ class TWMediaPlayer {
     void Play();
     void Stop();
     bool Playing() const { return stream_ != nullptr; }
+    // Why the sound system dropped the tune's stream; empty while it is well.
+    std::string Failure() const { return stream_ ? stream_->Failure() : std::string(); }
 
     // The tune's tempo as a factor of its own (1 as written); kept across tunes.
     void SetTempo(double factor);

@@ -56,7 +56,7 @@ std::string Content(const std::string& path) {
 void MakeFolderFor(const std::string& path) {
     std::error_code error;
     fs::create_directories(fs::path(path).parent_path(), error);
-    if (error) throw EFileError(path + ": " + error.message());
+    if (error) throw EFileError(path, error.message());
 }
 
 // Writes only what differs, so an unchanged association costs no tool runs.
@@ -123,8 +123,7 @@ DesktopFolders DesktopFolders::FromEnvironment() {
 
 bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders& folders) {
     const std::string entry = PlayerEntryText(programFolder);
-    if (entry.empty())
-        throw EFileError(programFolder + ": no desktop entry can start a program here");
+    if (entry.empty()) throw EFileError(programFolder, "no desktop entry can start a program here");
     bool changed = WriteIfChanged(folders.data + kMimePackage, MimePackageText());
     changed |= WriteIfChanged(folders.data + "applications/" + kPlayerDesktopEntry, entry);
     changed |= InstallIcon(programFolder, folders, kPlayerIcon, "apps", kPlayerIcon);
@@ -147,8 +146,7 @@ void RegisterFileType(const std::string& programFolder) noexcept {
 
 void InstallLaunchers(const std::string& programFolder, const DesktopFolders& folders) {
     const std::string entry = RecorderEntryText(programFolder);
-    if (entry.empty())
-        throw EFileError(programFolder + ": no desktop entry can start a program here");
+    if (entry.empty()) throw EFileError(programFolder, "no desktop entry can start a program here");
     WriteIfChanged(folders.data + "applications/" + kRecorderDesktopEntry, entry);
     InstallIcon(programFolder, folders, kRecorderIcon, "apps", kRecorderIcon);
     WriteFileAssociation(programFolder, folders);

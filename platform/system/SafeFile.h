@@ -3,6 +3,7 @@
 // exclusively and never through a link, replaced files are written beside the old
 // one and renamed over it, inputs are regular files whose size is checked first.
 // Every failure is an exception naming the path and the reason.
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -11,9 +12,18 @@
 
 namespace murmel {
 
+// "PATH: reason"; Path() and Reason() give the two halves for callers that word
+// their own message.
 class EFileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+  public:
+    EFileError(const std::string& path, const std::string& reason);
+    EFileError(const std::string& path, int error);  // the reason is strerror(error)
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+  private:
+    std::string path_;
+    std::string reason_;
 };
 
 // "PATH: reason" for errno `error`, the message of every EFileError.
@@ -53,23 +63,34 @@ void ReplaceFileWith(const std::string& path, FileSharing sharing, Writer&& writ
 std::vector<uint8_t> ReadRegularFile(const std::string& path, uint64_t limit = kMaxInputFileSize);
 
 // Opens an input for reading after the same checks; returns the descriptor and its size.
+// Something that is not a regular file is never opened at all where that can be
+// seen beforehand (opening a device can have effects of its own).
 int OpenRegularFile(const std::string& path, uint64_t* size, uint64_t limit = kMaxInputFileSize);
+
+// The user's file-creation mask, read without changing it (umask() would, for a
+// moment, for every thread of the process).
+unsigned CurrentUmask();
 
 // --- implementation detail of ReplaceFileWith ---
 struct PendingReplacement {
     PendingReplacement(const std::string& path, FileSharing sharing);
     ~PendingReplacement();  // removes the temporary file unless committed
+    PendingReplacement(const PendingReplacement&) = delete;
+    PendingReplacement& operator=(const PendingReplacement&) = delete;
     int fd = -1;
-    void Fail(int error);   // throws EFileError naming the target
-    void Commit();          // fsync, close, rename; throws on failure
+    [[noreturn]] void Fail(int error);  // throws EFileError naming the target
+    void Commit();                      // fsync, close, rename; throws on failure
     std::string target;
     std::string temporary;
+
+  private:
+    void Discard();
 };
 
 template <typename Writer>
 void ReplaceFileWith(const std::string& path, FileSharing sharing, Writer&& write) {
     PendingReplacement pending(path, sharing);
-    if (!write(pending.fd)) pending.Fail(errno);
+    if (!write(pending.fd)) pending.Fail(errno ? errno : EIO);
     pending.Commit();
 }
 

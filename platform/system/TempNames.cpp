@@ -1,7 +1,6 @@
 #include "TempNames.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -43,14 +42,26 @@ std::string MyGetTempFileName() {
 }
 
 int CreateDerivedTempFile(const std::string& path) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw std::runtime_error("Unable to create " + path + ": " + std::strerror(errno));
-    struct stat info{};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0) {
-        close(fd);
-        throw std::runtime_error("Unable to create " + path + ": not a regular file");
-    }
     return fd;
+}
+
+TempFile CreateTempFile(const std::string& extension) {
+    // Each round takes a new base name; a planted file costs one round.
+    constexpr int kRounds = 100;
+    for (int round = 0;; ++round) {
+        TempFile file;
+        file.placeholder = MyGetTempFileName();
+        file.path = file.placeholder + extension;
+        file.fd =
+            open(file.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (file.fd >= 0) return file;
+        const int error = errno;
+        unlink(file.placeholder.c_str());
+        if (error != EEXIST || round + 1 == kRounds)
+            throw std::runtime_error("Unable to create " + file.path + ": " + std::strerror(error));
+    }
 }
 
 }  // namespace murmel

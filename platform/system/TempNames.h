@@ -15,9 +15,20 @@ std::string MyGetTempFileName();
 // The recorder's name for the same thing.
 inline std::string NewTempBaseName() { return MyGetTempFileName(); }
 
-// Creates (or truncates) a file derived from a reserved name without following a
-// symlink planted at that path; an existing non-regular file is an error.
-// Returns an open descriptor (mode 0600 when created). Throws std::runtime_error.
+// Creates a file derived from a reserved name (the name plus an extension)
+// exclusively, mode 0600, never through a link: anything already at that path,
+// which another user of a shared temporary folder may have planted, is an error.
+// Returns an open descriptor. Throws std::runtime_error.
 int CreateDerivedTempFile(const std::string& path);
+
+// A new temporary file PLACEHOLDER + extension, open for writing. The placeholder
+// is the reserved name (remove it with the file). When the derived name is
+// already taken the placeholder is given back and a new name reserved.
+struct TempFile {
+    std::string placeholder;
+    std::string path;
+    int fd = -1;
+};
+TempFile CreateTempFile(const std::string& extension);
 
 }  // namespace murmel

@@ -74,6 +74,7 @@ bool PlayerCore::LoadFailed(const std::string& fileName, const std::string& reas
 void PlayerCore::Play(const std::string& voiceFile, const std::string& musicFile) {
     Notify notify(*this);
     scheduleIndex_ = 0;
+    lastPlaybackError_.clear();
     if (!voiceFile.empty()) voice_.Open(voiceFile);
     if (!musicFile.empty()) {
         music_.SetFileName(musicFile);
@@ -112,6 +113,7 @@ void PlayerCore::ShowPosition() {
 void PlayerCore::TmProgressTimer() {
     if (!display_.progressTimerEnabled) return;
     Notify notify(*this);
+    if (SoundSystemFailed()) return;
     ShowPosition();
     if (!files_.schedule.empty()) {
         const ScheduleEntry entry =
@@ -125,6 +127,19 @@ void PlayerCore::TmProgressTimer() {
         }
     }
     if (voice_.Mode() == mpStopped) EndOfTrack();
+}
+
+// A stream the sound system dropped would otherwise look like the end of the track.
+bool PlayerCore::SoundSystemFailed() {
+    std::string failure = voice_.Failure();
+    if (failure.empty()) failure = music_.Failure();
+    if (failure.empty()) return false;
+    lastPlaybackError_ = failure;
+    playing_ = false;
+    StopPlay();
+    files_.Remove();
+    listener_.PlaybackFailed(failure);
+    return true;
 }
 
 void PlayerCore::EndOfTrack() {

@@ -60,6 +60,8 @@ class PlayerCore {
     void SetCurrentFileName(const std::string& fileName) { currentFileName_ = fileName; }
     const VoiceMailFiles& TempFiles() const { return files_; }
     const std::string& LastLoadError() const { return lastLoadError_; }
+    // Why the last playback ended early (the sound system failed); empty otherwise.
+    const std::string& LastPlaybackError() const { return lastPlaybackError_; }
     VoiceDevice& Voice() { return voice_; }
     TWMediaPlayer& Music() { return music_; }
 
@@ -69,6 +71,7 @@ class PlayerCore {
     void EndOfTrack();
     void ShowPosition();
     bool LoadFailed(const std::string& fileName, const std::string& reason);
+    bool SoundSystemFailed();
 
     PlayerListener& listener_;
     VoiceDevice voice_;
@@ -77,6 +80,7 @@ class PlayerCore {
     VoiceMailFiles files_;
     std::string currentFileName_;
     std::string lastLoadError_;
+    std::string lastPlaybackError_;
     bool playing_ = false;
     int32_t scheduleIndex_ = 0;
     int32_t savedMusicVolume_ = kInitialSavedVolume;

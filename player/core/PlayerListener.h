@@ -29,6 +29,9 @@ class PlayerListener {
     // A voice mail could not be opened (missing, unreadable, damaged); whatever was
     // playing goes on. REASON is the system's text.
     virtual void OpenFailed(const std::string& /*fileName*/, const std::string& /*reason*/) {}
+    // The sound system failed during playback (the server stopped or hangs): playback
+    // has stopped and its temporary files are gone. `reason` is a line for the user.
+    virtual void PlaybackFailed(const std::string& /*reason*/) {}
 };
 
 }  // namespace murmel

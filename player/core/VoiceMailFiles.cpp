@@ -23,20 +23,19 @@ void WriteAll(int fd, const ByteStream& bytes, const std::string& path) {
         }
         done += static_cast<size_t>(written);
     }
-    if (close(fd) != 0) throw std::runtime_error("Unable to write to " + path + ": " + std::strerror(errno));
+    if (close(fd) != 0)
+        throw std::runtime_error("Unable to write to " + path + ": " + std::strerror(errno));
 }
 
-// One entry to MyGetTempFileName() + extension; the placeholder is recorded first
-// so that a failure further on still removes it.
+// One entry to a fresh temporary NAME.tmp + extension, created exclusively: a
+// file someone else put at that name is never written to (nor read back).
 std::string ExtractEntry(const TPkStreams& streams, const char* name, const char* extension,
                          VoiceMailFiles& files) {
-    const std::string placeholder = MyGetTempFileName();
-    files.placeholders.push_back(placeholder);
-    const std::string path = placeholder + extension;
-    ByteStream content;
-    streams.GetStream(name, content);
-    WriteAll(CreateDerivedTempFile(path), content, path);
-    return path;
+    const TempFile file = CreateTempFile(extension);
+    files.placeholders.push_back(file.placeholder);
+    const ByteStream* content = streams.Find(name);
+    WriteAll(file.fd, content ? *content : ByteStream(), file.path);
+    return file.path;
 }
 
 }  // namespace
@@ -48,9 +47,11 @@ VoiceMailFiles VoiceMailFiles::Extract(const TPkStreams& streams) {
         files.music = ExtractEntry(streams, "BGMusic", ".mid", files);
         files.schedule = ExtractEntry(streams, "CtrInfo", ".Ctr", files);
     } catch (...) {
-        // The half-made file may exist although its name was not yet recorded.
-        for (const std::string& placeholder : files.placeholders)
-            for (const char* extension : {".mp3", ".mid", ".Ctr"}) unlink((placeholder + extension).c_str());
+        // The half-made file exists although its name was not yet recorded; the
+        // placeholders come in the order of the extensions.
+        const char* extensions[] = {".mp3", ".mid", ".Ctr"};
+        for (size_t i = 0; i < files.placeholders.size() && i < 3; ++i)
+            unlink((files.placeholders[i] + extensions[i]).c_str());
         files.Remove();
         throw;
     }

@@ -187,7 +187,7 @@ TEST_F(WaveFileTest, NothingArrivedGivesFourZeroBytes) {
 }
 
 TEST_F(WaveFileTest, WritesOnlyBetweenStartedAndClosedAndReplacesAnOldFile) {
-    test::WriteFile(path, std::string(100000, 'x'));
+    test::WriteFile(path, std::string("RIFF\0\0\0\0WAVE", 12) + std::string(100000, 'x'));
     WriterRig rig(pcm.get(), path);
     rig.Open();
     EXPECT_EQ(test::ReadFile(path).size(), 46u) << "created anew while recording, sizes 0";

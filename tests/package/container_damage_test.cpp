@@ -16,7 +16,7 @@ ByteStream ReadData(const std::string& name) {
     return ByteStream(bytes.begin(), bytes.end());
 }
 
-enum class Outcome { Loaded, Corrupt, ReadError };
+enum class Outcome { Loaded, Corrupt, ReadError, TooLarge };
 
 Outcome TryLoad(const ByteStream& file, const std::string& key = "", TPkStreams* into = nullptr) {
     TPkStreams local;
@@ -28,6 +28,8 @@ Outcome TryLoad(const ByteStream& file, const std::string& key = "", TPkStreams*
     } catch (const ECorruptFile& error) {
         EXPECT_STREQ(error.what(), "File is corrupt.");
         return Outcome::Corrupt;
+    } catch (const ETooLarge&) {
+        return Outcome::TooLarge;
     } catch (const EStreamError&) {
         return Outcome::ReadError;
     }
@@ -99,7 +101,8 @@ TEST(ContainerGolden, InvalidFilesFailCleanly) {
         {"mvm-count-past-end.mvm", Outcome::ReadError},
         {"mvm-truncated-plain.mvm", Outcome::ReadError},
         {"mvm-truncated-compressed.mvm", Outcome::Corrupt},
-        {"mvm-huge-size-compressed.mvm", Outcome::Corrupt},
+        {"mvm-huge-size-compressed.mvm", Outcome::TooLarge},
+        {"mvm-size-bomb.mvm", Outcome::TooLarge},
         {"mvm-bad-padding.mvm", Outcome::Corrupt},
     };
     for (const auto& [name, outcome] : files)

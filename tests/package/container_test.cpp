@@ -277,13 +277,16 @@ TEST(ContainerCipher, WrongOrMissingKeyIsCorrupt) {
     EXPECT_FALSE(reader.Encrypted);
 }
 
-TEST(ContainerCipher, RejectedKeyStillFlagsTheFileAndReadsBack) {
+TEST(ContainerCipher, RejectedKeyIsRefusedOnSavingAndStillReads) {
     TPkStreams streams;
     streams.AddStream("a", Bytes("1"));
     Plain(streams).Encrypted = true;
-    streams.Key = "key2031";  // its schedule is rejected: the payload stays plain
-    const ByteStream file = Save(streams);
-    EXPECT_EQ(Text(file), " *" + Image({{"a", "1"}}));
+    streams.Key = "key2031";  // its schedule is rejected: the payload would stay plain
+    ByteStream refused;
+    EXPECT_THROW(streams.SaveToStream(refused), std::invalid_argument);
+    EXPECT_TRUE(refused.empty());
+    // Files written before the refusal: flagged enciphered, payload in clear.
+    const ByteStream file = Bytes(" *" + Image({{"a", "1"}}));
     TPkStreams reader;
     reader.Key = "key2031";
     reader.LoadFromStream(file);

@@ -1,5 +1,3 @@
-#include "TempNames.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +6,7 @@
 #include <set>
 
 #include "../TestFiles.h"
+#include "TempNames.h"
 #include "TimeStampName.h"
 
 using namespace murmel;
@@ -18,7 +17,7 @@ TEST(TempNamesTest, ReservesUniqueEmptyPrivateFilesInTmpdir) {
         std::string name = MyGetTempFileName();
         EXPECT_EQ(name.rfind(TempFolder(), 0), 0u);
         EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
-        struct stat info{};
+        struct stat info {};
         ASSERT_EQ(stat(name.c_str(), &info), 0);
         EXPECT_EQ(info.st_size, 0);
         EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -34,6 +33,11 @@ TEST(TempNamesTest, DerivedFilesNeverFollowAPlantedLink) {
     ASSERT_EQ(symlink(victim.c_str(), (base + ".mp3").c_str()), 0);
     EXPECT_THROW(CreateDerivedTempFile(base + ".mp3"), std::runtime_error);
     EXPECT_EQ(test::ReadFile(victim), "precious");
+
+    // A file someone else left at the name is not ours to write, nor to read back.
+    test::WriteFile(base + ".mid", "");
+    chmod((base + ".mid").c_str(), 0666);
+    EXPECT_THROW(CreateDerivedTempFile(base + ".mid"), std::runtime_error);
 
     int fd = CreateDerivedTempFile(base + ".Ctr");
     ASSERT_GE(fd, 0);

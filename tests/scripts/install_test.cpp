@@ -1,12 +1,14 @@
 // `cmake --install` into a private prefix and scripts/uninstall: what appears, what
 // goes, and what of the user's stays.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
-#include "TestFiles.h"
+#include "PlayTestFiles.h"
 
 using namespace murmel::test;
 namespace fs = std::filesystem;
@@ -39,6 +41,18 @@ class InstallTest : public ::testing::Test {
         return Shell(std::string("'") + MURMEL_SOURCE_DIR + "/scripts/uninstall' '" + prefix + "'");
     }
     bool Has(const std::string& path) { return fs::exists(path); }
+
+    // The running processes of one executable (ours, under the private prefix).
+    std::vector<pid_t> ProcessesOf(const std::string& program) {
+        std::vector<pid_t> found;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::error_code error;
+            const fs::path exe = fs::read_symlink(entry.path() / "exe", error);
+            if (!error && exe == fs::path(program))
+                found.push_back(std::stoi(entry.path().filename()));
+        }
+        return found;
+    }
 };
 
 }  // namespace
@@ -100,4 +114,33 @@ TEST_F(InstallTest, PresetsTheUserHadAreNotTheInstallationsToRemove) {
     ASSERT_EQ(Uninstall(), 0);
     EXPECT_EQ(ReadFile(config + "vorn/Sonra/WaveFormat2K"), "the user's own preset");
     EXPECT_NE(Uninstall(), 0);  // nothing left to uninstall
+}
+
+TEST_F(InstallTest, VoiceMailOpenedAsAFileManagerOpensItPlaysInTheInstalledPlayer) {
+    if (std::system("command -v gio >/dev/null") != 0) GTEST_SKIP() << "no gio";
+    ASSERT_EQ(Install(), 0);
+    const std::string mails = FreshFolder("received mail");
+    const std::string mail = mails + "来自 朋友.mvm";
+    WriteVoiceMail(mail, PcmWave(8000, 1, 1.5, 440, 0.3, true), MidiTune(3), ScheduleText({{0, 9}}),
+                   true);
+    setenv("MURMEL_AUDIO", ("render:" + mails + "heard.wav").c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // What a file manager does on a double click: the type's default application.
+    ASSERT_EQ(Shell("gio open '" + mail + "'"), 0);
+    unsetenv("MURMEL_AUDIO");
+
+    const std::string player = prefix + "/Murmelplay";
+    bool unpacked = false;
+    for (int i = 0; i < 1500 && !(unpacked && LooseTempFiles().empty()); ++i) {
+        if (LooseTempFiles().size() == 6) unpacked = true;
+        usleep(10000);
+    }
+    EXPECT_TRUE(unpacked) << "the installed player did not open the voice mail";
+    const std::vector<pid_t> players = ProcessesOf(player);
+    EXPECT_EQ(players.size(), 1u);
+    for (pid_t pid : players) kill(pid, SIGTERM);
+    for (int i = 0; i < 500 && !ProcessesOf(player).empty(); ++i) usleep(10000);
+    EXPECT_TRUE(ProcessesOf(player).empty());
+    EXPECT_GE(RenderedSamples(mails + "heard.wav").size(), 2u * 44100 * 3 / 2);  // the whole voice
+    EXPECT_TRUE(LooseTempFiles().empty());
 }

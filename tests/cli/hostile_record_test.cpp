@@ -1,0 +1,111 @@
+// record against what must not be replaced, a start that fails, a full disk, and
+// the signals of a closed terminal or pipe.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "CliProcess.h"
+#include "HostileFiles.h"
+
+using namespace murmel;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kTone = {"MURMEL_CAPTURE=tone:440"};
+
+uint32_t U32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + size_t(i)]);
+    return value;
+}
+
+// A finalised RIFF file: its sizes are filled in and agree with the file.
+void ExpectFinalised(const std::string& path) {
+    const std::string wave = test::ReadFile(path);
+    ASSERT_GE(wave.size(), 46u) << path;
+    EXPECT_EQ(wave.substr(0, 4), "RIFF");
+    EXPECT_EQ(U32(wave, 4), wave.size() - 8);
+    EXPECT_GT(U32(wave, 42), 0u) << "data size";
+}
+
+class HostileRecord : public testing::Test {
+  protected:
+    void SetUp() override { folder = test::FreshFolder("hostile-record"); }
+    test::CliResult Record(const std::string& out, const std::string& seconds = "0.2") {
+        return test::RunCli({"record", out, "--seconds", seconds, "--preset", "none"}, kTone);
+    }
+    std::string folder;
+};
+
+TEST_F(HostileRecord, RefusesWhatItMustNotReplace) {
+    test::MakeFifo(folder + "fifo.mp3");
+    test::WriteFile(folder + "notes.txt", "my notes");
+    test::CliResult run = Record(folder + "fifo.mp3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Unable to create wave file: " + folder + "fifo.mp3: not a regular file\n");
+    EXPECT_TRUE(fs::is_fifo(folder + "fifo.mp3"));
+    run = Record(folder + "notes.txt");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Unable to create wave file: " + folder +
+                           "notes.txt: not a wave file, left as it is\n");
+    EXPECT_EQ(test::ReadFile(folder + "notes.txt"), "my notes");
+    run = Record("/dev/null");  // as root, unlinking it would break the system
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    // An old recording is replaced, as the recorder always did.
+    ASSERT_EQ(Record(folder + "old.wav").status, 0);
+    EXPECT_EQ(Record(folder + "old.wav").status, 0);
+    ExpectFinalised(folder + "old.wav");
+}
+
+TEST_F(HostileRecord, AnotherUsersFileInASharedFolderIsLeftAlone) {
+    MURMEL_NEED_ROOT();
+    const std::string shared = test::SharedStickyFolder("hostile-record-shared");
+    test::PlantForeignFile(shared + "take.mp3", "theirs");
+    chmod((shared + "take.mp3").c_str(), 0444);
+    test::CliResult run = Record(shared + "take.mp3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(test::ReadFile(shared + "take.mp3"), "theirs");
+}
+
+TEST_F(HostileRecord, AStartThatFailsLeavesNoFile) {
+    // An MPEG Layer-3 preset at 4369 Hz, which no converter reaches.
+    const std::string presets = TempFolder() + "../config/vorn/Sonra/";
+    fs::create_directories(presets);
+    test::WriteFile(
+        presets + "WaveFormat2K",
+        std::string("U\0\1\0\x11\x11\0\0\xd0\x07\0\0\1\0\0\0\x0c\0\1\0\0\0\0\0\x48\0\1\0\x71\x05",
+                    30));
+    test::CliResult run =
+        test::RunCli({"record", folder + "out.mp3", "--seconds", "1", "--preset", "2K"},
+                     {"MURMEL_CAPTURE=tone:440", "XDG_CONFIG_HOME=" + TempFolder() + "../config"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_FALSE(fs::exists(folder + "out.mp3"));
+}
+
+TEST_F(HostileRecord, AFullDiskIsReportedAndTheFileKept) {
+    test::SmallDisk disk("hostile-record-disk", 128);
+    MURMEL_NEED_SMALL_DISK(disk);
+    test::CliResult run = Record(disk.Path() + "take.wav", "3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "murmel-cli record: " + disk.Path() +
+                           "take.wav: disk full; the file keeps what was recorded before\n");
+    ExpectFinalised(disk.Path() + "take.wav");
+}
+
+TEST_F(HostileRecord, HangupPipeAndTerminateFinaliseTheFile) {
+    for (int signal : {SIGHUP, SIGPIPE, SIGTERM}) {
+        const std::string out = folder + "signal" + std::to_string(signal) + ".wav";
+        test::CliProcess process({"record", out, "--preset", "none"}, kTone);
+        ASSERT_TRUE(process.WaitFor([&] { return !process.Out().empty(); })) << signal;
+        process.Signal(signal);
+        test::CliResult run = process.Finish(std::chrono::seconds(10));
+        EXPECT_EQ(run.status, 0) << signal << run.err;
+        ExpectFinalised(out);
+    }
+}
+
+}  // namespace
