@@ -15,81 +15,15 @@
 #include <vector>
 
 #include "PlayTestFiles.h"
+#include "PlaybackBench.h"
 #include "PlayerCore.h"
 #include "RenderOutput.h"
 #include "WMediaPlayer.h"
 
 using namespace murmel;
 using namespace murmel::test;
-using Seconds = std::chrono::duration<double>;
 
 namespace {
-
-struct RunCost {
-    double wall = 0, cpu = 0;
-};
-
-// Runs a command to completion with its output discarded: wall time and CPU time.
-RunCost RunProcess(const std::vector<std::string>& command) {
-    std::fflush(stdout);  // the child must not repeat what is still buffered
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        std::vector<char*> argv;
-        for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    RunCost cost;
-    cost.wall = Seconds(std::chrono::steady_clock::now() - start).count();
-    cost.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "warning: %s failed\n", command[0].c_str());
-    return cost;
-}
-
-double ProcessCpu() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// A melody on a piano over a held organ chord, for `seconds`.
-std::string LongTune(double seconds) {
-    std::string track;
-    auto event = [&](uint32_t delta, std::initializer_list<int> bytes) {
-        PutVariable(track, delta);
-        for (int byte : bytes) track += static_cast<char>(byte);
-    };
-    event(0, {0xC0, 0});
-    event(0, {0xC1, 19});
-    event(0, {0x91, 48, 70});
-    event(0, {0x91, 55, 70});
-    const int scale[] = {60, 62, 64, 65, 67, 69, 71, 72};
-    const int notes = static_cast<int>(seconds * 4);
-    for (int i = 0; i < notes; ++i) {
-        event(i ? 60 : 0, {0x90, scale[(i * 3) % 8], 90});
-        event(180, {0x80, scale[(i * 3) % 8], 0});
-    }
-    event(0, {0x81, 48, 0});
-    event(0, {0x81, 55, 0});
-    event(0, {0xFF, 0x2F, 0x00});
-    std::string file = "MThd";
-    for (int byte : {0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}) file += static_cast<char>(byte);
-    file += "MTrk";
-    for (int shift : {24, 16, 8, 0}) file += static_cast<char>((track.size() >> shift) & 0xFF);
-    return file + track;
-}
 
 // Wraps the voice source to note when its first frames are asked for.
 class ProbeSource : public AudioSource {
@@ -140,30 +74,13 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     const double seconds = minutes * 60;
 
-    // The voice track: speech-band tones at the 2K preset (16 kHz mono, 16 kbit/s).
-    std::string pcm;
-    {
-        const uint32_t rate = 16000;
-        const auto frames = static_cast<uint32_t>(seconds * rate);
-        pcm.reserve(frames * 2);
-        for (uint32_t i = 0; i < frames; ++i) {
-            const double t = double(i) / rate;
-            const double value = 0.3 * std::sin(2 * M_PI * (200 + 100 * std::sin(t)) * t) + 0.1 * std::sin(2 * M_PI * 1300 * t);
-            PutLE(pcm, static_cast<uint16_t>(static_cast<int16_t>(std::lrint(value * 32767))), 2);
-        }
-        WriteFile(folder + "voice-in.wav", Riff(Chunk("fmt ", PcmFormat(rate, 1, 16)) + Chunk("data", pcm)));
-    }
-    if (std::system(("lame --quiet -t -m m -b 16 '" + folder + "voice-in.wav' '" + folder + "voice.mp3'").c_str()) != 0) {
+    const std::string mail = LongVoiceMail(folder, seconds);
+    if (mail.empty()) {
         std::fprintf(stderr, "lame failed\n");
         return 1;
     }
     const std::string mp3 = ReadFile(folder + "voice.mp3");
-    const std::string tune = LongTune(seconds);
-    WriteFile(folder + "tune.mid", tune);
-    std::vector<std::pair<int, int>> entries;
-    for (int t = 0; t < seconds * 1000; t += 5000) entries.push_back({t, 1 + (t / 5000) % 9});
-    const std::string mail = folder + "long.mvm";
-    WriteVoiceMail(mail, WrapMp3(mp3, kPresets[1], true), tune, ScheduleText(entries), true);
+    const std::string tune = ReadFile(folder + "tune.mid");
     std::printf("voice mail: %.0f s, voice track %zu bytes, tune %zu bytes, mail %zu bytes\n", seconds, mp3.size(),
                 tune.size(), ReadFile(mail).size());
 

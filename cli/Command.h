@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,6 +43,11 @@ struct ParsedArguments {
     std::string Value(const std::string& name, const std::string& fallback = "") const;
     std::vector<std::string> Values(const std::string& name) const;
 };
+// Playback speed: a number from 0.5 to 2 (UsageError otherwise).
+double ParseSpeed(const std::string& text);
+// A count of milliseconds, 0 or more (UsageError naming `option` otherwise).
+int64_t ParseMilliseconds(const std::string& text, const std::string& option);
+
 ParsedArguments ParseArguments(const Arguments& arguments, const std::vector<std::string>& valued,
                                const std::vector<std::string>& switches);
 

@@ -37,10 +37,12 @@ class TraceListener : public PlayerListener {
 };
 
 int Play(const Arguments& arguments) {
-    const ParsedArguments parsed = ParseArguments(arguments, {}, {"--trace"});
+    const ParsedArguments parsed = ParseArguments(arguments, {"--speed", "--start"}, {"--trace"});
     if (parsed.positional.size() != 1) throw UsageError("expected one voice mail");
     const std::string& fileName = parsed.positional[0];
     const bool trace = parsed.Has("--trace");
+    const double speed = ParseSpeed(parsed.Value("--speed", "1"));
+    const int64_t startMs = ParseMilliseconds(parsed.Value("--start", "0"), "--start");
     if (access(fileName.c_str(), R_OK) != 0)  // before the sound server is involved
         throw std::runtime_error("Cannot play " + fileName + ": " + std::strerror(errno));
     CatchInterrupt();
@@ -48,9 +50,11 @@ int Play(const Arguments& arguments) {
     std::unique_ptr<AudioOutput> output = OpenAudioOutput();
     TraceListener listener(trace);
     PlayerCore core(*output, listener);
+    core.SetSpeed(speed);
     core.SetCurrentFileName(fileName);
     if (!core.ExecuteMVMFile(fileName))
         throw std::runtime_error("Cannot play " + fileName + ": " + core.LastLoadError());
+    if (startMs > 0) core.Seek(startMs);
     Clock& clock = output->OutputClock();
     int64_t next = clock.NowMs();
     while (core.Display().progressTimerEnabled && !Interrupted()) {
@@ -68,7 +72,7 @@ int Play(const Arguments& arguments) {
     return 0;
 }
 
-const RegisterCommand play({"play", "FILE.mvm [--trace]", Play});
+const RegisterCommand play({"play", "FILE.mvm [--trace] [--speed X] [--start MS]", Play});
 
 }  // namespace
 }  // namespace murmel::cli

@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -44,6 +47,23 @@ std::vector<std::string> ParsedArguments::Values(const std::string& name) const 
     for (const auto& option : options)
         if (option.first == name) values.push_back(option.second);
     return values;
+}
+
+double ParseSpeed(const std::string& text) {
+    char* end = nullptr;
+    const double speed = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(speed) || speed < 0.5 || speed > 2.0)
+        throw UsageError("--speed takes a number from 0.5 to 2");
+    return speed;
+}
+
+int64_t ParseMilliseconds(const std::string& text, const std::string& option) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < 0)
+        throw UsageError(option + " takes milliseconds, 0 or more");
+    return value;
 }
 
 ParsedArguments ParseArguments(const Arguments& arguments, const std::vector<std::string>& valued,

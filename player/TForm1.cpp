@@ -5,11 +5,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QShortcut>
 #include <QUrl>
 #include <algorithm>
 #include <cstdint>
 
 #include "ProductAddresses.h"
+#include "ProgramFolder.h"
+#include "VoiceMailExport.h"
 #include "ui_TForm1.h"
 
 namespace murmel {
@@ -32,9 +38,10 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
                           Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::TForm1>()),
       output_(output),
-      core_(output, *this),
       commandLineFile_(std::move(commandLineFile)),
-      hasArguments_(hasArguments) {
+      hasArguments_(hasArguments),
+      settings_(ProgramFolder() + PlayerSettings::kFileName),
+      core_(output, *this) {
     ui_->setupUi(this);
     setFixedSize(kClientWidth, kClientHeight);
     ui_->Label2->setText(QStringLiteral("<a href=\"%1\">下载语音邮件录音机</a>")
@@ -50,10 +57,21 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
     connect(ui_->BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(ui_->cbMusic, &QCheckBox::toggled, this, &TForm1::cbMusicClick);
     connect(ui_->Label2, &QLabel::linkActivated, this, &TForm1::Label2Click);
+    connect(ui_->sbtnSpeed, &QToolButton::clicked, this, &TForm1::sbtnSpeedClick);
+    connect(ui_->bitbtnExport, &QPushButton::clicked, this, &TForm1::bitbtnExportClick);
+    ui_->ProgressBar1->installEventFilter(this);
+    ui_->ProgressBar1->setCursor(Qt::PointingHandCursor);
+    AddShortcuts();
+    core_.SetSpeed(settings_.Speed());
+    ShowSpeed();
     DisplayChanged(core_.Display());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    if (!exportThread_.joinable()) return;
+    exportCancel_ = true;  // the export stops within one tick of rendering
+    exportThread_.join();
+}
 
 template <typename Call>
 void TForm1::Guarded(Call&& call) {
@@ -104,6 +122,144 @@ void TForm1::BitBtn2Click() {
 void TForm1::cbMusicClick(bool checked) { core_.cbMusicClick(checked); }
 
 void TForm1::Label2Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kDownloadPage))); }
+
+void TForm1::UseSettingsFile(const std::string& path) {
+    settings_ = PlayerSettings(path);
+    Guarded([&] { core_.SetSpeed(settings_.Speed()); });
+    ShowSpeed();
+}
+
+void TForm1::ShowSpeed() {
+    const QString text = QStringLiteral("%1×").arg(core_.Speed());
+    ui_->sbtnSpeed->setText(text);
+    ui_->sbtnSpeed->setAccessibleName(QStringLiteral("播放速度 %1").arg(text));
+}
+
+// Steps through the offered speeds; the choice applies at once and is kept.
+void TForm1::sbtnSpeedClick() {
+    const auto* current =
+        std::find(std::begin(PlayerCore::kSpeeds), std::end(PlayerCore::kSpeeds), core_.Speed());
+    const auto* next =
+        current == std::end(PlayerCore::kSpeeds) || current + 1 == std::end(PlayerCore::kSpeeds)
+            ? std::begin(PlayerCore::kSpeeds)
+            : current + 1;
+    Guarded([&] { core_.SetSpeed(*next); });
+    ShowSpeed();
+    try {
+        settings_.SetSpeed(core_.Speed());
+    } catch (const std::exception&) {
+        // A program folder we may not write to: the speed holds for this run.
+    }
+}
+
+void TForm1::SeekTo(int64_t ms) {
+    Guarded([&] { core_.Seek(ms); });
+}
+
+void TForm1::AddShortcuts() {
+    auto add = [this](int key, auto action) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(Qt::Key_Left, [this] { SeekTo(core_.Voice().Position() - kSeekStepMs); });
+    add(Qt::Key_Right, [this] { SeekTo(core_.Voice().Position() + kSeekStepMs); });
+    add(Qt::Key_Home, [this] { SeekTo(0); });
+    add(Qt::Key_Space, [this] { SpaceKey(); });
+}
+
+// Space plays and stops wherever the focus is, except on the music box, which it ticks.
+void TForm1::SpaceKey() {
+    if (focusWidget() == ui_->cbMusic)
+        ui_->cbMusic->toggle();
+    else
+        BitBtn2Click();
+}
+
+// A click on the bar jumps there; a drag jumps along with it.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched != ui_->ProgressBar1 ||
+        (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+         type != QEvent::MouseButtonRelease))
+        return QWidget::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool held = type == QEvent::MouseMove ? (mouse->buttons() & Qt::LeftButton) != 0
+                                                : mouse->button() == Qt::LeftButton;
+    if (!held || !core_.Display().progressTimerEnabled) return true;
+    if (type == QEvent::MouseMove && lastDragSeek_.isValid() &&
+        lastDragSeek_.elapsed() < kDragSeekMs)
+        return true;
+    lastDragSeek_.start();
+    const double fraction =
+        std::clamp(mouse->position().x() / std::max(1, ui_->ProgressBar1->width()), 0.0, 1.0);
+    SeekTo(static_cast<int64_t>(fraction * static_cast<double>(core_.Display().progressMaximum)));
+    return true;
+}
+
+void TForm1::bitbtnExportClick() {
+    if (exportThread_.joinable()) return;  // one export at a time
+    std::string source = core_.CurrentFileName();
+    if (source.empty()) source = ChooseVoiceMail();
+    if (source.empty()) return;
+    const QFileInfo voiceMail(FileNameText(source));
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出为 MP3 文件"),
+        voiceMail.dir().filePath(voiceMail.completeBaseName() + ".mp3"),
+        QStringLiteral("*.mp3 (*.mp3)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (chosen.isEmpty()) return;
+    const std::string target = QFile::encodeName(chosen).toStdString();
+
+    exportProgress_ =
+        new QProgressDialog(QStringLiteral("正在导出 %1").arg(QFileInfo(chosen).fileName()),
+                            QStringLiteral("取消"), 0, 1000, this);
+    exportProgress_->setWindowTitle(windowTitle());
+    exportProgress_->setWindowModality(Qt::WindowModal);
+    exportProgress_->setAutoClose(false);
+    exportProgress_->setAutoReset(false);
+    exportProgress_->setMinimumDuration(0);
+    connect(exportProgress_, &QProgressDialog::canceled, this, [this] { exportCancel_ = true; });
+    exportProgress_->open();
+
+    exportCancel_ = false;
+    ExportOptions options;
+    options.speed = core_.Speed();
+    // The window thread never waits for the export: progress and the end come back queued.
+    exportThread_ = std::thread([this, source, target, options] {
+        std::string error;
+        bool cancelled = false;
+        try {
+            ExportVoiceMail(source, target, options, [this](int64_t done, int64_t total) {
+                QMetaObject::invokeMethod(
+                    this, [this, done, total] { ExportProgressed(done, total); },
+                    Qt::QueuedConnection);
+                return !exportCancel_;
+            });
+        } catch (const EExportCancelled&) {
+            cancelled = true;
+        } catch (const std::exception& failure) {
+            error = failure.what();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, error, cancelled] { ExportFinished(error, cancelled); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::ExportProgressed(int64_t doneMs, int64_t totalMs) {
+    if (exportProgress_ && totalMs > 0)
+        exportProgress_->setValue(
+            static_cast<int>(std::min<int64_t>(1000, doneMs * 1000 / totalMs)));
+}
+
+void TForm1::ExportFinished(const std::string& error, bool /*cancelled*/) {
+    exportThread_.join();  // it has nothing left to do but return
+    if (exportProgress_) {
+        exportProgress_->close();
+        exportProgress_->deleteLater();
+        exportProgress_ = nullptr;
+    }
+    if (!error.empty()) ShowError(Text(error));
+}
 
 void TForm1::DisplayChanged(const PlayerDisplay& display) {
     ui_->BitBtn2->setText(Text(display.playCaption));

@@ -1,10 +1,16 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "PlayerCore.h"
+#include "PlayerSettings.h"
+
+class QProgressDialog;
 
 namespace Ui {
 class TForm1;
@@ -30,9 +36,18 @@ class TForm1 : public QWidget, private PlayerListener {
     QTimer& TmProgress() { return tmProgress_; }
     QTimer& Timer1() { return timer1_; }
 
+    // The speed is kept in PlayerSettings::kFileName in the program folder; another
+    // file (tests) is read at once and written from then on.
+    void UseSettingsFile(const std::string& path);
+    bool Exporting() const { return exportThread_.joinable(); }
+
+    static constexpr int64_t kSeekStepMs = 5000;  // Left and Right
+    static constexpr int kDragSeekMs = 200;       // a drag jumps at most this often
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void TmProgressTimer();
@@ -41,6 +56,8 @@ class TForm1 : public QWidget, private PlayerListener {
     void BitBtn2Click();
     void cbMusicClick(bool checked);
     void Label2Click();
+    void sbtnSpeedClick();
+    void bitbtnExportClick();
 
   private:
     // PlayerListener
@@ -55,16 +72,29 @@ class TForm1 : public QWidget, private PlayerListener {
     void ShowError(const QString& text);
     void ShowMessageLine(const QString& text, const QString& detail);
     void HideMessageLine();
+    void ShowSpeed();
+    void SeekTo(int64_t ms);
+    void SpaceKey();
+    void AddShortcuts();
+    void ExportProgressed(int64_t doneMs, int64_t totalMs);
+    void ExportFinished(const std::string& error, bool cancelled);
 
     std::unique_ptr<Ui::TForm1> ui_;
     AudioOutput& output_;
-    PlayerCore core_;
     QTimer tmProgress_;
     QTimer timer1_;
     std::string commandLineFile_;
     bool hasArguments_;
     bool shown_ = false;
     int64_t nextTickMs_ = 0;
+    PlayerSettings settings_;
+    QElapsedTimer lastDragSeek_;
+    std::thread exportThread_;
+    std::atomic<bool> exportCancel_{false};
+    QProgressDialog* exportProgress_ = nullptr;
+    // Last, so that it goes first: closing it tells the window, whose timers and
+    // widgets must still be there.
+    PlayerCore core_;
 };
 
 }  // namespace murmel

@@ -65,6 +65,8 @@ Mp3Decoder::Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t
     channels_ = channels;
     const off_t length = mpg123_length(handle_);
     totalFrames_ = length > 0 ? static_cast<int64_t>(length) : 0;
+    mpg123_frameinfo info{};
+    if (mpg123_info(handle_, &info) == MPG123_OK) kbps_ = info.bitrate;
 }
 
 Mp3Decoder::~Mp3Decoder() {
@@ -79,16 +81,26 @@ bool Mp3Decoder::SameFormat() {
            channels == channels_;
 }
 
+void Mp3Decoder::Seek(int64_t frame) {
+    frame = std::clamp<int64_t>(frame, 0, totalFrames_);
+    // The scan has indexed every frame, so the seek is exact to the sample.
+    const off_t reached = mpg123_seek(handle_, static_cast<off_t>(frame), SEEK_SET);
+    delivered_ = reached >= 0 ? static_cast<int64_t>(reached) : totalFrames_;
+    ended_ = reached < 0 || delivered_ >= totalFrames_;
+}
+
 size_t Mp3Decoder::Read(float* out, size_t frames) {
     // The scanned length is what the device reports; damaged data may decode to
     // more, which is dropped so that position and length agree.
-    frames = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), totalFrames_ - delivered_));
+    frames = static_cast<size_t>(
+        std::min<int64_t>(static_cast<int64_t>(frames), totalFrames_ - delivered_));
     const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
     size_t filled = 0;
     while (filled < frames && !ended_) {
         size_t done = 0;
-        const int status = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out) + filled * frameBytes,
-                                       (frames - filled) * frameBytes, &done);
+        const int status =
+            mpg123_read(handle_, reinterpret_cast<unsigned char*>(out) + filled * frameBytes,
+                        (frames - filled) * frameBytes, &done);
         filled += done / frameBytes;
         if (status == MPG123_NEW_FORMAT && SameFormat()) continue;
         // A format change in mid-track would be misread as the old one: stop there.

@@ -11,7 +11,7 @@ namespace murmel {
 // libmpg123 over MPEG audio held in memory (the data chunk of a voice track, or a
 // whole plain MP3 file), decoding to interleaved float at the track's own rate.
 class Mp3Decoder {
-public:
+  public:
     // `bytes` stays shared with the caller; [offset, offset + size) is the MPEG data.
     // Throws std::runtime_error when no MPEG frame is found.
     Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t offset, size_t size);
@@ -25,6 +25,10 @@ public:
     int64_t TotalFrames() const { return totalFrames_; }
     // Decodes the next frames, never beyond TotalFrames; fewer than asked at the end.
     size_t Read(float* out, size_t frames);
+    // The next Read starts at `frame` (kept within 0..TotalFrames()).
+    void Seek(int64_t frame);
+    // The bit rate of the first frame, in kbit/s.
+    int Kbps() const { return kbps_; }
 
     struct Memory {
         const uint8_t* data;
@@ -32,7 +36,7 @@ public:
         size_t position;
     };
 
-private:
+  private:
     bool SameFormat();
 
     std::shared_ptr<const std::vector<uint8_t>> bytes_;
@@ -40,6 +44,7 @@ private:
     mpg123_handle_struct* handle_ = nullptr;
     int rate_ = 0;
     int channels_ = 0;
+    int kbps_ = 0;
     int64_t totalFrames_ = 0;
     int64_t delivered_ = 0;
     bool ended_ = false;

@@ -20,7 +20,7 @@ void PutLittle(uint8_t* at, uint32_t value, int bytes) {
 // A stream resampled (linearly: the render is for measuring, not for fine listening)
 // from its own rate to the output's, counted in source frames.
 class RenderOutput::Stream : public AudioStream {
-public:
+  public:
     Stream(RenderOutput& owner, StreamFormat format, std::shared_ptr<AudioSource> source)
         : owner_(owner), format_(format), source_(std::move(source)) {}
     ~Stream() override { owner_.Remove(this); }
@@ -33,7 +33,8 @@ public:
     // volume, a mute) is heard exactly from the next block on.
     void MixInto(float* mix, size_t frames) {
         const size_t channels = static_cast<size_t>(format_.channels);
-        const int64_t last = (outputFrames_ + static_cast<int64_t>(frames) - 1) * format_.sampleRate / kRate;
+        const int64_t last =
+            (outputFrames_ + static_cast<int64_t>(frames) - 1) * format_.sampleRate / kRate;
         Have(last + 1);
         for (size_t i = 0; i < frames; ++i, ++outputFrames_) {
             const int64_t scaled = outputFrames_ * format_.sampleRate;
@@ -50,17 +51,19 @@ public:
         position_ = outputFrames_ * format_.sampleRate / kRate;
     }
 
-private:
+  private:
     // Pulls until frame `index` is buffered or the source has ended.
     void Have(int64_t index) {
         const size_t channels = static_cast<size_t>(format_.channels);
         // Keep the frame before the current one for interpolation. Once the source
         // has ended the position may lie beyond the last frame pulled.
         const int64_t keepFrom = std::clamp<int64_t>(position_ - 1, base_, pulled_);
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>((keepFrom - base_) * channels));
+        buffer_.erase(buffer_.begin(),
+                      buffer_.begin() + static_cast<ptrdiff_t>((keepFrom - base_) * channels));
         base_ = keepFrom;
         while (!ended_ && pulled_ <= index) {
-            const size_t wanted = static_cast<size_t>(std::min<int64_t>(kPullFrames, index + 1 - pulled_));
+            const size_t wanted =
+                static_cast<size_t>(std::min<int64_t>(kPullFrames, index + 1 - pulled_));
             const size_t old = buffer_.size();
             buffer_.resize(old + wanted * channels);
             const size_t got = source_->Pull(buffer_.data() + old, wanted);
@@ -86,10 +89,11 @@ private:
 
 RenderOutput::RenderOutput(const std::string& path) : path_(path) {
     file_ = std::fopen(path.c_str(), "wb");
-    if (!file_)
-        throw EAudioOutputError("Unable to create " + path + ": " + std::strerror(errno));
+    if (!file_) throw EAudioOutputError("Unable to create " + path + ": " + std::strerror(errno));
     WriteHeader(0);
 }
+
+RenderOutput::RenderOutput(Sink& sink) : sink_(&sink) {}
 
 RenderOutput::~RenderOutput() { Finish(); }
 
@@ -117,16 +121,17 @@ void RenderOutput::RenderUntil(int64_t frame) {
             const float clipped = std::clamp(mix_[i], -1.0f, 1.0f);
             samples[i] = static_cast<int16_t>(std::lrint(clipped * 32767.0f));
         }
-        if (file_ && std::fwrite(samples.data(), sizeof(int16_t), samples.size(), file_) ==
-                         samples.size())
+        if (sink_) sink_->Write(samples.data(), frames);
+        if (file_ &&
+            std::fwrite(samples.data(), sizeof(int16_t), samples.size(), file_) == samples.size())
             dataBytes_ += samples.size() * sizeof(int16_t);
         rendered_ += static_cast<int64_t>(frames);
     }
 }
 
 void RenderOutput::WriteHeader(uint32_t dataBytes) {
-    uint8_t header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                          'f', 'm', 't', ' ', 16, 0, 0, 0};
+    uint8_t header[44] = {'R', 'I', 'F', 'F', 0,   0,   0,  0, 'W', 'A',
+                          'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0,   0};
     PutLittle(header + 4, 36 + dataBytes, 4);
     PutLittle(header + 20, 1, 2);  // PCM
     PutLittle(header + 22, 2, 2);

@@ -14,11 +14,21 @@ namespace murmel {
 // tick happens after every 50 ms of rendered sound, exactly as in real time.
 // Single-threaded: play, wait and destroy streams from one thread.
 class RenderOutput : public AudioOutput {
-public:
+  public:
     static constexpr int kRate = 44100;
+
+    // Takes the rendered sound instead of a file (an export's encoder).
+    class Sink {
+      public:
+        virtual ~Sink() = default;
+        // Interleaved stereo 16-bit frames, in order; may throw, which ends the wait.
+        virtual void Write(const int16_t* samples, size_t frames) = 0;
+    };
 
     // Throws EAudioOutputError when the file cannot be created.
     explicit RenderOutput(const std::string& path);
+    // The sink must outlive the output.
+    explicit RenderOutput(Sink& sink);
     ~RenderOutput() override;
     RenderOutput(const RenderOutput&) = delete;
     RenderOutput& operator=(const RenderOutput&) = delete;
@@ -35,14 +45,14 @@ public:
 
     class Stream;
 
-private:
+  private:
     class RenderClock : public Clock {
-    public:
+      public:
         explicit RenderClock(RenderOutput& owner) : owner_(owner) {}
         int64_t NowMs() override { return owner_.rendered_ * 1000 / kRate; }
         void WaitUntilMs(int64_t ms) override { owner_.RenderUntil(ms * kRate / 1000); }
 
-    private:
+      private:
         RenderOutput& owner_;
     };
 
@@ -50,6 +60,7 @@ private:
     void WriteHeader(uint32_t dataBytes);
 
     std::FILE* file_ = nullptr;
+    Sink* sink_ = nullptr;
     std::string path_;
     int64_t rendered_ = 0;
     uint64_t dataBytes_ = 0;

@@ -1,6 +1,7 @@
 #include "VoiceDevice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -8,6 +9,7 @@
 
 #include "Mp3Decoder.h"
 #include "RiffReader.h"
+#include "TimeStretch.h"
 
 namespace murmel {
 namespace {
@@ -28,22 +30,29 @@ Bytes ReadWholeFile(const std::string& path) {
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size));
     in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes->data()), size)) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    if (!in.read(reinterpret_cast<char*>(bytes->data()), size))
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     return bytes;
 }
 
 float PcmSample(const uint8_t* at, int bits, bool isFloat) {
     switch (bits) {
-    case 8: return (static_cast<int>(at[0]) - 128) / 128.0f;
-    case 16: return static_cast<int16_t>(at[0] | (at[1] << 8)) / 32768.0f;
-    case 24: return static_cast<int32_t>((at[0] << 8) | (at[1] << 16) | (static_cast<uint32_t>(at[2]) << 24)) / 2147483648.0f;
-    default: {
-        const uint32_t word = at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
-        if (!isFloat) return static_cast<int32_t>(word) / 2147483648.0f;
-        float value;
-        std::memcpy(&value, &word, sizeof value);
-        return value;
-    }
+        case 8:
+            return (static_cast<int>(at[0]) - 128) / 128.0f;
+        case 16:
+            return static_cast<int16_t>(at[0] | (at[1] << 8)) / 32768.0f;
+        case 24:
+            return static_cast<int32_t>((at[0] << 8) | (at[1] << 16) |
+                                        (static_cast<uint32_t>(at[2]) << 24)) /
+                   2147483648.0f;
+        default: {
+            const uint32_t word =
+                at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
+            if (!isFloat) return static_cast<int32_t>(word) / 2147483648.0f;
+            float value;
+            std::memcpy(&value, &word, sizeof value);
+            return value;
+        }
     }
 }
 
@@ -51,30 +60,38 @@ float PcmSample(const uint8_t* at, int bits, bool isFloat) {
 
 // The decoded sound of an open track; pulled by the output.
 class VoiceDevice::Track : public AudioSource {
-public:
+  public:
     virtual StreamFormat Format() const = 0;
     virtual int64_t TotalFrames() const = 0;
+    // The next Pull starts at `frame` (0..TotalFrames()).
+    virtual void SeekFrame(int64_t frame) = 0;
+    virtual int Kbps() const { return 0; }
 };
 
 namespace {
 
 class PcmTrack : public VoiceDevice::Track {
-public:
+  public:
     PcmTrack(Bytes bytes, const RiffWave& wave)
         : bytes_(std::move(bytes)), wave_(wave), isFloat_(wave.formatTag == RiffWave::kFloat) {
         const int bits = wave.bitsPerSample;
-        const bool known = isFloat_ ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+        const bool known =
+            isFloat_ ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
         frameBytes_ = static_cast<size_t>(wave.channels) * static_cast<size_t>(bits / 8);
-        if (!known || wave.blockAlign != frameBytes_) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+        if (!known || wave.blockAlign != frameBytes_)
+            throw EMCIDeviceError(VoiceDevice::kCannotPlay);
         total_ = static_cast<int64_t>(wave.dataSize / frameBytes_);
     }
     StreamFormat Format() const override {
         return {static_cast<int>(wave_.samplesPerSec), wave_.channels};
     }
     int64_t TotalFrames() const override { return total_; }
+    void SeekFrame(int64_t frame) override { next_ = frame; }
     size_t Pull(float* out, size_t frames) override {
-        const size_t count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), total_ - next_));
-        const uint8_t* at = bytes_->data() + wave_.dataOffset + static_cast<size_t>(next_) * frameBytes_;
+        const size_t count =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), total_ - next_));
+        const uint8_t* at =
+            bytes_->data() + wave_.dataOffset + static_cast<size_t>(next_) * frameBytes_;
         const size_t sampleBytes = wave_.bitsPerSample / 8;
         for (size_t i = 0; i < count * wave_.channels; ++i, at += sampleBytes)
             out[i] = PcmSample(at, wave_.bitsPerSample, isFloat_);
@@ -82,7 +99,7 @@ public:
         return count;
     }
 
-private:
+  private:
     Bytes bytes_;
     RiffWave wave_;
     bool isFloat_;
@@ -92,26 +109,30 @@ private:
 };
 
 class MpegTrack : public VoiceDevice::Track {
-public:
+  public:
     MpegTrack(Bytes bytes, size_t offset, size_t size) : decoder_(std::move(bytes), offset, size) {}
     StreamFormat Format() const override { return {decoder_.SampleRate(), decoder_.Channels()}; }
     int64_t TotalFrames() const override { return decoder_.TotalFrames(); }
+    void SeekFrame(int64_t frame) override { decoder_.Seek(frame); }
+    int Kbps() const override { return decoder_.Kbps(); }
     size_t Pull(float* out, size_t frames) override { return decoder_.Read(out, frames); }
 
-private:
+  private:
     Mp3Decoder decoder_;
 };
 
 // A wrapped MPEG track whose data is all zeros (a recording that caught nothing
 // gets a few zero bytes): it plays for no time at all.
 class SilentTrack : public VoiceDevice::Track {
-public:
-    explicit SilentTrack(const RiffWave& wave) : format_{static_cast<int>(wave.samplesPerSec), wave.channels} {}
+  public:
+    explicit SilentTrack(const RiffWave& wave)
+        : format_{static_cast<int>(wave.samplesPerSec), wave.channels} {}
     StreamFormat Format() const override { return format_; }
     int64_t TotalFrames() const override { return 0; }
+    void SeekFrame(int64_t) override {}
     size_t Pull(float*, size_t) override { return 0; }
 
-private:
+  private:
     StreamFormat format_;
 };
 
@@ -129,7 +150,8 @@ std::shared_ptr<VoiceDevice::Track> OpenTrack(const Bytes& bytes) {
     } catch (const ERiffError&) {
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     }
-    if (wave.channels > kMaxChannels || wave.samplesPerSec > kMaxRate) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    if (wave.channels > kMaxChannels || wave.samplesPerSec > kMaxRate)
+        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     if (wave.formatTag == RiffWave::kPcm || wave.formatTag == RiffWave::kFloat)
         return std::make_shared<PcmTrack>(bytes, wave);
     if (wave.formatTag != RiffWave::kMpegLayer3 && wave.formatTag != 0x50)  // 0x50: MPEG layers 1-2
@@ -157,8 +179,18 @@ void VoiceDevice::Open(const std::string& path) {
 
 void VoiceDevice::Play() {
     if (!track_ || stream_) return;
+    StartStream();
+}
+
+// At 1× the track itself plays, exactly as it always has; at other speeds through
+// the stretcher, whose output frame n is track frame startFrame_ + n × speed.
+void VoiceDevice::StartStream() {
+    std::shared_ptr<AudioSource> source = track_;
+    if (speed_ != 1.0)
+        source = std::make_shared<TimeStretch>(track_, track_->Format(), speed_,
+                                               track_->TotalFrames() - startFrame_);
     try {
-        stream_ = output_.Play(track_->Format(), track_);
+        stream_ = output_.Play(track_->Format(), std::move(source));
     } catch (const EAudioOutputError& error) {
         throw EMCIDeviceError(error.what());
     }
@@ -167,6 +199,35 @@ void VoiceDevice::Play() {
 void VoiceDevice::Close() {
     stream_.reset();
     track_.reset();
+    startFrame_ = 0;
+}
+
+// Both restart the stream: what the old one had buffered is dropped, so the
+// position is right from the next tick on.
+void VoiceDevice::SetSpeed(double speed) {
+    speed = std::clamp(speed, TimeStretch::kSlowest, TimeStretch::kFastest);
+    if (speed == speed_) return;
+    if (!stream_) {
+        speed_ = speed;
+        return;
+    }
+    const int64_t frame = PositionFrames();
+    stream_.reset();
+    speed_ = speed;
+    startFrame_ = frame;
+    track_->SeekFrame(frame);
+    StartStream();
+}
+
+void VoiceDevice::Seek(int64_t ms) {
+    if (!track_) return;
+    const int64_t frame =
+        std::clamp<int64_t>(ms * track_->Format().sampleRate / 1000, 0, track_->TotalFrames());
+    const bool playing = stream_ != nullptr;
+    stream_.reset();
+    startFrame_ = frame;
+    track_->SeekFrame(frame);
+    if (playing) StartStream();
 }
 
 int64_t VoiceDevice::Length() const {
@@ -174,9 +235,16 @@ int64_t VoiceDevice::Length() const {
     return track_->TotalFrames() * 1000 / track_->Format().sampleRate;
 }
 
+int64_t VoiceDevice::PositionFrames() const {
+    const int64_t heard = stream_ ? stream_->FramesHeard() : 0;
+    if (speed_ == 1.0) return startFrame_ + heard;
+    return std::min<int64_t>(track_->TotalFrames(),
+                             startFrame_ + std::llround(static_cast<double>(heard) * speed_));
+}
+
 int64_t VoiceDevice::Position() const {
     if (!stream_) return 0;
-    return stream_->FramesHeard() * 1000 / track_->Format().sampleRate;
+    return PositionFrames() * 1000 / track_->Format().sampleRate;
 }
 
 std::string VoiceDevice::Failure() const { return stream_ ? stream_->Failure() : std::string(); }
@@ -185,6 +253,12 @@ TMPModes VoiceDevice::Mode() const {
     if (!track_) return mpNotReady;
     if (stream_ && !stream_->Drained()) return mpPlaying;
     return mpStopped;
+}
+
+VoiceDevice::TrackInfo VoiceDevice::Info() const {
+    if (!track_) return {};
+    const StreamFormat format = track_->Format();
+    return {format.sampleRate, format.channels, track_->Kbps(), track_->TotalFrames()};
 }
 
 }  // namespace murmel

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "MidiTempoMap.h"
+
 namespace murmel {
 namespace {
 
@@ -29,7 +31,7 @@ const char* const kSoundFontCandidates[] = {
 // The soundfont is parsed once per process by a synthesiser that never plays and
 // lives until exit; every tune's own synthesiser borrows it.
 class SoundFontLibrary {
-public:
+  public:
     static SoundFontLibrary& Instance() {
         static SoundFontLibrary library;
         return library;
@@ -48,7 +50,8 @@ public:
         if (!attempted_) {
             attempted_ = true;
             const std::string path = TWMediaPlayer::SoundFontPath();
-            const int id = path.empty() ? FLUID_FAILED : fluid_synth_sfload(holder_, path.c_str(), 0);
+            const int id =
+                path.empty() ? FLUID_FAILED : fluid_synth_sfload(holder_, path.c_str(), 0);
             if (id != FLUID_FAILED) font_ = fluid_synth_get_sfont_by_id(holder_, id);
             if (!font_)
                 error_ = path.empty() ? "No General MIDI soundfont found; set MURMEL_SOUNDFONT"
@@ -58,7 +61,7 @@ public:
         return font_;
     }
 
-private:
+  private:
     SoundFontLibrary() {
         for (int level : {FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, nullptr, nullptr);
@@ -91,13 +94,16 @@ std::vector<char> ReadTune(const std::string& path) {
 
 // One loaded tune: its own synthesiser and sequencer, pulled by the output.
 class TWMediaPlayer::Tune : public AudioSource {
-public:
+  public:
     Tune(fluid_sfont_t* font, const std::vector<char>& midi, std::shared_ptr<Level> level)
-        : font_(font), level_(std::move(level)) {
+        : font_(font),
+          level_(std::move(level)),
+          midi_(midi),
+          tempoMap_(
+              MidiTempoMap::Read(reinterpret_cast<const uint8_t*>(midi.data()), midi.size())) {
         synth_ = new_fluid_synth(SoundFontLibrary::Instance().Settings());
         fluid_synth_add_sfont(synth_, font_);
-        player_ = new_fluid_player(synth_);
-        fluid_player_add_mem(player_, midi.data(), midi.size());
+        player_ = NewPlayer();
     }
 
     ~Tune() override {
@@ -117,19 +123,48 @@ public:
         fluid_synth_all_sounds_off(synth_, -1);
     }
 
+    void SetTempo(double factor) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tempo_ = factor;
+        fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, factor);
+    }
+
+    // A fresh sequencer, paused at `ms`: FluidSynth takes a jump reliably only
+    // before its player first plays. Sounding notes are cut, and notes begun before
+    // `ms` are not heard again; past the tune's end it stays silent.
+    void Seek(int64_t ms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fluid_synth_all_sounds_off(synth_, -1);
+        delete_fluid_player(player_);
+        player_ = NewPlayer();
+        fluid_player_seek(player_,
+                          static_cast<int>(std::min<int64_t>(tempoMap_.TickAt(ms), INT32_MAX)));
+    }
+
     size_t Pull(float* out, size_t frames) override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             fluid_synth_write_float(synth_, static_cast<int>(frames), out, 0, 2, out, 1, 2);
         }
-        const float gain = level_->mute ? 0.0f : static_cast<float>(std::pow(10.0, level_->volume / 2000.0));
+        const float gain =
+            level_->mute ? 0.0f : static_cast<float>(std::pow(10.0, level_->volume / 2000.0));
         for (size_t i = 0; i < frames * 2; ++i) out[i] *= gain;
         return frames;  // a tune's stream never ends by itself: silence follows the tune
     }
 
-private:
+  private:
+    fluid_player_t* NewPlayer() {
+        fluid_player_t* player = new_fluid_player(synth_);
+        fluid_player_add_mem(player, midi_.data(), midi_.size());
+        if (tempo_ != 1.0) fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_INTERNAL, tempo_);
+        return player;
+    }
+
     fluid_sfont_t* font_;
     std::shared_ptr<Level> level_;
+    std::vector<char> midi_;
+    MidiTempoMap tempoMap_;
+    double tempo_ = 1.0;
     std::mutex mutex_;
     fluid_synth_t* synth_ = nullptr;
     fluid_player_t* player_ = nullptr;
@@ -166,8 +201,31 @@ void TWMediaPlayer::SetFileName(const std::string& path) {
         loadError_ = "The tune \"" + path + "\" is too large.";
         return;
     }
-    if (fluid_sfont_t* font = SoundFontLibrary::Instance().Font(loadError_))
+    if (fluid_sfont_t* font = SoundFontLibrary::Instance().Font(loadError_)) {
         tune_ = std::make_shared<Tune>(font, midi, level_);
+        if (tempo_ != 1.0) tune_->SetTempo(tempo_);
+    }
+}
+
+void TWMediaPlayer::SetTempo(double factor) {
+    tempo_ = factor;
+    if (tune_) tune_->SetTempo(factor);
+}
+
+// The stream restarts so that the sound already buffered from before the jump is dropped.
+void TWMediaPlayer::Seek(int64_t ms) {
+    if (!tune_) return;
+    const bool playing = stream_ != nullptr;
+    stream_.reset();
+    tune_->Seek(ms);
+    if (!playing) return;
+    tune_->Start();
+    try {
+        stream_ = output_.Play({kRate, 2}, tune_);
+    } catch (const EAudioOutputError& error) {
+        tune_->Pause();
+        throw EWMediaPlayerError(error.what());
+    }
 }
 
 void TWMediaPlayer::SetVolume(int32_t hundredthsOfDecibel) {

@@ -11,14 +11,14 @@ namespace murmel {
 
 // A tune the music device cannot play, with the text the user is shown.
 class EWMediaPlayerError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // The background-music device: a MIDI tune through FluidSynth with a General
 // MIDI soundfont. Volume is in hundredths of a decibel, 0 being full volume.
 class TWMediaPlayer {
-public:
+  public:
     static constexpr int32_t kQuietest = -10000;
     static constexpr int kRate = 44100;
 
@@ -46,6 +46,13 @@ public:
     // Why the sound system dropped the tune's stream; empty while it is well.
     std::string Failure() const { return stream_ ? stream_->Failure() : std::string(); }
 
+    // The tune's tempo as a factor of its own (1 as written); kept across tunes.
+    void SetTempo(double factor);
+    double Tempo() const { return tempo_; }
+    // Jumps to `ms` of the tune as written (at tempo 1); past its end the tune is
+    // silent. Playing goes on from there. Throws EWMediaPlayerError as Play does.
+    void Seek(int64_t ms);
+
     // The soundfont the device uses, the first readable of MURMEL_SOUNDFONT, Debian's
     // TimGM6mb and the system's default-GM; empty when there is none.
     static std::string SoundFontPath();
@@ -56,11 +63,12 @@ public:
     };
     class Tune;
 
-private:
+  private:
     AudioOutput& output_;
     std::shared_ptr<Level> level_ = std::make_shared<Level>();
     std::string fileName_;
     std::string loadError_;
+    double tempo_ = 1.0;
     std::shared_ptr<Tune> tune_;
     std::unique_ptr<AudioStream> stream_;
 };

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -104,12 +105,16 @@ void PlayerCore::StopPlay() {
     SetCaption(kCaptionPlay);
 }
 
+void PlayerCore::ShowPosition() {
+    display_.timeText = FormatTimeText(voice_.Position(), true);
+    display_.progress = voice_.Position();
+}
+
 void PlayerCore::TmProgressTimer() {
     if (!display_.progressTimerEnabled) return;
     Notify notify(*this);
     if (SoundSystemFailed()) return;
-    display_.timeText = FormatTimeText(voice_.Position(), true);
-    display_.progress = voice_.Position();
+    ShowPosition();
     if (!files_.schedule.empty()) {
         const ScheduleEntry entry =
             VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
@@ -177,6 +182,36 @@ void PlayerCore::cbMusicClick(bool checked) {
         music_.SetMute(true);
         savedMusicVolume_ = music_.Volume();
     }
+}
+
+void PlayerCore::SetSpeed(double speed) {
+    voice_.SetSpeed(speed);
+    music_.SetTempo(voice_.Speed());
+}
+
+void PlayerCore::Seek(int64_t ms) {
+    if (!display_.progressTimerEnabled) return;
+    Notify notify(*this);
+    ms = std::clamp<int64_t>(ms, 0, voice_.Length());
+    voice_.Seek(ms);
+    try {
+        music_.Seek(ms);
+    } catch (const EWMediaPlayerError&) {
+        // As in Play: a tune that cannot play means a voice mail without music.
+    }
+    // The entries whose times lie before the target, as playing through would have
+    // applied them; reading stops at the first later one (or the end, kNever).
+    int32_t volume = kStartVolume;
+    int32_t next = 0;
+    if (!files_.schedule.empty()) {
+        const VolumeSchedule schedule(files_.schedule);
+        for (ScheduleEntry entry = schedule.ReadScheduleEntry(next); entry.time < ms;
+             entry = schedule.ReadScheduleEntry(++next))
+            volume = VolumeSchedule::LevelToVolume(entry.level);
+    }
+    music_.SetVolume(volume);
+    scheduleIndex_ = next;
+    ShowPosition();
 }
 
 void PlayerCore::FormClose() {

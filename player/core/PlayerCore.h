@@ -42,6 +42,16 @@ class PlayerCore {
     void cbMusicClick(bool checked);
     void FormClose();
 
+    // Playback speed with the voice's pitch kept: the voice is stretched and the
+    // tune's tempo follows. Kept across openings; playback in progress changes at once.
+    static constexpr double kSpeeds[] = {1.0, 1.25, 1.5, 2.0};
+    void SetSpeed(double speed);
+    double Speed() const { return voice_.Speed(); }
+    // Jumps to `ms` of the voice track while playing (nothing otherwise). The music
+    // follows, at the volume of the last schedule entry before `ms` (kStartVolume
+    // before the first), and the schedule replays from the entry after it.
+    void Seek(int64_t ms);
+
     const PlayerDisplay& Display() const { return display_; }
     bool Playing() const { return playing_; }
     int32_t ScheduleIndex() const { return scheduleIndex_; }
@@ -59,6 +69,7 @@ class PlayerCore {
     class Notify;
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
+    void ShowPosition();
     bool LoadFailed(const std::string& fileName, const std::string& reason);
     bool SoundSystemFailed();
 
