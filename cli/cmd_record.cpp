@@ -19,7 +19,9 @@
 #include "MMWave.h"
 #include "PresetsStore.h"
 #include "ProgramFolder.h"
+#include "RecordingJournal.h"
 #include "SettingsStore.h"
+#include "TempNames.h"
 #include "TimeStampName.h"
 #include "UIThreadPost.h"
 
@@ -112,6 +114,24 @@ void ApplyQualityPreset(CaptureChain& chain, const std::string& resolution, bool
     acm.SetPWaveFormat(chain.converter.PWaveFormat());
 }
 
+// A journal in the temporary folder while the file is written, so that a record
+// that is killed can be completed by `murmel-cli recover`; removed once the file
+// has been finalised (or was never begun).
+struct JournalWhileRecording {
+    RecordingJournal journal;
+    explicit JournalWhileRecording(const std::string& track) {
+        journal = RecordingJournal::ForThisProcess("murmel-cli", MyGetTempFileName(), track);
+        journal.target = track;
+        WriteRecordingJournal(journal);
+    }
+    ~JournalWhileRecording() {
+        RemoveRecordingJournal(journal);
+        unlink(journal.base.c_str());
+    }
+    JournalWhileRecording(const JournalWhileRecording&) = delete;
+    JournalWhileRecording& operator=(const JournalWhileRecording&) = delete;
+};
+
 void ShowElapsed(int64_t milliseconds, bool final) {
     static const bool terminal = isatty(STDOUT_FILENO);
     static int64_t lastShown = -1000;
@@ -135,6 +155,7 @@ int Record(const Arguments& arguments) {
     const auto limit = static_cast<int64_t>(std::llround(options.seconds * 1000));
     if (limit > 0) chain.waveIn.SetMaxRecordTime(limit);
     CatchInterrupt();
+    JournalWhileRecording journal(chain.writer.Wave().FileName());
     chain.waveIn.Start();  // a failure has closed the chain (and finalised a created file)
     int64_t elapsed = 0;
     while (chain.waveIn.State() & wisStarted) {
