@@ -192,8 +192,11 @@ bool TMMWave::UpdateOnDisk() {
     bool ok = WriteAt(dataOffset_ - 4, size, 4);
     PutU32(size, static_cast<uint32_t>(static_cast<uint64_t>(dataOffset_) + dataBytes_ - 8));
     ok = ok && WriteAt(4, size, 4);
-    // A file system that cannot sync (EINVAL) still holds the bytes in its cache.
-    ok = ok && (fdatasync(fd_) == 0 || errno == EINVAL);
+    // Start the writeback now rather than at the kernel's leisure, so a power cut
+    // loses little more than the interval; the capture thread does not wait for the
+    // disk. Where this cannot be done (EINVAL, ENOSYS) the bytes are still written.
+    ok = ok && (sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0 || errno == EINVAL ||
+                errno == ENOSYS);
     if (ok) updatedBytes_ = dataBytes_;
     return ok;
 }

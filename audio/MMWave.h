@@ -30,8 +30,9 @@ uint32_t WaveBytesToSamples(uint64_t bytes, uint32_t samplesPerSec, uint32_t avg
 // "data" D bytes [pad], "fact" 4 samples. Writes go through an own buffer of
 // IOBufferSize. While recording, every UpdateIntervalMs of sound the buffer goes
 // to disk, the RIFF and data sizes are brought up to date (without the 'fact'
-// trailer) and the file is synced, so a recording cut off by a crash is a valid
-// wave file up to the last update. Finalise writes the trailer and final sizes.
+// trailer) and the written pages are sent to the disk (without waiting for it),
+// so a recording cut off by a crash is a valid wave file up to the last update. Finalise writes the
+// trailer and final sizes.
 class TMMWave {
   public:
     static constexpr int32_t kDefaultIOBufferSize = 32768;
