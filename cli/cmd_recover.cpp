@@ -12,11 +12,14 @@
 namespace murmel::cli {
 namespace {
 
+// DATE  LENGTH  KIND  TRACK[ -> TARGET][  (PROBLEM)]
 void PrintOrphan(const OrphanRecording& orphan) {
-    std::printf(
-        "%s  %s  %s  %s%s\n", OrphanDateText(orphan).c_str(), OrphanLengthText(orphan).c_str(),
-        orphan.journal.withMusic ? "with music" : "voice only", orphan.journal.track.c_str(),
-        orphan.problem.empty() ? "" : ("  (" + orphan.problem + ")").c_str());
+    std::string line = OrphanDateText(orphan) + "  " + OrphanLengthText(orphan) + "  " +
+                       (orphan.journal.withMusic ? "with music" : "voice only") + "  " +
+                       orphan.journal.track;
+    if (!orphan.journal.target.empty()) line += " -> " + orphan.journal.target;
+    if (!orphan.problem.empty()) line += "  (" + orphan.problem + ")";
+    std::printf("%s\n", line.c_str());
 }
 
 int Recover(const Arguments& arguments) {

@@ -12,6 +12,7 @@
 #include "MMUtils.h"
 #include "MMWave.h"
 #include "PkStreamCol.h"
+#include "RecordingSaver.h"
 #include "SafeFile.h"
 #include "TimeStampName.h"
 #include "WaveTrackRepair.h"
@@ -20,7 +21,6 @@ namespace murmel {
 namespace {
 
 constexpr uint64_t kMaxJournalSize = 65536;
-constexpr int kMaxNameTries = 1000;  // "name-2" ... before giving up on a free name
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -108,39 +108,14 @@ void Inspect(const std::string& journalPath, RecoveryScan& scan) {
     scan.orphans.push_back(std::move(orphan));
 }
 
-// Writes `bytes` under the first free name "stem.ext", "stem-2.ext", ... and
-// returns it; a failure removes what was begun.
-std::string SaveUnderFreeName(const std::string& folder, const std::string& stem,
-                              const std::string& extension, const std::vector<uint8_t>& bytes) {
-    for (int number = 1; number <= kMaxNameTries; ++number) {
-        const std::string path =
-            folder + stem + (number > 1 ? "-" + std::to_string(number) : "") + extension;
-        int fd;
-        try {
-            fd = CreateFileExclusive(path, FileSharing::Shared);
-        } catch (const EFileError&) {
-            if (errno == EEXIST) continue;
-            throw;
-        }
-        const bool ok = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
-        const int error = errno;
-        if (close(fd) != 0 || !ok) {
-            unlink(path.c_str());
-            throw EFileError(FileErrorText(path, ok ? errno : error));
-        }
-        return path;
-    }
-    throw EFileError(FileErrorText(folder + stem + extension, EEXIST));
-}
-
 std::vector<uint8_t> PackVoiceMail(const std::vector<uint8_t>& track,
                                    const RecordingJournal& journal) {
     const std::vector<uint8_t> tune = ReadRegularFile(journal.tune);
     const std::vector<uint8_t> schedule = ReadRegularFile(journal.schedule);
     TPkStreams container;  // compressed, not enciphered, as the recorder packs
-    container.AddStream("Mp3File", track.data(), track.size());
-    container.AddStream("BGMusic", tune.data(), tune.size());
-    container.AddStream("CtrInfo", schedule.data(), schedule.size());
+    container.AddStream(kVoiceTrackEntry, track.data(), track.size());
+    container.AddStream(kTuneEntry, tune.data(), tune.size());
+    container.AddStream(kScheduleEntry, schedule.data(), schedule.size());
     ByteStream image;
     container.SaveToStream(image);
     return image;
@@ -195,12 +170,18 @@ RecoveredRecording RecoverRecording(const OrphanRecording& orphan,
         ReplaceFileAtomically(journal.target, bytes.data(), bytes.size(), FileSharing::Shared);
         result.path = journal.target;
     } else {
-        const std::string folder = programFolder + "MyVoice/";
-        mkdir(folder.c_str(), 0777);  // a missing folder must not cost the recording
+        // Named after its start, under a name no recording has yet.
         std::tm local{};
         const std::time_t started = static_cast<std::time_t>(journal.started);
         localtime_r(&started, &local);
-        result.path = SaveUnderFreeName(folder, TimeStampName(local), extension, bytes);
+        result.path =
+            ReserveAutomaticName(RecordingsFolder(programFolder), TimeStampName(local), extension);
+        try {
+            ReplaceFileAtomically(result.path, bytes.data(), bytes.size(), FileSharing::Shared);
+        } catch (...) {
+            RemoveTemporaryFile(result.path);  // only our own empty reservation
+            throw;
+        }
     }
     RemoveTemporaries(orphan, journal.track != result.path);
     return result;

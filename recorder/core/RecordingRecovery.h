@@ -38,7 +38,8 @@ struct RecoveredRecording {
 
 // Saves the mended recording as the recorder would have at the stop: into the
 // journal's target, or automatically named after its start time in
-// programFolder + "MyVoice/" (under a name not yet taken): an ".mp3", or with music
+// programFolder + "MyVoice/" (under a name not yet taken, as automatic saves are):
+// an ".mp3", or with music
 // a ".mvm" holding the track, the tune and the schedule. Only after the save
 // succeeded are the temporary files removed; any failure raises an exception that
 // names the path and leaves every file of the recording where it was.

@@ -151,7 +151,7 @@ TEST_F(RecoverTest, APlainRecordingIsSavedAsAnMp3UnderAFreeName) {
     RecoveredRecording one = RecoverRecording(scan.orphans[0], program);
     RecoveredRecording two = RecoverRecording(scan.orphans[1], program);
     EXPECT_EQ(one.path, AutoName(".mp3"));
-    EXPECT_EQ(two.path, AutoName("").substr(0, AutoName("").size()) + "-2.mp3");
+    EXPECT_EQ(two.path, AutoName("_2.mp3"));
     EXPECT_EQ(test::ReadFile(AutoName(".mp3")), Mended(unfinished));
     EXPECT_TRUE(fs::is_empty(temp)) << "track, journal and reservation removed after saving";
     EXPECT_TRUE(FindOrphanRecordings(temp).orphans.empty());
