@@ -44,13 +44,20 @@ double DecodedSeconds(const std::string& path) {
 
 // Starts a recording of a tone, kills it after `seconds`, and returns the
 // seconds that were being captured when it died.
-double RecordAndKill(const std::string& out, const std::string& preset, double seconds) {
+double RecordAndKill(const std::string& out, const std::string& preset, double seconds,
+                     const std::string& tune = "") {
     const pid_t child = fork();
     if (child == 0) {
         setenv("MURMEL_CAPTURE", "tone:440", 1);
+        setenv("MURMEL_AUDIO", "null", 1);
         freopen("/dev/null", "w", stdout);
-        execl(MURMEL_PROGRAM_DIR "murmel-cli", "murmel-cli", "record", out.c_str(), "--preset",
-              preset.c_str(), static_cast<char*>(nullptr));
+        if (tune.empty())
+            execl(MURMEL_PROGRAM_DIR "murmel-cli", "murmel-cli", "record", out.c_str(), "--preset",
+                  preset.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(MURMEL_PROGRAM_DIR "murmel-cli", "murmel-cli", "record", out.c_str(), "--preset",
+                  preset.c_str(), "--music", tune.c_str(), "--slider", "500:40", "--slider",
+                  "900:70", static_cast<char*>(nullptr));
         _exit(127);
     }
     const auto start = Clock::now();
@@ -66,7 +73,8 @@ TEST(RecordKilled, EveryPresetIsRecoveredToWithinOneUpdateOfWhatWasCaptured) {
     ASSERT_EQ(Cli("presets install").status, 0);
     std::mt19937 random(std::random_device{}());
     for (const std::string preset : {"1K", "2K", "4K", "8K", "none"}) {
-        const double moment = std::uniform_real_distribution<double>(2.5, 6.0)(random);
+        // After the first update (start-up plus one interval), so there is sound to decode.
+        const double moment = std::uniform_real_distribution<double>(3.2, 6.5)(random);
         SCOPED_TRACE("preset " + preset + ", killed after " + std::to_string(moment) + " s");
         const std::string folder = test::FreshFolder("killed-" + preset);
         const std::string out = folder + "voice.mp3";
@@ -84,6 +92,34 @@ TEST(RecordKilled, EveryPresetIsRecoveredToWithinOneUpdateOfWhatWasCaptured) {
         const double decoded = DecodedSeconds(out);
         ASSERT_GE(decoded, 0) << test::ReadFile(out + ".raw.err");
         // Start-up takes part of the time before the kill; the encoder adds a frame.
+        EXPECT_LE(decoded, captured + 0.2);
+        EXPECT_GE(decoded, captured - kUpdateInterval - 0.6);
+    }
+}
+
+TEST(RecordKilled, ARecordingWithMusicBecomesAVoiceMailWithItsThreeEntries) {
+    ASSERT_EQ(Cli("presets install").status, 0);
+    const std::string tune = MURMEL_SOURCE_DIR "/data/BGMusic/Morning.mid";
+    std::mt19937 random(std::random_device{}());
+    for (const std::string preset : {"2K", "8K"}) {
+        const double moment = std::uniform_real_distribution<double>(3.2, 5.5)(random);
+        SCOPED_TRACE("preset " + preset + ", killed after " + std::to_string(moment) + " s");
+        const std::string folder = test::FreshFolder("killed-music-" + preset);
+        const std::string out = folder + "mail.mvm";
+        const double captured = RecordAndKill(out, preset, moment, tune);
+
+        CliRun list = Cli("recover --list");
+        EXPECT_NE(list.out.find("with music  "), std::string::npos) << list.out;
+        CliRun recover = Cli("recover");
+        ASSERT_EQ(recover.status, 0) << recover.err;
+        EXPECT_EQ(recover.out, "recovered " + out + "\n");
+        CliRun unpack = Cli("unpack " + out + " " + folder + "entries");
+        ASSERT_EQ(unpack.status, 0) << unpack.err;
+        EXPECT_EQ(test::ReadFile(folder + "entries/BGMusic"), test::ReadFile(tune));
+        const std::string schedule = test::ReadFile(folder + "entries/CtrInfo");
+        EXPECT_NE(schedule.find("[0]"), std::string::npos) << schedule;
+        EXPECT_NE(schedule.find("[2]"), std::string::npos) << "both slider moves: " << schedule;
+        const double decoded = DecodedSeconds(folder + "entries/Mp3File");
         EXPECT_LE(decoded, captured + 0.2);
         EXPECT_GE(decoded, captured - kUpdateInterval - 0.6);
     }
