@@ -13,13 +13,16 @@
 #include "AudioOutput.h"
 #include "FileAssociation.h"
 #include "FormAbout.h"
+#include "FormRecovery.h"
 #include "FormSetup.h"
 #include "MailFooter.h"
 #include "QtUIThreadPost.h"
 #include "RecordingChain.h"
+#include "RecordingRecovery.h"
 #include "RecordingSession.h"
 #include "SettingsStore.h"
 #include "SpectrumWidget.h"
+#include "TempNames.h"
 #include "WMediaPlayer.h"
 #include "ui_TFormMain.h"
 
@@ -272,11 +275,23 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FormShow() {
+    Guarded([this] { OfferRecovery(); });
     if (SettingsStore(programFolder_).ReadText("firstUse", "FirstUse", "0") != "1") return;
     ShowMessage(QString::fromUtf8(kWelcome));
     SetupClick();
 }
 
+void TFormMain::OfferRecovery() {
+    murmel::RecoveryScan scan = murmel::FindOrphanRecordings(murmel::TempFolder());
+    if (scan.orphans.empty()) return;
+    TFormRecovery dialog(
+        std::move(scan), programFolder_,
+        [this](const std::string& path) { attachments_.AddAttachment(path); }, this);
+    dialog.exec();
+}
+
+// A recording still running is stopped with its voice track finalised; its
+// journal stays, so the next start offers it back.
 void TFormMain::closeEvent(QCloseEvent* event) {
     tmRec.stop();
     session_->FormClose();

@@ -89,6 +89,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void Guarded(const std::function<void()>& command);
     void ShowMessage(const QString& text);
     void FormShow();
+    // Recordings a crash, a kill or a closed window left unsaved: offered back.
+    void OfferRecovery();
 
     std::string programFolder_;
     std::unique_ptr<Ui::TFormMain> ui;
