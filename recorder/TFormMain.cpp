@@ -111,15 +111,16 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateAttachmentMenu() {
-    pmFileIcon.setObjectName(QStringLiteral("pmFileIcon"));
-    MenuItemOpen = pmFileIcon.addAction(QStringLiteral("打开(&O)"), this,
-                                        &TFormMain::ListViewShowFileIconDblClick);
+    pmFileIcon = new QMenu(this);
+    pmFileIcon->setObjectName(QStringLiteral("pmFileIcon"));
+    MenuItemOpen = pmFileIcon->addAction(QStringLiteral("打开(&O)"), this,
+                                         &TFormMain::ListViewShowFileIconDblClick);
     MenuItemAdd =
-        pmFileIcon.addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
+        pmFileIcon->addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
     MenuItemDel =
-        pmFileIcon.addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
+        pmFileIcon->addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
     MenuItemSaveAs =
-        pmFileIcon.addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
+        pmFileIcon->addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
     MenuItemOpen->setObjectName(QStringLiteral("MenuItemOpen"));
     MenuItemAdd->setObjectName(QStringLiteral("MenuItemAdd"));
     MenuItemDel->setObjectName(QStringLiteral("MenuItemDel"));
@@ -148,11 +149,13 @@ NewMailFields TFormMain::CurrentMailFields() const {
     return fields;
 }
 
-void TFormMain::Guarded(const std::function<void()>& command) {
+bool TFormMain::Guarded(const std::function<void()>& command) {
     try {
         command();
+        return true;
     } catch (const std::exception& error) {
         ShowError(error.what());
+        return false;
     }
 }
 
@@ -170,8 +173,8 @@ void TFormMain::bitbtnRecClick() {
     Guarded([this] { session_->bitbtnRecClick(); });
 }
 
-void TFormMain::StopAndSaveRecording() {
-    Guarded([this] { session_->StopAndSaveIfRecording(); });
+bool TFormMain::StopAndSaveRecording() {
+    return Guarded([this] { session_->StopAndSaveIfRecording(); });
 }
 
 void TFormMain::BitBtn1Click() {
@@ -232,13 +235,11 @@ void TFormMain::StatusText(const std::string& text) {
 // --- send buttons ---
 
 void TFormMain::bitBtnSendMailClick() {
-    StopAndSaveRecording();
-    send_->SendOwn(CurrentMailFields());
+    if (StopAndSaveRecording()) send_->SendOwn(CurrentMailFields());
 }
 
 void TFormMain::BitBtnOutlookSendMailClick() {
-    StopAndSaveRecording();
-    send_->HandOff(CurrentMailFields());
+    if (StopAndSaveRecording()) send_->HandOff(CurrentMailFields());
 }
 
 // --- menus ---
@@ -326,7 +327,7 @@ void TFormMain::pmFileIconPopup(const QPoint& position) {
     MenuItemAdd->setEnabled(state.add);
     MenuItemDel->setEnabled(state.del);
     MenuItemSaveAs->setEnabled(state.saveAs);
-    pmFileIcon.popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
+    pmFileIcon->popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
 }
 
 void TFormMain::ListViewShowFileIconDblClick() {
