@@ -138,7 +138,7 @@ void TMMWave::Create(const TWaveFormatEx* format) {
     }
     dataOffset_ = static_cast<int64_t>(header.size());
     buffered_ = 0;
-    dataBytes_ = diskBytes_ = 0;
+    dataBytes_ = diskBytes_ = updatedBytes_ = 0;
     sampleCount_ = 0;
     fileSize_ = 0;
     lastWriteError_ = 0;
@@ -203,7 +203,34 @@ bool TMMWave::Append(const void* data, size_t size, bool checkSpace) {
         dataBytes_ += size;
     }
     UpdateCounts();
+    if (ok && UpdateDue()) ok = UpdateOnDisk();
     if (!ok) lastWriteError_ = errno ? errno : EIO;
+    return ok;
+}
+
+bool TMMWave::UpdateDue() const {
+    if (UpdateIntervalMs <= 0) return false;
+    // Counted in sound, not wall time: a stalled input has nothing new to save.
+    const uint64_t interval = uint64_t{avgBytesPerSec_} * uint64_t(UpdateIntervalMs) / 1000;
+    return dataBytes_ - updatedBytes_ >= std::max<uint64_t>(interval, 1);
+}
+
+// Puts the buffered sound on disk and makes the header describe it, so the file
+// is a valid wave file should the recording never be finalised; the bytes past
+// the sizes are only the data that came after. Finalise rewrites both sizes.
+bool TMMWave::UpdateOnDisk() {
+    if (!FlushBuffer()) return false;
+    uint8_t size[4];
+    PutU32(size, static_cast<uint32_t>(dataBytes_));
+    bool ok = WriteAt(dataOffset_ - 4, size, 4);
+    PutU32(size, static_cast<uint32_t>(static_cast<uint64_t>(dataOffset_) + dataBytes_ - 8));
+    ok = ok && WriteAt(4, size, 4);
+    // Start the writeback now rather than at the kernel's leisure, so a power cut
+    // loses little more than the interval; the capture thread does not wait for the
+    // disk. Where this cannot be done (EINVAL, ENOSYS) the bytes are still written.
+    ok = ok && (sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0 || errno == EINVAL ||
+                errno == ENOSYS);
+    if (ok) updatedBytes_ = dataBytes_;
     return ok;
 }
 

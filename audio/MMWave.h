@@ -27,8 +27,12 @@ std::optional<uint64_t> QueryFreeSpace(const std::string& folder);
 uint32_t WaveBytesToSamples(uint64_t bytes, uint32_t samplesPerSec, uint32_t avgBytesPerSec);
 
 // One RIFF WAVE file being written: "RIFF" size "WAVE", "fmt " F format [pad],
-// "data" D bytes [pad], "fact" 4 samples. The sizes are written at finalisation;
-// while recording they are 0. Writes go through an own buffer of IOBufferSize.
+// "data" D bytes [pad], "fact" 4 samples. Writes go through an own buffer of
+// IOBufferSize. While recording, every UpdateIntervalMs of sound the buffer goes
+// to disk, the RIFF and data sizes are brought up to date (without the 'fact'
+// trailer) and the written pages are sent to the disk (without waiting for it),
+// so a recording cut off by a crash is a valid wave file up to the last update. Finalise writes the
+// trailer and final sizes.
 class TMMWave {
   public:
     static constexpr int32_t kDefaultIOBufferSize = 32768;
@@ -48,6 +52,9 @@ class TMMWave {
     bool FileMustExist = true;
     int32_t IOBufferSize() const { return ioBufferSize_; }
     void SetIOBufferSize(int32_t size);
+    // Sound between two updates of the file on disk; 0 updates only at the end.
+    static constexpr int32_t kDefaultUpdateIntervalMs = 2000;
+    int32_t UpdateIntervalMs = kDefaultUpdateIntervalMs;
     // Replaced by tests to simulate a full disk.
     FreeSpaceQuery FreeSpace = QueryFreeSpace;
 
@@ -83,6 +90,8 @@ class TMMWave {
 
   private:
     bool FlushBuffer();
+    bool UpdateDue() const;
+    bool UpdateOnDisk();
     bool WriteAt(int64_t offset, const void* data, size_t size);
     bool WriteTrailer();
     void UpdateCounts();
@@ -94,8 +103,9 @@ class TMMWave {
     std::vector<uint8_t> buffer_;
     size_t buffered_ = 0;
     int64_t dataOffset_ = 0;
-    uint64_t dataBytes_ = 0;  // data bytes accepted so far
-    uint64_t diskBytes_ = 0;  // of those, bytes that reached the file
+    uint64_t dataBytes_ = 0;     // data bytes accepted so far
+    uint64_t diskBytes_ = 0;     // of those, bytes that reached the file
+    uint64_t updatedBytes_ = 0;  // data bytes the sizes on disk describe
     uint32_t sampleCount_ = 0;
     uint32_t samplesPerSec_ = 0;
     uint32_t avgBytesPerSec_ = 0;

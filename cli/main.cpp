@@ -100,6 +100,10 @@ int main(int argc, char** argv) {
     }
     for (const Command& command : Commands()) {
         if (std::strcmp(command.name, argv[1]) != 0) continue;
+        if (argc > 2 && (!std::strcmp(argv[2], "--help") || !std::strcmp(argv[2], "-h"))) {
+            std::printf("usage: murmel-cli %s %s\n", command.name, command.usage);
+            return 0;
+        }
         try {
             return command.run(Arguments(argv + 2, argv + argc));
         } catch (const UsageError& error) {

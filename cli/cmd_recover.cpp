@@ -1,0 +1,62 @@
+// murmel-cli recover: recordings left unfinished by a crash or a kill, found by
+// their journals in the temporary folder. Without options each is mended and saved
+// as the recorder would have saved it; --list only shows them; --discard removes
+// them.
+#include <cstdio>
+
+#include "Command.h"
+#include "ProgramFolder.h"
+#include "RecordingRecovery.h"
+#include "TempNames.h"
+
+namespace murmel::cli {
+namespace {
+
+// DATE  LENGTH  KIND  TRACK[ -> TARGET][  (PROBLEM)]
+void PrintOrphan(const OrphanRecording& orphan) {
+    std::string line = OrphanDateText(orphan) + "  " + OrphanLengthText(orphan) + "  " +
+                       (orphan.journal.withMusic ? "with music" : "voice only") + "  " +
+                       orphan.journal.track;
+    if (!orphan.journal.target.empty()) line += " -> " + orphan.journal.target;
+    if (!orphan.problem.empty()) line += "  (" + orphan.problem + ")";
+    std::printf("%s\n", line.c_str());
+}
+
+int Recover(const Arguments& arguments) {
+    ParsedArguments parsed = ParseArguments(arguments, {}, {"--list", "--discard"});
+    if (!parsed.positional.empty()) throw UsageError("recover takes no file names");
+    const bool list = parsed.Has("--list"), discard = parsed.Has("--discard");
+    if (list && discard) throw UsageError("--list and --discard exclude each other");
+
+    RecoveryScan scan = FindOrphanRecordings(TempFolder());
+    for (const std::string& note : scan.notes)
+        std::fprintf(stderr, "murmel-cli recover: %s\n", note.c_str());
+    if (scan.orphans.empty()) std::printf("no unfinished recordings\n");
+    int status = 0;
+    for (const OrphanRecording& orphan : scan.orphans) {
+        if (list) {
+            PrintOrphan(orphan);
+        } else if (discard) {
+            DiscardRecording(orphan);
+            std::printf("discarded %s\n", orphan.journal.track.c_str());
+        } else {
+            try {
+                RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
+                if (!saved.note.empty())
+                    std::fprintf(stderr, "murmel-cli recover: %s\n", saved.note.c_str());
+                std::printf("recovered %s\n", saved.path.c_str());
+            } catch (const std::exception& error) {
+                // The recording stays where it was for another try.
+                std::fprintf(stderr, "murmel-cli recover: %s: %s\n", orphan.journal.track.c_str(),
+                             error.what());
+                status = 1;
+            }
+        }
+    }
+    return status;
+}
+
+const RegisterCommand recover({"recover", "[--list] [--discard]", Recover});
+
+}  // namespace
+}  // namespace murmel::cli

@@ -1,0 +1,2 @@
+murmel_fuzz_target(wave_repair murmel_audio)
+murmel_fuzz_target(journal_read murmel_recorder_core)

@@ -1,0 +1,205 @@
+#include "RecordingRecovery.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "MMUtils.h"
+#include "MMWave.h"
+#include "PkStreamCol.h"
+#include "RecordingSaver.h"
+#include "SafeFile.h"
+#include "TimeStampName.h"
+#include "WaveTrackRepair.h"
+
+namespace murmel {
+namespace {
+
+constexpr uint64_t kMaxJournalSize = 65536;
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
+// Removes one of the recording's files; a file already gone is no error, and a
+// path that is not a regular file is never unlinked.
+void RemoveFile(const std::string& path) {
+    struct stat info {};
+    if (!path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        unlink(path.c_str());
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return !start.empty() && text.compare(0, start.size(), start) == 0;
+}
+
+// The files of a recording, the journal first (so a crash half-way never offers a
+// saved recording twice) and the reservation last. Only names derived from the
+// reservation are removed, and the track where the recording was meant to go.
+void RemoveTemporaries(const OrphanRecording& orphan, bool withTrack) {
+    const RecordingJournal& journal = orphan.journal;
+    RemoveFile(orphan.journalPath);
+    if (withTrack && (StartsWith(journal.track, journal.base) || journal.track == journal.target))
+        RemoveFile(journal.track);
+    if (StartsWith(journal.schedule, journal.base)) RemoveFile(journal.schedule);
+    RemoveFile(journal.base);
+}
+
+// For a damaged journal: the track its name implies.
+std::string GuessTrack(const std::string& base) {
+    for (const char* extension : {".mp3", ".Mp3"})
+        if (Exists(base + extension)) return base + extension;
+    return base + ".mp3";
+}
+
+void Measure(OrphanRecording& orphan) {
+    try {
+        std::vector<uint8_t> file = ReadRegularFile(orphan.journal.track);
+        orphan.lengthMs = RepairWaveTrack(file.data(), file.size()).LengthMs();
+    } catch (const std::exception& error) {
+        orphan.problem = error.what();
+    }
+}
+
+// One journal found in the folder: an orphan, a live recording (nothing), or a
+// journal without its track (cleaned up).
+void Inspect(const std::string& journalPath, RecoveryScan& scan) {
+    OrphanRecording orphan;
+    orphan.journalPath = journalPath;
+    const std::string base = journalPath.substr(0, journalPath.size() - strlen(kJournalExtension));
+    try {
+        orphan.journal = RecordingJournal::FromText([&] {
+            std::vector<uint8_t> bytes = ReadRegularFile(journalPath, kMaxJournalSize);
+            return std::string(bytes.begin(), bytes.end());
+        }());
+        if (orphan.journal.base != base) throw EJournalError("names another recording");
+    } catch (const std::exception& error) {
+        scan.notes.push_back("damaged journal " + journalPath + " ignored: " + error.what());
+        orphan.journalDamaged = true;
+        orphan.journal = RecordingJournal{};
+        orphan.journal.base = base;
+        orphan.journal.track = GuessTrack(base);
+        orphan.journal.schedule = base + ".Ctr";
+        struct stat info {};
+        if (stat(orphan.journal.track.c_str(), &info) == 0) orphan.journal.started = info.st_mtime;
+    }
+    if (!orphan.journalDamaged && IsProcessRunning(orphan.journal.writer)) return;
+    if (!Exists(orphan.journal.track)) {
+        if (orphan.journalDamaged) return;  // nothing to offer, nothing known to clean
+        scan.notes.push_back("journal " + journalPath + " without its track " +
+                             orphan.journal.track + " removed");
+        RemoveTemporaries(orphan, false);
+        return;
+    }
+    // Whoever still writes or reads the track owns it, journal or not.
+    if (IsFileOpenByAnyProcess(orphan.journal.track)) return;
+    Measure(orphan);
+    scan.orphans.push_back(std::move(orphan));
+}
+
+std::vector<uint8_t> PackVoiceMail(const std::vector<uint8_t>& track,
+                                   const RecordingJournal& journal) {
+    const std::vector<uint8_t> tune = ReadRegularFile(journal.tune);
+    const std::vector<uint8_t> schedule = ReadRegularFile(journal.schedule);
+    TPkStreams container;  // compressed, not enciphered, as the recorder packs
+    container.AddStream(kVoiceTrackEntry, track.data(), track.size());
+    container.AddStream(kTuneEntry, tune.data(), tune.size());
+    container.AddStream(kScheduleEntry, schedule.data(), schedule.size());
+    ByteStream image;
+    container.SaveToStream(image);
+    return image;
+}
+
+}  // namespace
+
+RecoveryScan FindOrphanRecordings(const std::string& tempFolder) {
+    RecoveryScan scan;
+    std::vector<std::string> journals;
+    if (DIR* folder = opendir(tempFolder.c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            const std::string name = entry->d_name;
+            if (!EndsWith(name, kJournalExtension) || name.size() == strlen(kJournalExtension))
+                continue;
+            struct stat info {};
+            const std::string path = tempFolder + name;
+            if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid())
+                journals.push_back(path);
+        }
+        closedir(folder);
+    }
+    std::sort(journals.begin(), journals.end());
+    for (const std::string& path : journals) Inspect(path, scan);
+    std::sort(scan.orphans.begin(), scan.orphans.end(),
+              [](const OrphanRecording& a, const OrphanRecording& b) {
+                  return a.journal.started < b.journal.started;
+              });
+    return scan;
+}
+
+RecoveredRecording RecoverRecording(const OrphanRecording& orphan,
+                                    const std::string& programFolder) {
+    const RecordingJournal& journal = orphan.journal;
+    const std::vector<uint8_t> file = ReadRegularFile(journal.track);
+    const RepairedWaveTrack track = RepairWaveTrack(file.data(), file.size());
+
+    RecoveredRecording result;
+    std::vector<uint8_t> bytes = track.bytes;
+    std::string extension = ".mp3";
+    if (journal.withMusic) {
+        try {
+            bytes = PackVoiceMail(track.bytes, journal);
+            extension = ".mvm";
+        } catch (const std::exception& error) {
+            // The voice is what matters: without its tune or schedule it is kept alone.
+            result.note = std::string("saved without music: ") + error.what();
+        }
+    }
+    if (!journal.target.empty()) {
+        // The recording was meant for this very path: complete it there.
+        ReplaceFileAtomically(journal.target, bytes.data(), bytes.size(), FileSharing::Shared);
+        result.path = journal.target;
+    } else {
+        // Named after its start, under a name no recording has yet.
+        std::tm local{};
+        const std::time_t started = static_cast<std::time_t>(journal.started);
+        localtime_r(&started, &local);
+        result.path =
+            ReserveAutomaticName(RecordingsFolder(programFolder), TimeStampName(local), extension);
+        try {
+            ReplaceFileAtomically(result.path, bytes.data(), bytes.size(), FileSharing::Shared);
+        } catch (...) {
+            RemoveTemporaryFile(result.path);  // only our own empty reservation
+            throw;
+        }
+    }
+    RemoveTemporaries(orphan, journal.track != result.path);
+    return result;
+}
+
+void DiscardRecording(const OrphanRecording& orphan) { RemoveTemporaries(orphan, true); }
+
+std::string OrphanDateText(const OrphanRecording& orphan) {
+    std::tm local{};
+    const std::time_t started = static_cast<std::time_t>(orphan.journal.started);
+    localtime_r(&started, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+std::string OrphanLengthText(const OrphanRecording& orphan) {
+    return FormatTimeText(orphan.lengthMs, true);
+}
+
+}  // namespace murmel
