@@ -22,6 +22,8 @@
 #include "FormSetup.h"
 #include "GbkText.h"
 #include "ModalDriver.h"
+#include "SettingsStore.h"
+#include "TFormMain.h"
 
 using murmel::Utf8ToGbk;
 using murmel::test::FreshFolder;
@@ -386,6 +388,78 @@ class AddressWindowTest : public QObject {
         QCOMPARE(driver.Messages,
                  QStringList{QString::fromStdString("Unable to write to " + folder + "user.dll")});
         QVERIFY(dialog.isVisible());
+    }
+    // --- in the recorder's main window ---
+
+    void mainWindowFirstUseWelcomesAndOkEndsTheWelcome() {
+        murmel::SettingsStore(folder).WriteText("firstUse", "FirstUse", "1");
+        {
+            ModalDriver driver;
+            driver.Then([](QWidget* setup) {  // cancel: the welcome comes again
+                QCOMPARE(setup->objectName(), QString("TFormSetup"));
+                setup->findChild<QPushButton*>("Button2")->click();
+            });
+            TFormMain window(folder);
+            window.show();
+            QTRY_VERIFY(driver.Done());
+            QTRY_COMPARE(driver.Messages, QStringList{"欢迎首次使用,请设置您的邮件参数"});
+            QCOMPARE(murmel::SettingsStore(folder).ReadText("firstUse", "FirstUse", ""), "1");
+        }
+        {
+            ModalDriver driver;
+            driver.Then([](QWidget* setup) { setup->findChild<QPushButton*>("Button1")->click(); });
+            TFormMain window(folder);
+            window.show();
+            QTRY_VERIFY(driver.Done());
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+            QCOMPARE(driver.Messages, QStringList{"欢迎首次使用,请设置您的邮件参数"});
+            QCOMPARE(murmel::SettingsStore(folder).ReadText("firstUse", "FirstUse", ""), "0");
+            QCOMPARE(murmel::SettingsStore(folder).ReadText("Mailer", "MAPI", ""), "YES");
+        }
+        ModalDriver driver;
+        TFormMain window(folder);
+        window.show();
+        QTest::qWait(200);
+        QVERIFY(driver.Messages.isEmpty());
+        QCOMPARE(driver.Unexpected, 0);
+    }
+
+    void mainWindowAddressPageFromToolBarAndHeader() {
+        TFormMain window(folder);
+        window.show();
+        auto* list = window.findChild<QTreeWidget*>("lstvuAddress");
+        auto* pages = window.findChild<QTabWidget*>("PageControl1");
+        pages->setCurrentWidget(window.findChild<QWidget*>("TabSheet2"));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        ModalDriver driver;
+        driver.Then([](QWidget* dialog) {
+            Fill(dialog, "Anna", "anna@web.de", 3);
+            ClickOk(dialog);
+        });
+        QTest::mouseClick(window.findChild<QToolButton*>("sbtnNewAddress"), Qt::LeftButton);
+        QCOMPARE(list->topLevelItemCount(), 3);
+
+        QHeaderView* header = list->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
+        QCOMPARE(list->topLevelItem(0)->text(0), QString("Anna"));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QVERIFY(header->isSortIndicatorShown());
+
+        list->clearSelection();
+        list->topLevelItem(0)->setSelected(true);
+        QTest::mouseClick(window.findChild<QToolButton*>("sbtnWriteToAddress"), Qt::LeftButton);
+        QCOMPARE(window.findChild<QLineEdit*>("edtEmailToSend")->text(), QString("anna@web.de"));
+        QCOMPARE(window.findChild<QPlainTextEdit*>("MemoMailBody")->toPlainText(),
+                 QString("Anna , 您好 :"));
+        QCOMPARE(pages->currentWidget()->objectName(), QString("TabSheet1"));
+
+        pages->setCurrentWidget(window.findChild<QWidget*>("TabSheet2"));
+        list->clearSelection();
+        list->topLevelItem(1)->setSelected(true);  // Bob
+        QTest::mouseClick(window.findChild<QToolButton*>("sbtnDeleteAddress"), Qt::LeftButton);
+        QCOMPARE(ReadFile(book), "3:Anna:anna@web.de\r\n1:" + Gbk("张三") + ":zhang@163.com\r\n");
+        QVERIFY(driver.Done());
     }
 };
 
