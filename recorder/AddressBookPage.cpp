@@ -1,7 +1,6 @@
 #include "AddressBookPage.h"
 
 #include <QAbstractButton>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -214,5 +213,5 @@ void AddressBookPage::pmAddressPopup() {
 }
 
 void AddressBookPage::ShowError(const QString& text) const {
-    QMessageBox::critical(formMain_, QGuiApplication::applicationDisplayName(), text);
+    QMessageBox::critical(formMain_, formMain_->window()->windowTitle(), text);
 }

@@ -12,6 +12,13 @@ using murmel::SettingsDialogValues;
 namespace {
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Messages carry the caption of the window the dialog belongs to, as the program's
+// other messages do.
+QString MessageTitle(const QWidget* dialog) {
+    const QWidget* owner = dialog->parentWidget();
+    return owner ? owner->window()->windowTitle() : QGuiApplication::applicationDisplayName();
+}
 std::string Std(const QString& text) { return text.toStdString(); }
 
 }  // namespace
@@ -82,8 +89,7 @@ void TFormSetup::Button1Click() {
     try {
         model_.Button1Click(Values());
     } catch (const murmel::EIniFileError& error) {
-        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(),
-                              QString::fromUtf8(error.what()));
+        QMessageBox::critical(this, MessageTitle(this), QString::fromUtf8(error.what()));
         return;
     }
     accept();
@@ -101,5 +107,5 @@ void TFormSetup::bitBtnAutoDectClick() {
         ui_->cbAuth->setCurrentIndex(values.AuthIndex);
     }
     for (const std::string& message : SettingsDialogModel::AutoDetectMessages(result))
-        QMessageBox::information(this, QGuiApplication::applicationDisplayName(), Utf8(message));
+        QMessageBox::information(this, MessageTitle(this), Utf8(message));
 }

@@ -197,3 +197,17 @@ TEST_F(AddressBookFileTest, ReadOnlyFolderFailsTheSaveAndKeepsTheOldBook) {
     EXPECT_EQ(ReadFile(path), "1:Old:old@x\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);  // no leftovers
 }
+
+TEST(AddressBookSamples, BlankLineSampleLoadsWholeAndBadFaceSampleStopsCleanly) {
+    AddressBookContents valid;
+    LoadAddressBook(MURMEL_TEST_DATA "/valid/address-book-blank-line.txt", valid);
+    ASSERT_EQ(valid.Rows.size(), 2u);
+    EXPECT_EQ(valid.Rows[0].Name, Utf8ToGbk("张三"));
+    EXPECT_EQ(valid.Rows[1], (AddressEntry{3, "Anna", "anna@web.de"}));
+
+    AddressBookContents invalid;
+    EXPECT_THROW(LoadAddressBook(MURMEL_TEST_DATA "/invalid/address-book-bad-face.txt", invalid),
+                 EAddressBookError);
+    EXPECT_EQ(invalid.Rows.size(), 1u);
+    EXPECT_EQ(invalid.UnreadTail, "x1:B:b@x\r\n2:C:c@x\r\n");
+}
