@@ -108,15 +108,16 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateAttachmentMenu() {
-    pmFileIcon.setObjectName(QStringLiteral("pmFileIcon"));
-    MenuItemOpen = pmFileIcon.addAction(QStringLiteral("打开(&O)"), this,
+    pmFileIcon = new QMenu(this);
+    pmFileIcon->setObjectName(QStringLiteral("pmFileIcon"));
+    MenuItemOpen = pmFileIcon->addAction(QStringLiteral("打开(&O)"), this,
                                         &TFormMain::ListViewShowFileIconDblClick);
     MenuItemAdd =
-        pmFileIcon.addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
+        pmFileIcon->addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
     MenuItemDel =
-        pmFileIcon.addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
+        pmFileIcon->addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
     MenuItemSaveAs =
-        pmFileIcon.addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
+        pmFileIcon->addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
     MenuItemOpen->setObjectName(QStringLiteral("MenuItemOpen"));
     MenuItemAdd->setObjectName(QStringLiteral("MenuItemAdd"));
     MenuItemDel->setObjectName(QStringLiteral("MenuItemDel"));
@@ -311,7 +312,7 @@ void TFormMain::pmFileIconPopup(const QPoint& position) {
     MenuItemAdd->setEnabled(state.add);
     MenuItemDel->setEnabled(state.del);
     MenuItemSaveAs->setEnabled(state.saveAs);
-    pmFileIcon.popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
+    pmFileIcon->popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
 }
 
 void TFormMain::ListViewShowFileIconDblClick() {

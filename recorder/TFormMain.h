@@ -98,7 +98,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     murmel::AttachmentList attachments_;
     std::unique_ptr<murmel::RecordingSession> session_;
     QTimer tmRec;
-    QMenu pmFileIcon;
+    QMenu* pmFileIcon = nullptr;
     QAction* MenuItemOpen = nullptr;
     QAction* MenuItemAdd = nullptr;
     QAction* MenuItemDel = nullptr;

@@ -4,3 +4,8 @@ murmel_add_gtest(recorder_core_tests LABEL unit
           ${CMAKE_CURRENT_LIST_DIR}/attachment_list_test.cpp
   LIBS murmel_recorder_core)
 target_include_directories(recorder_core_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests)
+murmel_add_gtest(recorder_cli_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/record_command_test.cpp
+  LIBS murmel_package murmel_settings murmel_platform_system)
+target_include_directories(recorder_cli_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+add_dependencies(recorder_cli_tests murmel-cli)

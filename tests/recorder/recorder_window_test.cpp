@@ -246,16 +246,19 @@ class RecorderWindowTest : public QObject {
     void choosingMusicFollowsTheSelectionInTheStatusBar() {
         TFormMain window(folder);
         window.show();
-        QString seen;
+        QString seen, title, directory;
         WhenModal<QFileDialog>([&](QFileDialog* dialog) {
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("请选择Midi文件作为背景音乐"));
-            QCOMPARE(dialog->directory().absolutePath() + "/",
-                     QString::fromStdString(folder + "BGMusic/"));
+            title = dialog->windowTitle();
+            directory = dialog->directory().absolutePath() + "/";
             dialog->selectFile(tune);
-            seen = Find<QStatusBar>(window, "StatusBar1")->currentMessage();
+            auto* status = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+            QTest::qWaitFor([&] { return !status->currentMessage().isEmpty(); }, 5000);
+            seen = status->currentMessage();
             static_cast<QDialog*>(dialog)->accept();
         });
         QTest::mouseClick(Find<QPushButton>(window, "BitBtn1"), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("请选择Midi文件作为背景音乐"));
+        QCOMPARE(directory, QString::fromStdString(folder + "BGMusic/"));
         QCOMPARE(seen, QStringLiteral("背景音乐") + tune);
     }
 
