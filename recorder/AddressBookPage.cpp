@@ -24,7 +24,12 @@ namespace {
 QString FromGbk(const std::string& text) { return QString::fromStdString(GbkToUtf8(text)); }
 std::string ToGbk(const QString& text) { return Utf8ToGbk(text.toStdString()); }
 
+// The dialog's fields as the book stores them; text GBK cannot hold would come
+// back as "?", so it is refused like any other entry the file cannot keep.
 AddressEntry EntryOf(const murmel::AddressDialog& dialog) {
+    if (!murmel::FitsGbk(dialog.Name().toStdString()) ||
+        !murmel::FitsGbk(dialog.Email().toStdString()))
+        throw murmel::EAddressBookError(Utf8ToGbk("姓名或邮件地址中有无法保存的字符，请修改"));
     return {dialog.Face(), ToGbk(dialog.Name()), ToGbk(dialog.Email())};
 }
 

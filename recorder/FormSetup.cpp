@@ -91,6 +91,9 @@ void TFormSetup::Button1Click() {
     } catch (const murmel::EIniFileError& error) {
         QMessageBox::critical(this, MessageTitle(this), QString::fromUtf8(error.what()));
         return;
+    } catch (const murmel::ESettingsText& error) {
+        QMessageBox::warning(this, MessageTitle(this), QString::fromUtf8(error.what()));
+        return;
     }
     accept();
 }

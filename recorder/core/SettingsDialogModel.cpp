@@ -23,6 +23,19 @@ void WriteUtf8(IniFile& ini, const char* section, const char* key, const std::st
 
 int AuthIndexFromNumber(int32_t number) { return number == 0 || number == 1 ? number : -1; }
 
+// Refuses text that would turn into "?" in the file (a password above all, which
+// would then fail at the server with no hint why).
+void CheckStorable(const SettingsDialogValues& values) {
+    const std::pair<const std::string*, const char*> fields[] = {
+        {&values.MyName, "您的姓名"},     {&values.EmailAdd, "您的邮件地址"},
+        {&values.ServerPassword, "密码"}, {&values.ServerName, "SMTP服务器地址"},
+        {&values.ServerUser, "帐号"},     {&values.ServerPort, "端口"},
+    };
+    for (const auto& [text, label] : fields)
+        if (!FitsGbk(*text))
+            throw ESettingsText(std::string("“") + label + "”中有无法保存的字符，请修改");
+}
+
 }  // namespace
 
 const std::vector<std::string>& SettingsDialogModel::AuthEntries() {
@@ -60,6 +73,7 @@ SettingsDialogValues SettingsDialogModel::FormCreate() const {
 }
 
 void SettingsDialogModel::Button1Click(const SettingsDialogValues& values) const {
+    CheckStorable(values);
     SettingsStore settings(programFolder_);
     settings.WriteText("Mailer", "MAPI", values.UseMapi ? "YES" : "NO");
     WriteUtf8(settings, "SMTP", "ServerName", values.ServerName);

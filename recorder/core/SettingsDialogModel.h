@@ -3,6 +3,7 @@
 // opens, written back whole on OK and only then, with the SMTP fields fillable from
 // the table of known mail domains "Setting.ini". Texts here are UTF-8; the files
 // hold GBK and are converted on the way in and out.
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,13 @@ struct SettingsDialogValues {
     std::string Resolution = "2K";  // "1K", "2K", "4K" or "8K"
     bool AutoName = true;
     std::string RecordingsFolder;  // shown only
+};
+
+// A field holds characters the settings file (GBK) cannot store; the message names
+// the field, never its content.
+class ESettingsText : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
 
 enum class AutoDetectResult {
@@ -46,7 +54,8 @@ class SettingsDialogModel {
     static bool AccountFieldsEnabled(const SettingsDialogValues& values) { return !values.UseMapi; }
 
     // Writes every key, in the settings file's order, ending with "FirstUse" = "0".
-    // The first refused write throws EIniFileError; keys written before it stay.
+    // A field GBK cannot hold throws ESettingsText before anything is written; the
+    // first refused write throws EIniFileError, and keys written before it stay.
     void Button1Click(const SettingsDialogValues& values) const;
 
     // Fills server, account, port and authentication from the table row of the

@@ -218,7 +218,7 @@ class AddressWindowTest : public QObject {
         QCOMPARE(host.body->toPlainText(), QString("Bob , 您好 :"));
     }
 
-    void nameWithColonIsRefusedAndTheDialogStaysOpen() {
+    void unstorableNamesAreRefusedAndTheDialogStaysOpen() {
         HostWindow host;
         AddressBookPage page(&host.window, folder);
         page.LoadAddressBook();
@@ -228,12 +228,17 @@ class AddressWindowTest : public QObject {
             ClickOk(dialog);
         });
         driver.Then([](QWidget* dialog) {  // back after the message
+            Fill(dialog, QString::fromUtf8("ab\xF0\x9F\x98\x80"), "ab@x");  // an emoji: not GBK
+            ClickOk(dialog);
+        });
+        driver.Then([](QWidget* dialog) {
             Fill(dialog, "ab", "ab@x");
             ClickOk(dialog);
         });
         host.Button("sbtnNewAddress")->click();
-        QCOMPARE(driver.Messages.size(), 1);
+        QCOMPARE(driver.Messages.size(), 2);
         QVERIFY(driver.Messages[0].contains(":"));
+        QCOMPARE(driver.Messages[1], QString("姓名或邮件地址中有无法保存的字符，请修改"));
         QCOMPARE(host.Names(), (QStringList{"张三", "Bob", "ab"}));
     }
 

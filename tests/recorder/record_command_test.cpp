@@ -31,8 +31,9 @@ const char* const kDevices = "MURMEL_CAPTURE=tone:440 MURMEL_AUDIO=null";
 
 TEST(RecordWithMusic, SliderMovesBecomeTheVoiceMailsSchedule) {
     const std::string folder = FreshFolder("record-music");
-    CliRun run = Cli(kDevices, "record '" + folder + "mail.mvm' --seconds 1 --music " MURMEL_TEST_DATA
-                               "/valid/play-organ.mid --slider 500:60 --slider 200:79");
+    CliRun run = Cli(kDevices, "record '" + folder +
+                                   "mail.mvm' --seconds 1 --music " MURMEL_TEST_DATA
+                                   "/valid/play-organ.mid --slider 500:60 --slider 200:79");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(folder + "mail.mvm\n"), std::string::npos) << run.out;
     TPkStreams mail;
@@ -80,8 +81,8 @@ TEST(RecordWithMusic, OptionsAreChecked) {
 TEST(RecordWithMusic, AnUnplayableTuneRecordsNothing) {
     const std::string folder = FreshFolder("record-bad-tune");
     WriteFile(folder + "bad.mid", "not a tune");
-    CliRun run = Cli(kDevices, "record '" + folder + "mail.mvm' --seconds 1 --music '" + folder +
-                                   "bad.mid'");
+    CliRun run = Cli(kDevices,
+                     "record '" + folder + "mail.mvm' --seconds 1 --music '" + folder + "bad.mid'");
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(std::filesystem::exists(folder + "mail.mvm"));
 }

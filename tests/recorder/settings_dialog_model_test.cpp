@@ -74,6 +74,22 @@ TEST_F(SettingsDialogModelTest, OkWritesEveryKeyInOrderAndEndsTheWelcome) {
     EXPECT_EQ(reopened.Resolution, "8K");
 }
 
+TEST_F(SettingsDialogModelTest, TextTheFileCannotHoldIsRefusedBeforeAnyWrite) {
+    SettingsDialogValues values = model.FormCreate();
+    values.MyName = "张三·李";                       // GBK has these
+    values.ServerPassword = "pass\xF0\x9F\x94\x91";  // a key emoji: GBK has none
+    try {
+        model.Button1Click(values);
+        FAIL() << "saved";
+    } catch (const ESettingsText& error) {
+        EXPECT_STREQ(error.what(), "“密码”中有无法保存的字符，请修改");  // the field, not the text
+    }
+    EXPECT_FALSE(std::filesystem::exists(settingsFile));
+    values.ServerPassword = "pass";
+    model.Button1Click(values);
+    EXPECT_EQ(model.FormCreate().MyName, "张三·李");
+}
+
 TEST_F(SettingsDialogModelTest, AuthenticationBoxTextToIndex) {
     EXPECT_EQ(SettingsDialogModel::AuthIndexFromText("不需要"), 0);
     EXPECT_EQ(SettingsDialogModel::AuthIndexFromText("需要"), 1);
