@@ -111,7 +111,7 @@ void TFormMain::CreateAttachmentMenu() {
     pmFileIcon = new QMenu(this);
     pmFileIcon->setObjectName(QStringLiteral("pmFileIcon"));
     MenuItemOpen = pmFileIcon->addAction(QStringLiteral("打开(&O)"), this,
-                                        &TFormMain::ListViewShowFileIconDblClick);
+                                         &TFormMain::ListViewShowFileIconDblClick);
     MenuItemAdd =
         pmFileIcon->addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
     MenuItemDel =
@@ -146,11 +146,13 @@ NewMailFields TFormMain::CurrentMailFields() const {
     return fields;
 }
 
-void TFormMain::Guarded(const std::function<void()>& command) {
+bool TFormMain::Guarded(const std::function<void()>& command) {
     try {
         command();
+        return true;
     } catch (const std::exception& error) {
         ShowError(error.what());
+        return false;
     }
 }
 
@@ -168,8 +170,8 @@ void TFormMain::bitbtnRecClick() {
     Guarded([this] { session_->bitbtnRecClick(); });
 }
 
-void TFormMain::StopAndSaveRecording() {
-    Guarded([this] { session_->StopAndSaveIfRecording(); });
+bool TFormMain::StopAndSaveRecording() {
+    return Guarded([this] { session_->StopAndSaveIfRecording(); });
 }
 
 void TFormMain::BitBtn1Click() {
@@ -230,13 +232,11 @@ void TFormMain::StatusText(const std::string& text) {
 // --- send buttons ---
 
 void TFormMain::bitBtnSendMailClick() {
-    StopAndSaveRecording();
-    send_->SendOwn(CurrentMailFields());
+    if (StopAndSaveRecording()) send_->SendOwn(CurrentMailFields());
 }
 
 void TFormMain::BitBtnOutlookSendMailClick() {
-    StopAndSaveRecording();
-    send_->HandOff(CurrentMailFields());
+    if (StopAndSaveRecording()) send_->HandOff(CurrentMailFields());
 }
 
 // --- menus ---

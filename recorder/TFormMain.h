@@ -44,8 +44,9 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     // The message being written, attachments in list order.
     NewMailFields CurrentMailFields() const;
     // What both send buttons do first: a running recording is stopped and saved
-    // (the record button's stop), so it travels with the message.
-    void StopAndSaveRecording();
+    // (the record button's stop), so it travels with the message. False when
+    // saving failed (the error has been shown); the message is then not sent.
+    bool StopAndSaveRecording();
 
     murmel::RecordingSession& Session() { return *session_; }
     murmel::AttachmentList& Attachments() { return attachments_; }
@@ -85,8 +86,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void ApplyIcons();
     void AttachmentAdded(size_t index);
     int SelectedAttachment() const;
-    // Runs a command; an exception is shown by the standard error display.
-    void Guarded(const std::function<void()>& command);
+    // Runs a command; an exception is shown by the standard error display (false).
+    bool Guarded(const std::function<void()>& command);
     void ShowMessage(const QString& text);
     void FormShow();
 

@@ -250,10 +250,10 @@ class RecorderWindowTest : public QObject {
         WhenModal<QFileDialog>([&](QFileDialog* dialog) {
             title = dialog->windowTitle();
             directory = dialog->directory().absolutePath() + "/";
+            // What the dialog says when the user moves its selection onto the tune.
+            emit dialog->currentChanged(tune);
+            seen = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage();
             dialog->selectFile(tune);
-            auto* status = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
-            QTest::qWaitFor([&] { return !status->currentMessage().isEmpty(); }, 5000);
-            seen = status->currentMessage();
             static_cast<QDialog*>(dialog)->accept();
         });
         QTest::mouseClick(Find<QPushButton>(window, "BitBtn1"), Qt::LeftButton);
