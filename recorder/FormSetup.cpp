@@ -1,3 +1,114 @@
 #include "FormSetup.h"
 
-TFormSetup::TFormSetup(std::string, QWidget* parent) : QDialog(parent) {}
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include "IniFile.h"
+#include "ui_FormSetup.h"
+
+using murmel::SettingsDialogModel;
+using murmel::SettingsDialogValues;
+
+namespace {
+
+QString Utf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Messages carry the caption of the window the dialog belongs to, as the program's
+// other messages do.
+QString MessageTitle(const QWidget* dialog) {
+    const QWidget* owner = dialog->parentWidget();
+    return owner ? owner->window()->windowTitle() : QGuiApplication::applicationDisplayName();
+}
+std::string Std(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::TFormSetup>()), model_(std::move(programFolder)) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    connect(ui_->rbMAPI, &QRadioButton::toggled, this, &TFormSetup::rbClick);
+    connect(ui_->rbSMTP, &QRadioButton::toggled, this, &TFormSetup::rbClick);
+    connect(ui_->Button1, &QPushButton::clicked, this, &TFormSetup::Button1Click);
+    connect(ui_->Button2, &QPushButton::clicked, this, &TFormSetup::Button2Click);
+    connect(ui_->bitBtnAutoDect, &QPushButton::clicked, this, &TFormSetup::bitBtnAutoDectClick);
+    FormCreate();
+}
+
+TFormSetup::~TFormSetup() = default;
+
+void TFormSetup::FormCreate() { ShowValues(model_.FormCreate()); }
+
+void TFormSetup::ShowValues(const SettingsDialogValues& values) {
+    ui_->Edit1->setText(Utf8(values.RecordingsFolder));
+    (values.UseMapi ? ui_->rbMAPI : ui_->rbSMTP)->setChecked(true);
+    rbClick();
+    ui_->edtSMTP->setText(Utf8(values.ServerName));
+    ui_->edtPort->setText(Utf8(values.ServerPort));
+    ui_->edtAccount->setText(Utf8(values.ServerUser));
+    ui_->edtPW->setText(Utf8(values.ServerPassword));
+    ui_->edtName->setText(Utf8(values.MyName));
+    ui_->edtEmailAdd->setText(Utf8(values.EmailAdd));
+    ui_->cbAuth->setCurrentIndex(values.AuthIndex);
+    QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
+    const std::vector<std::string>& resolutions = SettingsDialogModel::Resolutions();
+    for (size_t i = 0; i < resolutions.size(); ++i)
+        if (resolutions[i] == values.Resolution) quality[i]->setChecked(true);
+    ui_->cbAutoName->setChecked(values.AutoName);
+}
+
+SettingsDialogValues TFormSetup::Values() const {
+    SettingsDialogValues values;
+    values.UseMapi = ui_->rbMAPI->isChecked();
+    values.ServerName = Std(ui_->edtSMTP->text());
+    values.ServerPort = Std(ui_->edtPort->text());
+    values.ServerUser = Std(ui_->edtAccount->text());
+    values.ServerPassword = Std(ui_->edtPW->text());
+    values.MyName = Std(ui_->edtName->text());
+    values.EmailAdd = Std(ui_->edtEmailAdd->text());
+    values.AuthIndex = SettingsDialogModel::AuthIndexFromText(Std(ui_->cbAuth->currentText()));
+    const QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
+    for (size_t i = 0; i < 4; ++i)
+        if (quality[i]->isChecked()) values.Resolution = SettingsDialogModel::Resolutions()[i];
+    values.AutoName = ui_->cbAutoName->isChecked();
+    return values;
+}
+
+void TFormSetup::rbClick() {
+    bool enabled = !ui_->rbMAPI->isChecked();
+    QWidget* controls[] = {ui_->GroupBox3,     ui_->GroupBox1,  ui_->Label1,      ui_->Label2,
+                           ui_->Label3,        ui_->Label5,     ui_->Label6,      ui_->Label7,
+                           ui_->Label8,        ui_->edtName,    ui_->edtEmailAdd, ui_->edtPW,
+                           ui_->edtSMTP,       ui_->edtAccount, ui_->edtPort,     ui_->cbAuth,
+                           ui_->bitBtnAutoDect};
+    for (QWidget* control : controls) control->setEnabled(enabled);
+}
+
+void TFormSetup::Button1Click() {
+    try {
+        model_.Button1Click(Values());
+    } catch (const murmel::EIniFileError& error) {
+        QMessageBox::critical(this, MessageTitle(this), QString::fromUtf8(error.what()));
+        return;
+    } catch (const murmel::ESettingsText& error) {
+        QMessageBox::warning(this, MessageTitle(this), QString::fromUtf8(error.what()));
+        return;
+    }
+    accept();
+}
+
+void TFormSetup::Button2Click() { reject(); }
+
+void TFormSetup::bitBtnAutoDectClick() {
+    SettingsDialogValues values = Values();
+    murmel::AutoDetectResult result = model_.AutoDetectSmtp(values);
+    if (result == murmel::AutoDetectResult::Filled) {
+        ui_->edtSMTP->setText(Utf8(values.ServerName));
+        ui_->edtAccount->setText(Utf8(values.ServerUser));
+        ui_->edtPort->setText(Utf8(values.ServerPort));
+        ui_->cbAuth->setCurrentIndex(values.AuthIndex);
+    }
+    for (const std::string& message : SettingsDialogModel::AutoDetectMessages(result))
+        QMessageBox::information(this, MessageTitle(this), Utf8(message));
+}

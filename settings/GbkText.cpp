@@ -75,4 +75,6 @@ std::string GbkToUtf8(std::string_view gbk) { return ConvertText(gbk, "UTF-8", "
 
 std::string Utf8ToGbk(std::string_view utf8) { return ConvertText(utf8, "GBK", "UTF-8", true); }
 
+bool FitsGbk(std::string_view utf8) { return GbkToUtf8(Utf8ToGbk(utf8)) == utf8; }
+
 }  // namespace murmel

@@ -21,5 +21,8 @@ std::string GbkToUtf8(std::string_view gbk);
 // double-byte character of the source page). Stateful targets end unshifted.
 std::string ConvertText(std::string_view text, const char* to, const char* from, bool fromUtf8);
 std::string Utf8ToGbk(std::string_view utf8);
+// True when UTF-8 text survives the trip to GBK and back unchanged, so that what
+// the user typed is what a GBK file will hold.
+bool FitsGbk(std::string_view utf8);
 
 }  // namespace murmel

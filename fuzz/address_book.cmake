@@ -1,0 +1,1 @@
+murmel_fuzz_target(address_book murmel_settings)
