@@ -100,7 +100,10 @@ TEST_F(SendJob, TwoAttachmentsArriveByteIdentical) {
     job.Wait();
     EXPECT_TRUE(job.Accepted()) << listener.failure;
     EXPECT_EQ(job.Total(), 300001 + 57);
-    EXPECT_EQ(listener.begunWith, job.Total());
+    // The bar's maximum is what goes out, so it fills exactly at the end of the body.
+    EXPECT_GT(job.BodySize(), job.Total() * 4 / 3);
+    EXPECT_EQ(listener.begunWith, job.BodySize());
+    EXPECT_EQ(listener.lastPosition, job.BodySize());
     EXPECT_EQ(listener.ends, 1);
     EXPECT_EQ(listener.accepted, 1);
     EXPECT_EQ(listener.Captions(), (std::vector<std::string>{CaptionConnecting(), CaptionSending(),
@@ -130,7 +133,7 @@ TEST_F(SendJob, AuthLoginAgainstAServerThatRequiresIt) {
         job.Execute();
         EXPECT_EQ(job.Accepted(), std::string(type) == "1") << listener.failure;
         EXPECT_EQ(job.Total(), 0);
-        EXPECT_EQ(listener.begunWith, std::string(type) == "1" ? 0 : -1);
+        EXPECT_EQ(listener.begunWith, std::string(type) == "1" ? job.BodySize() : -1);
         EXPECT_EQ(listener.Captions().back(),
                   std::string(type) == "1" ? CaptionSucceeded() : CaptionFailed());
     }
