@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -63,6 +64,17 @@ inline std::string ProgramFolderFor(int port, const std::string& name = "program
     settings.WriteText("SMTP", "MyName", Utf8ToGbk("张三"));
     settings.WriteText("SMTP", "EmailAdd", "me@murmel.example");
     return folder;
+}
+
+// A self-signed certificate for localhost; returns its folder (cert.pem, key.pem).
+inline std::string TestCertificate() {
+    std::string certs = FreshFolder("certs");
+    std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
+        certs + "key.pem -out " + certs +
+        "cert.pem -days 2 -subj /CN=localhost"
+        " -addext subjectAltName=DNS:localhost,IP:127.0.0.1 >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? certs : std::string();
 }
 
 // A port on loopback where nothing listens.

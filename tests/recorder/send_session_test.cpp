@@ -158,7 +158,7 @@ TEST_F(SendSessionTest, ReportsQueuedForAViewThatLeftOrASessionThatEndedGoNowher
 TEST(ReasonLine, OneReadableLine) {
     EXPECT_EQ(ReasonLine("Socket Error\r\n  reset\tby peer \n"), "Socket Error reset by peer");
     EXPECT_EQ(ReasonLine(Utf8ToGbk("服务器忙")), "服务器忙");  // a GBK reply
-    std::string garbled = ReasonLine("bad \xff\xfe\xff");  // neither UTF-8 nor GBK
+    std::string garbled = ReasonLine("bad \xff\xfe\xff");      // neither UTF-8 nor GBK
     EXPECT_EQ(garbled.rfind("bad ", 0), 0u);
     EXPECT_EQ(garbled.find('\xff'), std::string::npos);
     std::string longest(kMaxReasonLength, 'x');

@@ -120,6 +120,27 @@ TEST_F(SendWindow, TwoSendsInARowArriveCompleteAndAreCountedOnceEach) {
     }));
 }
 
+TEST_F(SendWindow, StartTlsAndAuthLoginDeliverTheRecordingByteIdentical) {
+    std::string certs = test::TestCertificate();
+    ASSERT_FALSE(certs.empty());
+    test::RealSmtpServer real(
+        "tls-auth", {"--tls", certs + "cert.pem", certs + "key.pem", "--auth", "user:secret"});
+    std::string program = ProgramFolderFor(real.server.Port());
+    SettingsStore settings(program);
+    settings.WriteText("SMTP", "SMTPAuthenticationType", "1");
+    settings.WriteText("SMTP", "ServerUser", "user");
+    settings.WriteText("SMTP", "ServerPassword", "secret");
+    setenv("MURMEL_CA_FILE", (certs + "cert.pem").c_str(), 1);
+    std::string files = FreshFolder("files");
+    test::WriteFile(files + "2026_12_9_13_5_0.mvm", test::RandomBytes(120000, 7));
+    SendCommands commands(&formMain, program);
+    commands.SendOwn(
+        {"friend@example.com", "s", "b", {QString::fromStdString(files + "2026_12_9_13_5_0.mvm")}});
+    unsetenv("MURMEL_CA_FILE");
+    EXPECT_EQ(recorder.captions.back(), kSucceeded);
+    EXPECT_EQ(real.Mail("1.part1"), test::ReadFile(files + "2026_12_9_13_5_0.mvm"));
+}
+
 TEST_F(SendWindow, ARefusalLeavesTheDialogOpenWithTheFailureAndWhy) {
     for (auto [scenario, reason] : {std::pair{"rcpt550", "550 No such user here"},
                                     {"final-reject", "554 Transaction failed"}}) {
