@@ -1,47 +1,70 @@
-// murmel-cli record: the recorder's capture chain without a window.
-// WaveIn_Mic → Connector → Reverb → ACMConverter → WaveFile_Output, on the capture
-// device MURMEL_CAPTURE names, until --seconds of sound, Ctrl-C or the end of a
-// file source; the file is finalised in every case.
+// murmel-cli record: the recorder without its window. The same capture chain,
+// recording session and saving code as the window: WaveIn_Mic → Connector →
+// Reverb → ACMConverter → WaveFile_Output on the device MURMEL_CAPTURE names,
+// with background music (--music) and slider moves (--slider MS:POSITION), until
+// --seconds of sound, Ctrl-C or the end of a file source; the recording is
+// finalised and saved in every case.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "AudioOutput.h"
 #include "Command.h"
-#include "MMACMCvt.h"
-#include "MMACMDlg.h"
-#include "MMConect.h"
-#include "MMReverb.h"
 #include "MMUtils.h"
-#include "MMWavIn.h"
-#include "MMWave.h"
 #include "PresetsStore.h"
 #include "ProgramFolder.h"
-#include "SettingsStore.h"
-#include "TimeStampName.h"
+#include "RecordingChain.h"
+#include "RecordingSession.h"
 #include "UIThreadPost.h"
+#include "WMediaPlayer.h"
 
 namespace murmel::cli {
 namespace {
 
 constexpr auto kTick = std::chrono::milliseconds(50);  // the recorder's elapsed-time timer
 
-struct RecordOptions {
-    std::string output;
-    double seconds = 0;  // 0: until Ctrl-C or the end of the source
-    std::string resolution;
-    bool presetGiven = false;  // --preset, rather than the settings' resolution
+struct SliderMove {
+    int64_t atMs;
+    int position;
 };
 
+struct RecordOptions {
+    std::string output;      // empty: named as the recorder names it, in "MyVoice"
+    double seconds = 0;      // 0: until Ctrl-C or the end of the source
+    std::string resolution;  // empty: the settings'
+    std::string music;
+    std::vector<SliderMove> slider;
+};
+
+int64_t ParseInteger(const std::string& text, int64_t low, int64_t high, const char* what) {
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high)
+        throw UsageError(what);
+    return value;
+}
+
+SliderMove ParseSliderMove(const std::string& text) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) throw UsageError("--slider needs MS:POSITION");
+    const char* what = "--slider needs MS:POSITION with MS >= 0 and POSITION 0..100";
+    return {ParseInteger(text.substr(0, colon), 0, INT32_MAX, what),
+            static_cast<int>(ParseInteger(text.substr(colon + 1), 0, 100, what))};
+}
+
 RecordOptions ParseRecordOptions(const Arguments& arguments) {
-    ParsedArguments parsed = ParseArguments(arguments, {"--seconds", "--preset"}, {});
+    ParsedArguments parsed =
+        ParseArguments(arguments, {"--seconds", "--preset", "--music", "--slider"}, {});
     if (parsed.positional.size() > 1) throw UsageError("expected at most one output file");
     RecordOptions options;
-    options.output = parsed.positional.empty()
-                         ? ProgramFolder() + "MyVoice/" + TimeStampNameNow() + ".mp3"
-                         : parsed.positional[0];
+    if (!parsed.positional.empty()) options.output = parsed.positional[0];
     if (parsed.Has("--seconds")) {
         std::string text = parsed.Value("--seconds");
         char* end = nullptr;
@@ -49,68 +72,40 @@ RecordOptions ParseRecordOptions(const Arguments& arguments) {
         if (text.empty() || *end != '\0' || !(options.seconds > 0) || options.seconds > 1e7)
             throw UsageError("--seconds needs a positive number");
     }
-    // Without --preset the settings' resolution applies, as in the recorder.
-    options.resolution =
-        parsed.Has("--preset")
-            ? parsed.Value("--preset")
-            : SettingsStore(ProgramFolder()).ReadText("SoundSetup", "Resolution", "2K");
-    options.presetGiven = parsed.Has("--preset");
-    if (options.presetGiven) {
+    if (parsed.Has("--preset")) {
+        options.resolution = parsed.Value("--preset");
         const std::string& r = options.resolution;
         if (r != "1K" && r != "2K" && r != "4K" && r != "8K" && r != "none")
             throw UsageError("--preset must be 1K, 2K, 4K, 8K or none");
     }
+    options.music = parsed.Value("--music");
+    if (parsed.Has("--music") && options.music.empty()) throw UsageError("--music needs a tune");
+    for (const std::string& move : parsed.Values("--slider"))
+        options.slider.push_back(ParseSliderMove(move));
+    if (!options.slider.empty() && options.music.empty())
+        throw UsageError("--slider logs moves of the music volume; it needs --music");
+    std::stable_sort(options.slider.begin(), options.slider.end(),
+                     [](const SliderMove& a, const SliderMove& b) { return a.atMs < b.atMs; });
     return options;
 }
 
-// The chain as the recorder's window sets it up.
-struct CaptureChain {
-    TMMWaveIn waveIn{"WaveIn_Mic"};
-    TMMConnector connector;
-    TMMReverb reverb;
-    TMMACMConverter converter;
-    TMMWaveFile writer;
-    UIThreadQueue ui;
-    int64_t startPosition = 0;
-
-    CaptureChain() {
-        waveIn.UseRecorderSettings(&ui);
-        waveIn.SetOutput(&connector);
-        connector.SetOutput(&reverb);
-        reverb.SetOutput(&converter);
-        converter.SetOutput(&writer);
-        writer.Wave().FileMustExist = false;
-        waveIn.OnStart = [this](TMMDSPComponent*) { startPosition = waveIn.Position(); };
-        waveIn.OnStop = [this](TMMDSPComponent*) {
-            startPosition = 0;
-            waveIn.Close();  // finalises the file
-        };
+// Answers the session's questions from the command line and reports on stderr.
+class CliListener : public RecorderListener {
+  public:
+    explicit CliListener(const RecordOptions& options) : options_(options) {}
+    std::string ChooseMusic(const std::string&) override { return options_.music; }
+    std::string ChooseSaveName(SaveDialogKind, const std::string&) override {
+        return options_.output;
     }
-    ~CaptureChain() { waveIn.Close(); }
+    void ShowError(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        failed = true;
+    }
+    bool failed = false;
 
-    int64_t Elapsed() { return waveIn.Position() - startPosition; }
+  private:
+    const RecordOptions& options_;
 };
-
-// As the recorder applies the quality preset: a missing preset keeps PCM (said
-// only when the preset was asked for by name).
-void ApplyQualityPreset(CaptureChain& chain, const std::string& resolution, bool presetGiven) {
-    if (resolution == "none") return;
-    TMMACM acm;
-    if (!acm.ACMPresent()) return;
-    if (resolution != "1K" && resolution != "2K" && resolution != "4K" && resolution != "8K")
-        return;
-    std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
-    WaveFormatPtr format = WaveFormatFromBytes(record.data(), record.size());
-    if (!format) {
-        if (presetGiven)
-            std::fprintf(stderr,
-                         "murmel-cli record: preset WaveFormat%s not installed; recording PCM\n",
-                         resolution.c_str());
-        return;
-    }
-    chain.converter.SetPWaveFormat(format.get());
-    acm.SetPWaveFormat(chain.converter.PWaveFormat());
-}
 
 void ShowElapsed(int64_t milliseconds, bool final) {
     static const bool terminal = isatty(STDOUT_FILENO);
@@ -125,37 +120,77 @@ void ShowElapsed(int64_t milliseconds, bool final) {
     std::fflush(stdout);
 }
 
+void WarnMissingPreset(const std::string& resolution) {
+    if (resolution.empty() || resolution == "none") return;
+    const std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
+    if (WaveFormatFromBytes(record.data(), record.size())) return;
+    std::fprintf(stderr, "murmel-cli record: preset WaveFormat%s not installed; recording PCM\n",
+                 resolution.c_str());
+}
+
 int Record(const Arguments& arguments) {
     RecordOptions options = ParseRecordOptions(arguments);
-    CaptureChain chain;
-    ApplyQualityPreset(chain, options.resolution, options.presetGiven);
-    chain.writer.Wave().SetFileName(options.output);
+    UIThreadQueue ui;
+    RecordingChain chain(&ui);
+    // Without a tune nothing is heard, so no sound server is needed.
+    std::unique_ptr<AudioOutput> output =
+        options.music.empty() ? OpenAudioOutput("null") : OpenAudioOutput();
+    TWMediaPlayer music(*output);
+    AttachmentList attachments;
+    CliListener listener(options);
+    // A capture failure is reported and the loop goes on, so the recording that
+    // stopped with it is still saved.
+    ui.OnTaskError = [&listener](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            listener.ShowError(e.what());
+        }
+    };
+    RecordingSession session(ProgramFolder(), chain, music, attachments, listener, ui);
+    session.NamingMode = options.output.empty() ? RecordingSession::Naming::Automatic
+                                                : RecordingSession::Naming::Question;
+    session.ResolutionOverride = options.resolution;
+    WarnMissingPreset(options.resolution);
+    if (!options.music.empty()) session.cbRecWithMusicClick(true);
+
     // The wave input's own limit cuts the sound at exactly N seconds, also when a
     // fast file source delivers faster than the loop looks.
     const auto limit = static_cast<int64_t>(std::llround(options.seconds * 1000));
-    if (limit > 0) chain.waveIn.SetMaxRecordTime(limit);
+    if (limit > 0) chain.WaveIn_Mic.SetMaxRecordTime(limit);
     CatchInterrupt();
-    chain.waveIn.Start();  // a failure has closed the chain (and finalised a created file)
+    session.bitbtnRecClick();  // a failure has closed the chain (and finalised a created file)
     int64_t elapsed = 0;
-    while (chain.waveIn.State() & wisStarted) {
-        // A failure on the capture thread arrives here; its task has stopped and
-        // closed the chain before the error leaves WaitAndRun.
-        chain.ui.WaitAndRun(kTick);
-        if (!(chain.waveIn.State() & wisStarted)) break;
-        elapsed = chain.Elapsed();
+    size_t nextMove = 0;
+    while (session.Recording()) {
+        // What the capture thread reports (a failure, the limit) runs here; a
+        // recording that stopped on its own is saved by the task it posts.
+        ui.WaitAndRun(kTick);
+        if (!session.Recording()) break;
+        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        for (; nextMove < options.slider.size() && options.slider[nextMove].atMs <= elapsed;
+             ++nextMove)
+            session.BGVolumeChange(options.slider[nextMove].position);
         ShowElapsed(elapsed, false);
-        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.waveIn.SourceExhausted())
+        if (Interrupted() || (limit > 0 && elapsed >= limit) || chain.WaveIn_Mic.SourceExhausted())
             break;
     }
-    if (chain.waveIn.State() & wisStarted) elapsed = chain.Elapsed();
-    chain.waveIn.Stop();
-    chain.waveIn.Close();
+    if (session.Recording()) {
+        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        session.bitbtnRecClick();  // stop and save
+    }
+    ui.RunPending();
     ShowElapsed(elapsed, true);
-    std::printf("%s\n", chain.writer.Wave().FileName().c_str());
+    if (attachments.Count() > 0) std::printf("%s\n", attachments.Items().back().path.c_str());
+    if (listener.failed) return 1;
+    if (attachments.Count() == 0) throw std::runtime_error("murmel-cli record: nothing was saved");
     return 0;
 }
 
-const RegisterCommand record({"record", "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none]", Record});
+const RegisterCommand record(
+    {"record",
+     "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none] [--music TUNE.mid [--slider MS:POSITION]...]",
+     Record});
 
 }  // namespace
 }  // namespace murmel::cli

@@ -33,7 +33,7 @@ std::vector<Command>& Commands() {
 }
 
 void CatchInterrupt() {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -94,6 +94,10 @@ int main(int argc, char** argv) {
     }
     for (const Command& command : Commands()) {
         if (std::strcmp(command.name, argv[1]) != 0) continue;
+        if (argc > 2 && (!std::strcmp(argv[2], "--help") || !std::strcmp(argv[2], "-h"))) {
+            std::printf("usage: murmel-cli %s %s\n", command.name, command.usage);
+            return 0;
+        }
         try {
             return command.run(Arguments(argv + 2, argv + argc));
         } catch (const UsageError& error) {

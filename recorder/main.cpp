@@ -1,12 +1,14 @@
 #include <QApplication>
-#include <QLabel>
 
-// Placeholder window until the Murmel window is built.
+#include "LookAndFeel.h"
+#include "ProgramFolder.h"
+#include "TFormMain.h"
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QLabel label(QStringLiteral("Murmel"));
-    label.setMinimumSize(320, 120);
-    label.setAlignment(Qt::AlignCenter);
-    label.show();
+    application.setApplicationName(QStringLiteral("Murmel"));
+    ApplyLookAndFeel(application);
+    TFormMain formMain(murmel::ProgramFolder());
+    formMain.show();
     return application.exec();
 }

@@ -1,0 +1,3 @@
+#include "FormSetup.h"
+
+TFormSetup::TFormSetup(std::string, QWidget* parent) : QDialog(parent) {}

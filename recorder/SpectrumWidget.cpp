@@ -1,0 +1,62 @@
+#include "SpectrumWidget.h"
+
+#include <QImage>
+#include <QPainter>
+#include <cstring>
+
+#include "MMConect.h"
+
+TMMSpectrumWidget::TMMSpectrumWidget(QWidget* parent) : QWidget(parent) {
+    setFixedSize(kWidth, kHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    spectrum_.SetConfig(murmel::TMMSpectrumConfig::Recorder());
+    spectrum_.SetSize(kWidth, kHeight);
+    spectrum_.ResetData();
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kFrameIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, &TMMSpectrumWidget::Tick);
+}
+
+void TMMSpectrumWidget::StartFeed(murmel::TMMSpectrumFeed* feed) {
+    feed_ = feed;
+    peakClock_.start();
+    peakDue_ = kPeakIntervalMs;
+    timer_.start();
+}
+
+void TMMSpectrumWidget::StopFeed() {
+    timer_.stop();
+    feed_ = nullptr;
+    spectrum_.ResetData();
+    update();
+}
+
+void TMMSpectrumWidget::Tick() {
+    bool changed = false;
+    if (feed_) {
+        // Every frame whose moment has come since the last tick, in order, so the
+        // decay sees the sound as it was.
+        const uint64_t now = murmel::TMMConnector::MicrosecondClock();
+        while (feed_->Refresh(spectrum_, now)) changed = true;
+    }
+    bool peaksMoved = false;
+    for (qint64 elapsed = peakClock_.elapsed(); elapsed >= peakDue_; peakDue_ += kPeakIntervalMs)
+        peaksMoved = spectrum_.PeakTimer() || peaksMoved;
+    if (peaksMoved) spectrum_.Redraw();
+    if (changed || peaksMoved) update();
+}
+
+void TMMSpectrumWidget::paintEvent(QPaintEvent*) {
+    const murmel::TMMSpectrumImage& image = spectrum_.Image();
+    QPainter painter(this);
+    if (image.Width <= 0 || image.Height <= 0) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    QImage frame(image.Width, image.Height, QImage::Format_RGB888);
+    const size_t rowBytes = static_cast<size_t>(image.Width) * 3;
+    for (int y = 0; y < image.Height; ++y)
+        std::memcpy(frame.scanLine(y), image.Pixels.data() + rowBytes * static_cast<size_t>(y),
+                    rowBytes);
+    painter.drawImage(0, 0, frame);
+}

@@ -1,0 +1,313 @@
+#include "RecordingSession.h"
+
+#include <ctime>
+
+#include "MMUtils.h"
+#include "PresetsStore.h"
+#include "RecordingSaver.h"
+#include "SettingsStore.h"
+#include "TempNames.h"
+#include "TimeStampName.h"
+#include "VolumeSchedule.h"
+
+namespace murmel {
+
+namespace {
+std::tm LocalNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+}  // namespace
+
+RecordingSession::RecordingSession(std::string programFolder, RecordingChain& chain,
+                                   TWMediaPlayer& music, AttachmentList& attachments,
+                                   RecorderListener& listener, UIThreadPost& ui)
+    : Now(LocalNow),
+      programFolder_(std::move(programFolder)),
+      chain_(chain),
+      music_(music),
+      attachments_(attachments),
+      listener_(listener),
+      ui_(ui) {
+    chain_.WaveIn_Mic.OnStart = [this](TMMDSPComponent*) { WaveIn_MicStart(); };
+    chain_.WaveIn_Mic.OnStop = [this](TMMDSPComponent*) { WaveIn_MicStop(); };
+    display_.volumeText = std::to_string(sliderPosition_) + "%";
+}
+
+RecordingSession::~RecordingSession() {
+    FormClose();
+    chain_.WaveIn_Mic.OnStart = nullptr;
+    chain_.WaveIn_Mic.OnStop = nullptr;
+}
+
+void RecordingSession::Changed() { listener_.DisplayChanged(display_); }
+
+// --- the record button ---
+
+void RecordingSession::bitbtnRecClick() {
+    if (!recording_) {
+        StartRecording();
+        if (recording_) display_.recCaption = kCaptionStop;
+        Changed();
+        return;
+    }
+    try {
+        StopRecording();
+    } catch (...) {
+        UpdateCaption();  // the recording has stopped even when saving failed
+        throw;
+    }
+    UpdateCaption();
+}
+
+void RecordingSession::UpdateCaption() {
+    display_.musicCheckEnabled = true;
+    if (!recording_) display_.recCaption = kCaptionRecord;
+    Changed();
+}
+
+void RecordingSession::StopAndSaveIfRecording() {
+    if (recording_) bitbtnRecClick();
+}
+
+// --- starting ---
+
+void RecordingSession::StartRecording() {
+    if (recording_) return;
+    if (recWithMusic_)
+        StartWithMusic();
+    else
+        StartWithoutMusic();
+}
+
+void RecordingSession::StartWithoutMusic() {
+    ApplyQualityPreset();
+    ReserveRecordingFiles(false);
+    chain_.WaveIn_Mic.Start();
+    display_.musicCheckEnabled = false;
+    Changed();
+}
+
+void RecordingSession::StartWithMusic() {
+    if (music_.FileName().empty()) {
+        std::string tune = listener_.ChooseMusic(MusicFolder());
+        if (tune.empty()) return;
+        music_.SetFileName(tune);
+    }
+    ApplyQualityPreset();
+    ReserveRecordingFiles(true);
+    // Loaded anew, so the tune plays from its beginning.
+    const std::string tune = music_.FileName();
+    music_.SetFileName("");
+    music_.SetFileName(tune);
+    music_.Play();
+    try {
+        const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
+        VolumeSchedule(schedulePath_).WriteEntry(0, static_cast<int32_t>(time), sliderPosition_);
+    } catch (const std::exception&) {
+        // The recording starts regardless; the player falls back for a missing entry.
+    }
+    scheduleIndex_ = 1;
+    chain_.WaveIn_Mic.Start();
+    display_.musicCheckEnabled = false;
+    Changed();
+}
+
+void RecordingSession::ReserveRecordingFiles(bool withMusic) {
+    tempBaseName_ = NewTempBaseName();
+    recordingHasMusic_ = withMusic;
+    chain_.WaveFile_Output.Wave().SetFileName(VoiceTrackPath());
+    if (withMusic) schedulePath_ = tempBaseName_ + kScheduleExtension;
+}
+
+void RecordingSession::ApplyQualityPreset() {
+    if (!chain_.MMACM.ACMPresent()) return;
+    const std::string resolution =
+        !ResolutionOverride.empty()
+            ? ResolutionOverride
+            : SettingsStore(programFolder_).ReadText("SoundSetup", "Resolution", "2K");
+    if (resolution != "1K" && resolution != "2K" && resolution != "4K" && resolution != "8K")
+        return;
+    const std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
+    WaveFormatPtr format = WaveFormatFromBytes(record.data(), record.size());
+    if (!format) return;  // a missing or damaged preset keeps the converter's format
+    chain_.ACMConverter.SetPWaveFormat(format.get());
+    chain_.MMACM.SetPWaveFormat(chain_.ACMConverter.PWaveFormat());
+}
+
+// --- the wave input's events ---
+
+void RecordingSession::WaveIn_MicStart() {
+    startPositionMs_ = chain_.WaveIn_Mic.Position();
+    display_.timerEnabled = true;
+    recording_ = true;
+}
+
+void RecordingSession::WaveIn_MicStop() {
+    const bool wasRecording = recording_;
+    chain_.WaveIn_Mic.Close();  // finalises the voice track
+    startPositionMs_ = 0;
+    display_.timerEnabled = false;
+    recording_ = false;
+    music_.Stop();
+    Changed();
+    if (!wasRecording || stopRequested_ || closing_) return;
+    // The input ended on its own (the device went away): what was recorded is
+    // saved as if the user had pressed stop, once the stop has run its course.
+    std::weak_ptr<int> alive = alive_;
+    ui_.Post([this, alive, base = tempBaseName_] {
+        if (alive.expired() || recording_ || base != tempBaseName_) return;
+        FinishUnrequestedStop();
+    });
+}
+
+void RecordingSession::FinishUnrequestedStop() {
+    try {
+        SaveRecording();
+    } catch (const std::exception& error) {
+        listener_.ShowError(error.what());
+    }
+    UpdateCaption();
+}
+
+void RecordingSession::tmRecTimer() {
+    if (!recording_) return;
+    display_.recTimeText = FormatTimeText(chain_.WaveIn_Mic.Position() - startPositionMs_, true);
+    Changed();
+}
+
+// --- slider and tune ---
+
+void RecordingSession::BGVolumeChange(int position) {
+    sliderPosition_ = position;
+    music_.SetVolume(position * 40 - 4000);
+    display_.volumeText = std::to_string(position) + "%";
+    Changed();
+    if (!recording_ || !recordingHasMusic_) return;
+    const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
+    // A refused write leaves the index, so the next move writes the same section.
+    VolumeSchedule(schedulePath_).WriteEntry(scheduleIndex_, static_cast<int32_t>(time), position);
+    listener_.ScheduleLogged(scheduleIndex_, time, position / 10);
+    ++scheduleIndex_;
+}
+
+void RecordingSession::BitBtn1Click() {
+    std::string tune = listener_.ChooseMusic(MusicFolder());
+    if (!tune.empty()) music_.SetFileName(tune);
+}
+
+void RecordingSession::odBGMusicSelectionChange(const std::string& path) {
+    listener_.StatusText(kMusicStatusPrefix + path);
+}
+
+// --- stopping and saving ---
+
+void RecordingSession::StopRecording() {
+    StopInput();
+    SaveRecording();
+}
+
+void RecordingSession::StopInput() {
+    stopRequested_ = true;
+    try {
+        chain_.WaveIn_Mic.Stop();  // fires OnStop, which closes the input, before it returns
+    } catch (...) {
+        stopRequested_ = false;
+        throw;
+    }
+    stopRequested_ = false;
+}
+
+void RecordingSession::SaveRecording() {
+    const bool automatic =
+        NamingMode == Naming::Settings
+            ? SettingsStore(programFolder_).ReadText("AutoNameFile", "AutoName", "YES") == "YES"
+            : NamingMode == Naming::Automatic;
+    if (recordingHasMusic_)
+        SaveVoiceMail(automatic);
+    else
+        SavePlainRecording(automatic);
+}
+
+void RecordingSession::SaveVoiceMail(bool automatic) {
+    music_.Stop();
+    std::string target;
+    if (automatic) {
+        target =
+            ReserveAutomaticName(RecordingsFolder(programFolder_), TimeStampName(Now()), ".mvm");
+        sdMVMFileName_ = target;
+        try {
+            PackVoiceMail(target);
+        } catch (...) {
+            RemoveTemporaryFile(target);  // only our own empty reservation
+            throw;
+        }
+    } else {
+        target = listener_.ChooseSaveName(SaveDialogKind::sdMVM, sdMVMFileName_);
+        if (target.empty()) {
+            RemoveRecordingFiles(true);  // cancelled: the recording is discarded
+            return;
+        }
+        sdMVMFileName_ = target;
+        PackVoiceMail(target);
+    }
+    RemoveRecordingFiles(true);
+    attachments_.AddAttachment(target);
+}
+
+void RecordingSession::SavePlainRecording(bool automatic) {
+    std::string target;
+    if (automatic) {
+        target =
+            ReserveAutomaticName(RecordingsFolder(programFolder_), TimeStampName(Now()), ".mp3");
+        sdMp3FileName_ = target;
+        try {
+            CopyRecording(VoiceTrackPath(), target);
+        } catch (...) {
+            RemoveTemporaryFile(target);
+            throw;
+        }
+    } else {
+        target = listener_.ChooseSaveName(SaveDialogKind::sdMp3, sdMp3FileName_);
+        if (target.empty()) {
+            RemoveRecordingFiles(false);
+            return;
+        }
+        sdMp3FileName_ = target;
+        // A failed copy is reported and keeps the temporary track.
+        CopyRecording(VoiceTrackPath(), target);
+    }
+    RemoveRecordingFiles(false);
+    attachments_.AddAttachment(target);
+}
+
+void RecordingSession::PackVoiceMail(const std::string& target) {
+    PackVoiceMailFiles(PkS, VoiceTrackPath(), music_.FileName(), schedulePath_, target);
+}
+
+void RecordingSession::RemoveRecordingFiles(bool withSchedule) {
+    RemoveTemporaryFile(VoiceTrackPath());
+    if (withSchedule) RemoveTemporaryFile(schedulePath_);
+    RemoveTemporaryFile(tempBaseName_);  // the empty file that reserved the name
+}
+
+const std::string& RecordingSession::SaveDialogFileName(SaveDialogKind kind) const {
+    return kind == SaveDialogKind::sdMVM ? sdMVMFileName_ : sdMp3FileName_;
+}
+
+void RecordingSession::FormClose() {
+    closing_ = true;
+    try {
+        if (chain_.WaveIn_Mic.State() & wisStarted) chain_.WaveIn_Mic.Stop();
+    } catch (const std::exception&) {
+        // Closing goes on; the input is closed below in any case.
+    }
+    chain_.WaveIn_Mic.Close();
+    music_.Stop();
+    recording_ = false;
+    closing_ = false;
+}
+
+}  // namespace murmel

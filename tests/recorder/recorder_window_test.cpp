@@ -1,0 +1,337 @@
+// The recorder window, driven as a user drives it: start-up, send mode, welcome,
+// recordings with and without music clicked through the window, the menus and
+// the attachment list's popup.
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "FormAbout.h"
+#include "FormSetup.h"
+#include "IniFile.h"
+#include "PkStreamCol.h"
+#include "PresetsStore.h"
+#include "RecordingSession.h"
+#include "SettingsStore.h"
+#include "SpectrumWidget.h"
+#include "TFormMain.h"
+#include "TempNames.h"
+#include "TestFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs `answer` on the next modal dialog of type T once it is shown.
+template <typename T>
+void WhenModal(std::function<void(T*)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            answer(dialog);
+        }
+    });
+    poll->start();
+}
+
+void AcceptFile(const QString& path) {
+    WhenModal<QFileDialog>([path](QFileDialog* dialog) {
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+}  // namespace
+
+class RecorderWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::string folder;
+    QString tune;
+
+    template <typename T>
+    static T* Find(TFormMain& window, const char* name) {
+        T* widget = window.findChild<T*>(QString::fromLatin1(name));
+        if (!widget) qFatal("no %s", name);
+        return widget;
+    }
+    QStringList MyVoice() const {
+        QStringList names;
+        for (auto& entry : fs::directory_iterator(folder + "MyVoice"))
+            if (entry.path().filename() != ".keep")
+                names << QString::fromStdString(entry.path().filename());
+        names.sort();
+        return names;
+    }
+
+  private slots:
+    void initTestCase() { murmel::InstallPresets(); }
+
+    void init() {
+        folder = murmel::test::FreshFolder("program dir");
+        fs::create_directories(folder + "BGMusic");
+        fs::create_directories(folder + "MyVoice");
+        fs::create_directories(folder + "Address");
+        murmel::test::WriteFile(folder + "Address/Default.txt", "");
+        fs::copy_file(MURMEL_TEST_DATA "/valid/play-organ.mid", folder + "BGMusic/organ.mid");
+        tune = QString::fromStdString(folder + "BGMusic/organ.mid");
+    }
+
+    void formHoldsEveryControlWithItsTexts() {
+        TFormMain window(folder);
+        QCOMPARE(window.windowTitle(), QStringLiteral("奎岚语音电子邮件2.4"));
+        QCOMPARE(window.size(), QSize(548, 496));
+        auto* pages = Find<QTabWidget>(window, "PageControl1");
+        QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet1"));
+        QCOMPARE(pages->tabText(0), QStringLiteral("新邮件"));
+        QCOMPARE(pages->tabText(1), QStringLiteral("地址薄"));
+        QCOMPARE(Find<QPushButton>(window, "bitbtnRec")->text(), QStringLiteral("录音"));
+        QCOMPARE(Find<QPushButton>(window, "BitBtn1")->toolTip(), QStringLiteral("选择音乐"));
+        QCOMPARE(Find<QPushButton>(window, "bitBtnSendMail")->toolTip(),
+                 QStringLiteral("使用本软件直接发送已经录制好的邮件"));
+        QCOMPARE(Find<QPushButton>(window, "BitBtnOutlookSendMail")->toolTip(),
+                 QStringLiteral("使用其他的邮件程序发送已经录制好的语音邮件"));
+        auto* slider = Find<QSlider>(window, "sbMusicVolume");
+        QCOMPARE(slider->minimum(), 0);
+        QCOMPARE(slider->maximum(), 100);
+        QCOMPARE(slider->value(), 85);
+        QCOMPARE(slider->pageStep(), 5);
+        QCOMPARE(Find<QLabel>(window, "lbVolume")->text(), QStringLiteral("85%"));
+        QCOMPARE(Find<QLabel>(window, "lbRecTime")->text(), QStringLiteral("00:00.000"));
+        QCOMPARE(Find<QCheckBox>(window, "cbRecWithMusic")->text(), QStringLiteral("背景音乐"));
+        QCOMPARE(Find<TMMSpectrumWidget>(window, "MMSpectrum2")->size(), QSize(315, 43));
+        QCOMPARE(Find<QListWidget>(window, "ListViewShowFileIcon")->viewMode(),
+                 QListView::IconMode);
+        QCOMPARE(Find<QListWidget>(window, "ListViewShowFileIcon")->toolTip(),
+                 QStringLiteral("录音预览"));
+        auto* address = Find<QTreeWidget>(window, "lstvuAddress");
+        QCOMPARE(address->headerItem()->text(0), QStringLiteral("姓名"));
+        QCOMPARE(address->headerItem()->text(1), QStringLiteral("电子邮件地址"));
+        QCOMPARE(address->columnWidth(0), 200);
+        QCOMPARE(address->columnWidth(1), 250);
+        for (const char* name :
+             {"sbtnNewAddress", "sbtnDeleteAddress", "sbtnEditAddress", "sbtnWriteToAddress"}) {
+            auto* button = Find<QToolButton>(window, name);
+            QVERIFY(button->autoRaise());
+            QCOMPARE(button->accessibleName(), button->toolTip());
+        }
+        // Labels carry their fields' names to screen readers through their buddies.
+        QCOMPARE(Find<QLabel>(window, "Label1")->buddy(),
+                 Find<QLineEdit>(window, "edtEmailToSend"));
+        QCOMPARE(Find<QLabel>(window, "Label2")->buddy(), Find<QLineEdit>(window, "edtSubject"));
+    }
+
+    void startWithoutSettingsShowsBothButtonsAndNoWelcome() {
+        fs::remove(folder + "user.dll");
+        TFormMain window(folder);
+        window.show();
+        QTest::qWait(100);
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!Find<QPushButton>(window, "bitBtnSendMail")->isHidden());
+        QVERIFY(!Find<QPushButton>(window, "BitBtnOutlookSendMail")->isHidden());
+    }
+
+    void handOffModeHidesTheOwnSendButton() {
+        murmel::SettingsStore(folder).WriteText("Mailer", "MAPI", "YES");
+        {
+            TFormMain window(folder);
+            QVERIFY(Find<QPushButton>(window, "bitBtnSendMail")->isHidden());
+            QVERIFY(!Find<QPushButton>(window, "BitBtnOutlookSendMail")->isHidden());
+        }
+        murmel::SettingsStore(folder).WriteText("Mailer", "MAPI", "yes");
+        TFormMain window(folder);
+        QVERIFY(!Find<QPushButton>(window, "bitBtnSendMail")->isHidden());
+    }
+
+    void firstUseWelcomesThenOpensTheSettings() {
+        murmel::SettingsStore(folder).WriteText("firstUse", "FirstUse", "1");
+        TFormMain window(folder);
+        QString welcome;
+        bool setupShown = false;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            welcome = box->text();
+            WhenModal<TFormSetup>([&](TFormSetup* setup) {
+                setupShown = true;
+                setup->reject();
+            });
+            box->accept();
+        });
+        window.show();
+        QTRY_VERIFY(setupShown);
+        QCOMPARE(welcome, QStringLiteral("欢迎首次使用,请设置您的邮件参数"));
+    }
+
+    void aRecordingEndsInMyVoiceAndTheList() {
+        TFormMain window(folder);
+        window.show();
+        auto* record = Find<QPushButton>(window, "bitbtnRec");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->text(), QStringLiteral("停止"));
+        QVERIFY(!Find<QCheckBox>(window, "cbRecWithMusic")->isEnabled());
+        QVERIFY(Find<TMMSpectrumWidget>(window, "MMSpectrum2")->Running());
+        QTRY_VERIFY(Find<QLabel>(window, "lbRecTime")->text().startsWith(QStringLiteral("0:00.")));
+        QTest::qWait(600);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(record->text(), QStringLiteral("录音"));
+        QVERIFY(Find<QCheckBox>(window, "cbRecWithMusic")->isEnabled());
+        QVERIFY(!Find<TMMSpectrumWidget>(window, "MMSpectrum2")->Running());
+        const QStringList saved = MyVoice();
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(saved[0].endsWith(QStringLiteral(".mp3")));
+        auto* list = Find<QListWidget>(window, "ListViewShowFileIcon");
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), saved[0]);
+        QCOMPARE(window.CurrentMailFields().attachments,
+                 QStringList{QString::fromStdString(folder + "MyVoice/") + saved[0]});
+        QVERIFY(fs::file_size(folder + "MyVoice/" + saved[0].toStdString()) > 1000);
+    }
+
+    void aRecordingWithMusicAndSliderMovesIsAVoiceMail() {
+        TFormMain window(folder);
+        window.show();
+        QTest::mouseClick(Find<QCheckBox>(window, "cbRecWithMusic"), Qt::LeftButton);
+        AcceptFile(tune);
+        QTest::mouseClick(Find<QPushButton>(window, "bitbtnRec"), Qt::LeftButton);
+        QTRY_VERIFY(window.Session().Recording());
+        auto* slider = Find<QSlider>(window, "sbMusicVolume");
+        slider->setFocus();
+        QTest::qWait(200);
+        QTest::keyClick(slider, Qt::Key_Left);      // an arrow: 84
+        QTest::keyClick(slider, Qt::Key_PageDown);  // a page: 79
+        slider->setSliderDown(true);                // a drag through three positions
+        for (int position : {70, 60, 50}) slider->setSliderPosition(position);
+        slider->setSliderDown(false);
+        QCOMPARE(Find<QLabel>(window, "lbVolume")->text(), QStringLiteral("50%"));
+        QCOMPARE(window.Session().ScheduleIndex(), 6);
+        QTest::qWait(300);
+        QTest::mouseClick(Find<QPushButton>(window, "bitbtnRec"), Qt::LeftButton);
+
+        const QStringList saved = MyVoice();
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(saved[0].endsWith(QStringLiteral(".mvm")));
+        const QString path = QString::fromStdString(folder + "MyVoice/") + saved[0];
+        QProcess cli;
+        cli.start(QStringLiteral(MURMEL_PROGRAM_DIR "murmel-cli"), {QStringLiteral("list"), path});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QString listing = QString::fromUtf8(cli.readAllStandardOutput());
+        for (const char* entry : {"BGMusic", "CtrInfo", "Mp3File"})
+            QVERIFY2(listing.contains(QLatin1String(entry)), qPrintable(listing));
+        murmel::TPkStreams mail;
+        mail.LoadFromFile(path.toStdString());
+        const murmel::ByteStream* schedule = mail.Find("CtrInfo");
+        const std::string text(schedule->begin(), schedule->end());
+        QVERIFY(text.find("[5]") != std::string::npos);
+        QVERIFY(text.find("[6]") == std::string::npos);
+    }
+
+    void choosingMusicFollowsTheSelectionInTheStatusBar() {
+        TFormMain window(folder);
+        window.show();
+        QString seen;
+        WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("请选择Midi文件作为背景音乐"));
+            QCOMPARE(dialog->directory().absolutePath() + "/",
+                     QString::fromStdString(folder + "BGMusic/"));
+            dialog->selectFile(tune);
+            seen = Find<QStatusBar>(window, "StatusBar1")->currentMessage();
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::mouseClick(Find<QPushButton>(window, "BitBtn1"), Qt::LeftButton);
+        QCOMPARE(seen, QStringLiteral("背景音乐") + tune);
+    }
+
+    void feedbackFillsTheMessage() {
+        TFormMain window(folder);
+        Find<QTabWidget>(window, "PageControl1")->setCurrentIndex(1);
+        window.FeedbackClick();
+        window.FeedbackClick();
+        QCOMPARE(Find<QLineEdit>(window, "edtEmailToSend")->text(),
+                 QStringLiteral("ads@murmel.example"));
+        QCOMPARE(Find<QLineEdit>(window, "edtSubject")->text(), QStringLiteral("我有建议"));
+        QCOMPARE(Find<QPlainTextEdit>(window, "MemoMailBody")->toPlainText(),
+                 QStringLiteral("奎岚语音邮件开发小组，你们好:\n奎岚语音邮件开发小组，你们好:"));
+        QCOMPARE(Find<QTabWidget>(window, "PageControl1")->currentIndex(), 0);
+    }
+
+    void menusOpenTheirDialogs() {
+        TFormMain window(folder);
+        QList<QAction*> actions = window.findChildren<QAction*>();
+        QStringList texts;
+        for (QAction* action : actions) texts << action->text();
+        for (const char* text : {"参数设置(&O)", "关于(&A)", "升级检查(&U)", "建议与批评(&G)"})
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
+        bool aboutShown = false;
+        WhenModal<TFormAbout>([&](TFormAbout* about) {
+            aboutShown =
+                about->findChild<QLabel*>("lbMail")->text() == QStringLiteral("ads@murmel.example");
+            about->accept();
+        });
+        window.AboutClick();
+        QVERIFY(aboutShown);
+        bool setupShown = false;
+        WhenModal<TFormSetup>([&](TFormSetup* setup) {
+            setupShown = true;
+            setup->reject();
+        });
+        window.SetupClick();
+        QVERIFY(setupShown);
+    }
+
+    void attachmentPopupFollowsTheSelection() {
+        TFormMain window(folder);
+        window.show();
+        auto* list = Find<QListWidget>(window, "ListViewShowFileIcon");
+        auto* open = window.findChild<QAction*>("MenuItemOpen");
+        auto* add = window.findChild<QAction*>("MenuItemAdd");
+        auto* del = window.findChild<QAction*>("MenuItemDel");
+        auto* saveAs = window.findChild<QAction*>("MenuItemSaveAs");
+        window.pmFileIconPopup(QPoint(5, 5));
+        QVERIFY(!open->isEnabled() && add->isEnabled() && !del->isEnabled() &&
+                !saveAs->isEnabled());
+        window.findChild<QMenu*>("pmFileIcon")->hide();
+
+        const std::string file = folder + "keep.txt";
+        murmel::test::WriteFile(file, "x");
+        fs::permissions(file,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        AcceptFile(QString::fromStdString(file));
+        window.MenuItemAddClick();
+        QCOMPARE(list->count(), 1);
+        list->setCurrentRow(0);
+        window.pmFileIconPopup(QPoint(5, 5));
+        QVERIFY(open->isEnabled() && add->isEnabled() && del->isEnabled() && saveAs->isEnabled());
+        window.findChild<QMenu*>("pmFileIcon")->hide();
+
+        QString message;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            message = box->text();
+            box->accept();
+        });
+        window.MenuItemDelClick();
+        QCOMPARE(message, QStringLiteral("文件可能正在使用中，请稍后再试"));
+        QCOMPARE(list->count(), 1);
+        QVERIFY(fs::exists(file));
+    }
+};
+
+QTEST_MAIN(RecorderWindowTest)
+#include "recorder_window_test.moc"

@@ -1,0 +1,248 @@
+// The recording session: the rows of its state table, the schedule it logs and
+// the quality preset it applies, on a fake capture device.
+#include <filesystem>
+
+#include "IniFile.h"
+#include "PkStreamCol.h"
+#include "PresetsStore.h"
+#include "SessionFixture.h"
+
+namespace murmel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(SessionTest, RecordingWithoutMusicStartsAndStopsIntoMyVoice) {
+    session->bitbtnRecClick();
+    ASSERT_TRUE(session->Recording());
+    EXPECT_EQ(user.display.recCaption, "停止");
+    EXPECT_FALSE(user.display.musicCheckEnabled);
+    EXPECT_TRUE(user.display.timerEnabled);
+    EXPECT_TRUE(fs::exists(session->TempBaseName()));
+    EXPECT_EQ(chain->WaveFile_Output.Wave().FileName(), session->TempBaseName() + ".mp3");
+
+    device.Deliver(300);
+    session->tmRecTimer();
+    EXPECT_EQ(user.display.recTimeText, "0:00.300");
+    session->bitbtnRecClick();
+
+    EXPECT_FALSE(session->Recording());
+    EXPECT_EQ(user.display.recCaption, "录音");
+    EXPECT_TRUE(user.display.musicCheckEnabled);
+    EXPECT_FALSE(user.display.timerEnabled);
+    const std::string saved = MyVoice("2004_7_5_9_3_7.mp3");
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_EQ(ReadFile(saved).substr(0, 4), "RIFF");
+    ASSERT_EQ(attachments.Count(), 1u);
+    EXPECT_EQ(attachments.Items()[0].caption, "2004_7_5_9_3_7.mp3");
+    EXPECT_EQ(attachments.Items()[0].path, saved);
+    EXPECT_EQ(session->SaveDialogFileName(SaveDialogKind::sdMp3), saved);
+    EXPECT_TRUE(TempFiles().empty()) << "temporary track and reservation are removed";
+}
+
+TEST_F(SessionTest, MyVoiceIsCreatedWhenMissing) {
+    ASSERT_FALSE(fs::exists(folder + "MyVoice"));
+    session->bitbtnRecClick();
+    session->bitbtnRecClick();
+    EXPECT_TRUE(fs::exists(MyVoice("2004_7_5_9_3_7.mp3")));
+}
+
+TEST_F(SessionTest, StartFailureLeavesTheRecorderIdle) {
+    device.present = false;
+    EXPECT_THROW(session->bitbtnRecClick(), EMMWaveInError);
+    EXPECT_FALSE(session->Recording());
+    EXPECT_EQ(user.display.recCaption, "录音");
+    EXPECT_TRUE(user.display.musicCheckEnabled);
+}
+
+TEST_F(SessionTest, MusicWithoutTuneCancelledDoesNothing) {
+    session->cbRecWithMusicClick(true);
+    session->bitbtnRecClick();
+    EXPECT_FALSE(session->Recording());
+    ASSERT_EQ(user.musicFolders.size(), 1u);
+    EXPECT_EQ(user.musicFolders[0], folder + "BGMusic/");
+    EXPECT_EQ(session->TempBaseName(), "");
+    EXPECT_TRUE(TempFiles().empty()) << "no temporary name is reserved";
+    EXPECT_EQ(user.display.recCaption, "录音");
+}
+
+TEST_F(SessionTest, RecordingWithMusicLogsEverySliderMove) {
+    session->cbRecWithMusicClick(true);
+    user.musicAnswers = {tune};
+    session->bitbtnRecClick();
+    ASSERT_TRUE(session->Recording());
+    EXPECT_TRUE(music->Playing());
+    EXPECT_EQ(session->ScheduleIndex(), 1);
+    IniFile schedule(session->SchedulePath());
+    EXPECT_EQ(schedule.ReadText("0", "Time", "?"), "0");
+    EXPECT_EQ(schedule.ReadText("0", "Volume", "?"), "8");
+
+    // Five arrow clicks from 85 to 80: five entries, all at level 8, each at its time.
+    for (int position = 84; position >= 80; --position) {
+        device.Deliver(100);
+        session->BGVolumeChange(position);
+    }
+    EXPECT_EQ(session->ScheduleIndex(), 6);
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(schedule.ReadText(std::to_string(n), "Volume", "?"), "8");
+        EXPECT_EQ(schedule.ReadNumber(std::to_string(n), "Time", -1), n * 100);
+    }
+    EXPECT_EQ(music->Volume(), 80 * 40 - 4000);
+    EXPECT_EQ(user.display.volumeText, "80%");
+
+    const std::string track = session->VoiceTrackPath(), ctr = session->SchedulePath();
+    session->bitbtnRecClick();
+    EXPECT_FALSE(music->Playing());
+    const std::string saved = MyVoice("2004_7_5_9_3_7.mvm");
+    TPkStreams mail;
+    mail.LoadFromFile(saved);
+    EXPECT_EQ(mail.Names(), (std::vector<std::string>{"BGMusic", "CtrInfo", "Mp3File"}));
+    EXPECT_EQ(mail.Find("BGMusic")->size(), fs::file_size(tune));
+    EXPECT_NE(std::string(mail.Find("CtrInfo")->begin(), mail.Find("CtrInfo")->end()).find("[5]"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(track));
+    EXPECT_FALSE(fs::exists(ctr));
+    ASSERT_EQ(attachments.Count(), 1u);
+    EXPECT_EQ(attachments.Items()[0].path, saved);
+}
+
+TEST_F(SessionTest, SliderOutsideAMusicRecordingWritesNothing) {
+    session->BGVolumeChange(40);
+    EXPECT_EQ(music->Volume(), -2400);
+    EXPECT_EQ(user.display.volumeText, "40%");
+    session->BGVolumeChange(0);
+    EXPECT_EQ(music->Volume(), -4000);
+    session->BGVolumeChange(100);
+    EXPECT_EQ(music->Volume(), 0);
+
+    session->bitbtnRecClick();  // without music
+    session->BGVolumeChange(50);
+    EXPECT_EQ(session->ScheduleIndex(), 0);
+    EXPECT_EQ(session->SchedulePath(), "");
+    session->bitbtnRecClick();
+}
+
+TEST_F(SessionTest, ASecondMusicRecordingStartsANewSchedule) {
+    session->cbRecWithMusicClick(true);
+    user.musicAnswers = {tune};
+    session->bitbtnRecClick();
+    session->BGVolumeChange(60);
+    session->bitbtnRecClick();
+    const std::string first = session->SchedulePath();
+
+    session->bitbtnRecClick();  // the tune is loaded: no question this time
+    EXPECT_EQ(user.musicFolders.size(), 1u);
+    EXPECT_NE(session->SchedulePath(), first);
+    EXPECT_EQ(session->ScheduleIndex(), 1);
+    EXPECT_EQ(IniFile(session->SchedulePath()).ReadText("0", "Volume", "?"), "6");
+    session->bitbtnRecClick();
+    EXPECT_TRUE(fs::exists(MyVoice("2004_7_5_9_3_7_2.mvm")));
+}
+
+TEST_F(SessionTest, ChoosingMusicShowsTheSelectionAndLoadsTheTune) {
+    session->odBGMusicSelectionChange("/music/a.mid");
+    EXPECT_EQ(user.statusTexts.back(), "背景音乐/music/a.mid");
+    user.musicAnswers = {tune};
+    session->BitBtn1Click();
+    EXPECT_EQ(music->FileName(), tune);
+    session->BitBtn1Click();  // cancelled: the tune stays
+    EXPECT_EQ(music->FileName(), tune);
+}
+
+TEST_F(SessionTest, TheTuneChosenDuringARecordingIsPacked) {
+    const std::string other = folder + "BGMusic/other.mid";
+    WriteFile(other, ReadFile(tune) + "tail");
+    session->cbRecWithMusicClick(true);
+    user.musicAnswers = {tune, other};
+    session->bitbtnRecClick();
+    session->BitBtn1Click();
+    session->bitbtnRecClick();
+    TPkStreams mail;
+    mail.LoadFromFile(MyVoice("2004_7_5_9_3_7.mvm"));
+    EXPECT_EQ(mail.Find("BGMusic")->size(), fs::file_size(other));
+}
+
+TEST_F(SessionTest, SendButtonsStopAndSaveARunningRecording) {
+    session->StopAndSaveIfRecording();  // idle: nothing
+    EXPECT_EQ(attachments.Count(), 0u);
+    session->bitbtnRecClick();
+    session->StopAndSaveIfRecording();
+    EXPECT_FALSE(session->Recording());
+    EXPECT_EQ(user.display.recCaption, "录音");
+    EXPECT_EQ(attachments.Count(), 1u);
+}
+
+TEST_F(SessionTest, AnInputThatStopsOnItsOwnIsSaved) {
+    chain->WaveIn_Mic.SetMaxRecordTime(200);
+    session->bitbtnRecClick();
+    device.Deliver(400);
+    for (int i = 0; i < 100 && (session->Recording() || ui.Pending()); ++i)
+        ui.WaitAndRun(std::chrono::milliseconds(20));
+    EXPECT_FALSE(session->Recording());
+    EXPECT_EQ(user.display.recCaption, "录音");
+    EXPECT_TRUE(fs::exists(MyVoice("2004_7_5_9_3_7.mp3")));
+    EXPECT_EQ(attachments.Count(), 1u);
+}
+
+TEST_F(SessionTest, ClosingDuringARecordingSavesNothing) {
+    session->bitbtnRecClick();
+    device.Deliver(100);
+    session->FormClose();
+    ui.RunPending();
+    EXPECT_FALSE(session->Recording());
+    EXPECT_EQ(attachments.Count(), 0u);
+    EXPECT_FALSE(fs::exists(folder + "MyVoice"));
+}
+
+// --- quality presets ---
+
+class PresetTest : public SessionTest {
+  protected:
+    std::vector<uint8_t> ConverterFormat() const {
+        const TWaveFormatEx* format = chain->ACMConverter.DestinationFormat();
+        return format ? WaveFormatBytes(format) : std::vector<uint8_t>{};
+    }
+};
+
+TEST_F(PresetTest, TheSettingsResolutionSelectsThePreset) {
+    ASSERT_TRUE(chain->MMACM.ACMPresent());
+    InstallPresets();
+    session->ApplyQualityPreset();  // no setting: 2K
+    EXPECT_EQ(ConverterFormat(), StandardPreset("2K"));
+    EXPECT_EQ(chain->MMACM.CurrentFormat(), WaveFormatBytes(chain->ACMConverter.PWaveFormat()));
+    Setting("SoundSetup", "Resolution", "8K");
+    session->ApplyQualityPreset();
+    EXPECT_EQ(ConverterFormat(), StandardPreset("8K"));
+}
+
+TEST_F(PresetTest, AnUnknownResolutionOrAMissingPresetKeepsTheFormat) {
+    InstallPresets();
+    Setting("SoundSetup", "Resolution", "4K");
+    session->ApplyQualityPreset();
+    Setting("SoundSetup", "Resolution", "3K");
+    session->ApplyQualityPreset();
+    EXPECT_EQ(ConverterFormat(), StandardPreset("4K"));
+    Setting("SoundSetup", "Resolution", "4k");  // compared exactly
+    session->ApplyQualityPreset();
+    EXPECT_EQ(ConverterFormat(), StandardPreset("4K"));
+    fs::remove(PresetsFolder() + "WaveFormat1K");
+    Setting("SoundSetup", "Resolution", "1K");
+    session->ApplyQualityPreset();
+    EXPECT_EQ(ConverterFormat(), StandardPreset("4K"));
+}
+
+TEST_F(PresetTest, NoPresetsKeepTheFormatAndTheChainIsTheRecorders) {
+    fs::remove_all(PresetsFolder());
+    const std::vector<uint8_t> before = ConverterFormat();
+    session->ApplyQualityPreset();
+    EXPECT_EQ(ConverterFormat(), before);
+    EXPECT_EQ(chain->ACMConverter.Quality(), TMMACMQuality::cqHigh);
+    EXPECT_EQ(chain->Reverb.Settings().InputGain, 100);
+    EXPECT_EQ(WriteReverbSettings(chain->Reverb.Settings()), [] {
+        std::string bytes = ReadFile(MURMEL_TEST_DATA "/valid/wave-reverb-recorder.rvb");
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    }());
+}
+
+}  // namespace
+}  // namespace murmel::test
