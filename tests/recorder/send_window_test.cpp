@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
@@ -17,8 +19,10 @@
 
 #include "FormSendMail.h"
 #include "GbkText.h"
+#include "PresetsStore.h"
 #include "SendCommands.h"
 #include "SendTestSupport.h"
+#include "TFormMain.h"
 
 namespace murmel {
 namespace {
@@ -274,6 +278,95 @@ TEST_F(HandOffWindow, WithoutAWorkingMailProgramTheUserIsToldWhereTheRecordingsA
         EXPECT_TRUE(shown.contains("\"MyVoice\"")) << shown.toStdString();
         EXPECT_TRUE(shown.contains("/program/MyVoice")) << shown.toStdString();
     }
+}
+
+// Both send buttons of the main window, with a recording running when pressed.
+class SendFromTheWindow : public HandOffWindow {
+  protected:
+    void SetUp() override {
+        HandOffWindow::SetUp();
+        setenv("MURMEL_CAPTURE", "tone:440", 1);
+        InstallPresets();
+    }
+    std::string ProgramFolder(int port) {
+        std::string folder = ProgramFolderFor(port, "program dir");
+        for (const char* sub : {"BGMusic", "MyVoice", "Address"})
+            std::filesystem::create_directories(folder + sub);
+        test::WriteFile(folder + "Address/Default.txt", "");
+        return folder;
+    }
+    static std::vector<std::string> Recordings(const std::string& folder) {
+        std::vector<std::string> names;
+        for (auto& entry : std::filesystem::directory_iterator(folder + "MyVoice"))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+    // Starts a recording in the window and lets it run a moment.
+    static void Record(TFormMain& window) {
+        auto* record = window.findChild<QPushButton*>("bitbtnRec");
+        QTest::mouseClick(record, Qt::LeftButton);
+        ASSERT_EQ(record->text(), "停止");
+        QTest::qWait(600);
+    }
+};
+
+TEST_F(SendFromTheWindow, ARunningRecordingIsSavedAndTravelsWithTheMail) {
+    test::RealSmtpServer real("window");
+    std::string folder = ProgramFolder(real.server.Port());
+    TFormMain window(folder);
+    window.show();
+    window.findChild<QLineEdit*>("edtEmailToSend")->setText("friend@example.com");
+    Record(window);
+    QTest::mouseClick(window.findChild<QPushButton*>("bitBtnSendMail"), Qt::LeftButton);
+
+    EXPECT_EQ(window.findChild<QPushButton*>("bitbtnRec")->text(), "录音");
+    std::vector<std::string> saved = Recordings(folder);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(window.findChild<QListWidget*>("ListViewShowFileIcon")->count(), 1);
+    EXPECT_EQ(recorder.captions.back(), kSucceeded);
+    EXPECT_EQ(real.Mail("1.part1"), test::ReadFile(folder + "MyVoice/" + saved[0]));
+    EXPECT_EQ(real.Mail("1.part1.name"), saved[0]);
+    window.close();
+}
+
+TEST_F(SendFromTheWindow, TheHandOffSavesFirstThenChecksTheRecipient) {
+    std::string standIn = test::StandInMailProgram("stand-in", 0);
+    setenv("PATH", standIn.c_str(), 1);
+    std::string folder = ProgramFolder(test::ClosedPort());
+    TFormMain window(folder);
+    window.show();
+    auto* to = window.findChild<QLineEdit*>("edtEmailToSend");
+    auto* handOff = window.findChild<QPushButton*>("BitBtnOutlookSendMail");
+    to->setText("friend.example.com");
+    Record(window);
+    QString shown;
+    {
+        auto watch = WhileModal([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                shown = box->text();
+                box->accept();
+                return true;
+            }
+            return false;
+        });
+        QTest::mouseClick(handOff, Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([&] { return !shown.isEmpty(); }));
+    }
+    EXPECT_EQ(shown, "收件人地址似乎有误，请修正");
+    std::vector<std::string> saved = Recordings(folder);
+    ASSERT_EQ(saved.size(), 1u);  // saved even though the check failed
+    EXPECT_FALSE(std::filesystem::exists(standIn + "args"));
+
+    to->setText("BCC:friend@example.com");
+    QSignalSpy ended(window.findChild<SendCommands*>(), &SendCommands::HandOffEnded);
+    QTest::mouseClick(handOff, Qt::LeftButton);
+    ASSERT_TRUE(ended.wait(5000));
+    std::vector<std::string> args = test::RecordedArguments(standIn);
+    ASSERT_GE(args.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(args.begin(), args.begin() + 3),
+              (std::vector<std::string>{"--utf8", "--bcc", "friend@example.com"}));
+    EXPECT_EQ(args.back(), folder + "MyVoice/" + saved[0]);
+    window.close();
 }
 
 }  // namespace
