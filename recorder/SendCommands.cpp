@@ -61,11 +61,16 @@ void SendCommands::SendOwn(const NewMailFields& fields) {
     sessions_.push_back(std::move(owned));
     {
         TFormSendMail dialog(formMain_, *session);
+        openDialog_ = &dialog;
         session->Attach(&dialog);
         session->Start();
         dialog.exec();
+        openDialog_ = nullptr;
         // The close box leaves the job running; it reports to nobody from here on.
-        session->Detach();
+        // (Closing time may already have collected it while the dialog was up.)
+        if (std::any_of(sessions_.begin(), sessions_.end(),
+                        [&](const auto& owned) { return owned.get() == session; }))
+            session->Detach();
     }
     RequestSendCounter();
 }
@@ -92,6 +97,7 @@ void SendCommands::HandOff(const NewMailFields& fields) {
 }
 
 void SendCommands::WaitForJobs() {
+    if (openDialog_) openDialog_->reject();  // its job is about to go
     for (auto& session : sessions_)
         if (!session->Ended()) session->Cancel();
     for (auto& session : sessions_) session->Wait();

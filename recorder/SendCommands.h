@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -12,6 +13,7 @@
 namespace murmel {
 class SendSession;
 }
+class TFormSendMail;
 
 // The fields of the message being written, as the send buttons take them.
 struct NewMailFields {
@@ -54,4 +56,5 @@ class SendCommands : public QObject {
     QWidget* formMain_;
     std::string programFolder_;
     std::vector<std::unique_ptr<murmel::SendSession>> sessions_;
+    QPointer<TFormSendMail> openDialog_;  // while SendOwn shows it
 };

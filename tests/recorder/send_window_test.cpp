@@ -190,6 +190,19 @@ TEST_F(SendWindow, CancelAgainstASilentServerClosesAtOnceAndTheJobEnds) {
     EXPECT_TRUE(WaitFor([&] { return counter.Requests() == 1; }));
 }
 
+TEST_F(SendWindow, ClosingTimeWhileTheDialogIsUpEndsTheJobAndTheDialog) {
+    test::ScriptedSmtpServer silent("silent");
+    SendCommands commands(&formMain, ProgramFolderFor(silent.server.Port()));
+    auto watch = WhileModal([&](QWidget* modal) {
+        if (modal->windowTitle() != kConnecting) return false;
+        commands.WaitForJobs();
+        return true;
+    });
+    commands.SendOwn({"friend@example.com", "s", "b", {}});
+    EXPECT_EQ(commands.RunningJobs(), 0u);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST_F(SendWindow, AJobLeftRunningByTheCloseBoxKeepsItsOwnObjectsUntilClosingTime) {
     test::ScriptedSmtpServer silent("silent");
     test::RealSmtpServer real("second");
