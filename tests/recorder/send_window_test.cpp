@@ -324,8 +324,16 @@ class SendFromTheWindow : public HandOffWindow {
 };
 
 TEST_F(SendFromTheWindow, ARunningRecordingIsSavedAndTravelsWithTheMail) {
-    test::RealSmtpServer real("window");
+    std::string certs = test::TestCertificate();
+    ASSERT_FALSE(certs.empty());
+    test::RealSmtpServer real(
+        "window", {"--tls", certs + "cert.pem", certs + "key.pem", "--auth", "user:secret"});
+    setenv("MURMEL_CA_FILE", (certs + "cert.pem").c_str(), 1);
     std::string folder = ProgramFolder(real.server.Port());
+    SettingsStore settings(folder);
+    settings.WriteText("SMTP", "SMTPAuthenticationType", "1");
+    settings.WriteText("SMTP", "ServerUser", "user");
+    settings.WriteText("SMTP", "ServerPassword", "secret");
     TFormMain window(folder);
     window.show();
     window.findChild<QLineEdit*>("edtEmailToSend")->setText("friend@example.com");
@@ -339,6 +347,7 @@ TEST_F(SendFromTheWindow, ARunningRecordingIsSavedAndTravelsWithTheMail) {
     EXPECT_EQ(recorder.captions.back(), kSucceeded);
     EXPECT_EQ(real.Mail("1.part1"), test::ReadFile(folder + "MyVoice/" + saved[0]));
     EXPECT_EQ(real.Mail("1.part1.name"), saved[0]);
+    unsetenv("MURMEL_CA_FILE");
     window.close();
 }
 
