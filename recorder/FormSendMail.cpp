@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "ui_FormSendMail.h"
+#include "ui_TFormSendMail.h"
 
 TFormSendMail::TFormSendMail(QWidget* parent, murmel::SendSession& session)
     : QDialog(parent), ui_(std::make_unique<Ui::TFormSendMail>()), session_(session) {
