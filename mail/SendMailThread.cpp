@@ -4,6 +4,7 @@
 
 #include "GbkText.h"
 #include "HeaderCharset.h"
+#include "IdException.h"
 #include "MailFooter.h"
 #include "SafeFile.h"
 #include "SettingsStore.h"
@@ -31,7 +32,39 @@ int64_t ReadableFileSize(const std::string& path, std::string& reason) {
     }
 }
 
+// Counts what the SMTP writer hands to the socket between the body's begin and end.
+class BodySizeCounter : public TIdMessageLineWriter {
+  public:
+    void WriteLine(std::string_view line) override {
+        if (inBody_) size_ += static_cast<int64_t>(line.size()) + 2;  // CR LF
+    }
+    void BeginBody() override { inBody_ = true; }
+    void EndBody() override { inBody_ = false; }
+    int64_t Size() const { return size_; }
+
+  private:
+    bool inBody_ = false;
+    int64_t size_ = 0;
+};
+
+// "Socket Error # 111\nConnection refused" reads "Connection refused" to a user.
+std::string WithoutSocketErrorNumber(const std::string& text) {
+    const std::string prefix = "Socket Error # ";
+    size_t lineEnd = text.find('\n');
+    if (text.compare(0, prefix.size(), prefix) != 0 || lineEnd == std::string::npos) return text;
+    return text.substr(lineEnd + 1);
+}
+
 }  // namespace
+
+std::string SendFailureReason(const std::exception& error) {
+    if (auto* reply = dynamic_cast<const EIdProtocolReplyError*>(&error))
+        return "The server refused: " + std::to_string(reply->ReplyCode()) + " " + reply->what();
+    if (dynamic_cast<const EIdConnClosedGracefully*>(&error))
+        return "The server closed the connection";
+    if (dynamic_cast<const EIdNotConnected*>(&error)) return "The connection was closed";
+    return WithoutSocketErrorNumber(error.what());
+}
 
 std::string CaptionCreated() { return Utf8ToGbk("正在发送......"); }
 std::string CaptionConnecting() { return Utf8ToGbk("正在连接..."); }
@@ -52,7 +85,7 @@ int SmtpPortFromSetting(const std::string& text) {
 TSendMailThread::TSendMailThread(TSendMailFields fields, std::string programFolder,
                                  TSendMailListener& listener)
     : fields_(std::move(fields)), programFolder_(std::move(programFolder)), listener_(listener) {
-    smtp_.OnWorkBegin = [this](TWorkMode, int64_t) { listener_.WorkBegin(total_.load()); };
+    smtp_.OnWorkBegin = [this](TWorkMode, int64_t) { listener_.WorkBegin(bodySize_.load()); };
     smtp_.OnWork = [this](TWorkMode, int64_t count) { listener_.Work(count); };
     smtp_.OnWorkEnd = [this](TWorkMode) { listener_.WorkEnd(); };
 }
@@ -84,7 +117,7 @@ void TSendMailThread::Execute() {
     } catch (const std::exception& error) {
         // A recipient text the parser refuses fails the send like the server would.
         listener_.CaptionChanged(CaptionFailed());
-        listener_.Failed(error.what());
+        listener_.Failed(SendFailureReason(error));
     }
     if (built) Deliver();
     running_ = false;
@@ -126,6 +159,9 @@ bool TSendMailThread::BuildMessage() {
     smtp_.Password = setting("ServerPassword");
     smtp_.AllowPlainAuth = setting("AllowPlainAuth") == "YES";
     CheckMessageHeaders(message_);  // refused before any connection is made
+    BodySizeCounter counter;
+    WriteMessage(message_, counter);
+    bodySize_ = counter.Size();
     return true;
 }
 
@@ -153,7 +189,7 @@ void TSendMailThread::Deliver() {
         listener_.CaptionChanged(CaptionSucceeded());
     } catch (const std::exception& error) {
         listener_.CaptionChanged(CaptionFailed());
-        listener_.Failed(error.what());
+        listener_.Failed(SendFailureReason(error));
     }
     smtp_.Disconnect();
 }

@@ -25,7 +25,7 @@ class TSendMailListener {
   public:
     virtual ~TSendMailListener() = default;
     virtual void CaptionChanged(const std::string& captionGbk) = 0;
-    virtual void WorkBegin(int64_t total) { (void)total; }  // the bar's maximum
+    virtual void WorkBegin(int64_t total) { (void)total; }  // the bar's maximum: BodySize()
     virtual void Work(int64_t position) { (void)position; }
     virtual void WorkEnd() {}          // position 0, close the dialog
     virtual void MessageAccepted() {}  // play "notify.wav"
@@ -39,6 +39,10 @@ std::string CaptionConnecting();  // "正在连接..."
 std::string CaptionSending();     // "正在发送语音邮件"
 std::string CaptionSucceeded();   // "邮件发送成功"
 std::string CaptionFailed();      // "错误,已断开连接"
+
+// One line saying why a send failed, for the user: the server's reply with its code,
+// the system's words for a socket failure, the TLS problem.
+std::string SendFailureReason(const std::exception& error);
 
 // The port to connect to: "SMTP"/"ServerPort" when it holds a valid port, else 25.
 int SmtpPortFromSetting(const std::string& text);
@@ -60,6 +64,9 @@ class TSendMailThread {
     void Cancel();
 
     int64_t Total() const { return total_.load(); }  // bytes of all attachment files
+    // Bytes of the encoded body as it goes out (MIME framing, text part, attachments),
+    // the count the progress reaches at the end of the transfer.
+    int64_t BodySize() const { return bodySize_.load(); }
     bool Accepted() const { return accepted_.load(); }
     bool Running() const { return running_.load(); }
 
@@ -78,6 +85,7 @@ class TSendMailThread {
     TIdSMTP smtp_;
     std::thread worker_;
     std::atomic<int64_t> total_{0};
+    std::atomic<int64_t> bodySize_{0};
     std::atomic<bool> accepted_{false};
     std::atomic<bool> running_{false};
 };

@@ -1,0 +1,1 @@
+murmel_fuzz_target(send_reason_line murmel_recorder_core)
