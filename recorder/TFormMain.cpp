@@ -306,12 +306,16 @@ int TFormMain::SelectedAttachment() const {
     return ui->ListViewShowFileIcon->row(item);
 }
 
-void TFormMain::pmFileIconPopup(const QPoint& position) {
+void TFormMain::UpdateFileIconMenu() {
     const AttachmentList::MenuState state = AttachmentList::PopupState(SelectedAttachment() >= 0);
     MenuItemOpen->setEnabled(state.open);
     MenuItemAdd->setEnabled(state.add);
     MenuItemDel->setEnabled(state.del);
     MenuItemSaveAs->setEnabled(state.saveAs);
+}
+
+void TFormMain::pmFileIconPopup(const QPoint& position) {
+    UpdateFileIconMenu();
     pmFileIcon->popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
 }
 

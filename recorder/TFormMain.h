@@ -65,6 +65,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void UpgradeClick();
     void FeedbackClick();
     void pmFileIconPopup(const QPoint& position);
+    // Enables the popup's items for the current selection (when the menu opens).
+    void UpdateFileIconMenu();
     void ListViewShowFileIconDblClick();
     void MenuItemAddClick();
     void MenuItemDelClick();
