@@ -59,9 +59,12 @@ void WhenModal(std::function<void(T*)> answer) {
     poll->start();
 }
 
+// Types the path into the dialog's name field and presses OK, as a user would.
 void AcceptFile(const QString& path) {
     WhenModal<QFileDialog>([path](QFileDialog* dialog) {
-        dialog->selectFile(path);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name) name->setText(path);
+        (void)QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 2000);
         static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
     });
 }
