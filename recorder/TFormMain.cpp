@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QStyle>
 #include <QUrl>
 
@@ -45,6 +46,18 @@ AudioOutput& MusicOutput() {
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style) {
     return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+}
+
+// Our own record mark where the theme has none: a red dot.
+QIcon RecordIcon() {
+    QPixmap dot(16, 16);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(150, 20, 20));
+    painter.setBrush(QColor(220, 40, 40));
+    painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+    return QIcon::fromTheme(QStringLiteral("media-record"), QIcon(dot));
 }
 
 }  // namespace
@@ -126,7 +139,7 @@ void TFormMain::CreateAttachmentMenu() {
 
 void TFormMain::ApplyIcons() {
     const QStyle* s = style();
-    ui->bitbtnRec->setIcon(ThemeIcon("media-record", QStyle::SP_MediaPlay, s));
+    ui->bitbtnRec->setIcon(RecordIcon());
     ui->BitBtn1->setIcon(ThemeIcon("audio-x-generic", QStyle::SP_DirOpenIcon, s));
     ui->bitBtnSendMail->setIcon(ThemeIcon("mail-send", QStyle::SP_ArrowForward, s));
     ui->BitBtnOutlookSendMail->setIcon(ThemeIcon("mail-forward", QStyle::SP_ArrowRight, s));
