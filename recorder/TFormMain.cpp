@@ -112,12 +112,13 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     if (!addressBook_->LoadAddressBook()) return;
     if (SettingsStore(programFolder_).ReadText("Mailer", "MAPI", "NO") == "YES")
         ui->bitBtnSendMail->hide();
-    RegisterFileType(programFolder_);
+    registration_ = std::thread([folder = programFolder_] { RegisterFileType(folder); });
 }
 
 TFormMain::~TFormMain() {
     tmRec.stop();
     session_->FormClose();
+    if (registration_.joinable()) registration_.join();
 }
 
 void TFormMain::CreateAttachmentMenu() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "AttachmentList.h"
 #include "RecorderListener.h"
@@ -110,4 +111,6 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     AddressBookPage* addressBook_ = nullptr;
     SendCommands* send_ = nullptr;
     bool shown_ = false;
+    // Registers the file type beside the window: it may run the MIME database tools.
+    std::thread registration_;
 };
