@@ -7,8 +7,9 @@
 #include "MMSpectrFeed.h"
 
 // MMSpectrum2: the bar spectrum of the microphone sound. While the connector's
-// feed runs, a timer at screen rate hands the spectrum every frame that has come
-// due and lets held peaks fall every 25 ms; between recordings it shows unlit spots.
+// feed runs, a timer at screen rate makes one refresh pass of the feed (at most one
+// due frame) and lets held peaks fall every 25 ms; between recordings it shows
+// unlit spots.
 class TMMSpectrumWidget : public QWidget {
     Q_OBJECT
   public:

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QStyle>
 #include <QUrl>
 
@@ -48,6 +49,18 @@ AudioOutput& MusicOutput() {
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style) {
     return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+}
+
+// Our own record mark where the theme has none: a red dot.
+QIcon RecordIcon() {
+    QPixmap dot(16, 16);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(150, 20, 20));
+    painter.setBrush(QColor(220, 40, 40));
+    painter.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+    return QIcon::fromTheme(QStringLiteral("media-record"), QIcon(dot));
 }
 
 }  // namespace
@@ -102,12 +115,13 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     if (!addressBook_->LoadAddressBook()) return;
     if (SettingsStore(programFolder_).ReadText("Mailer", "MAPI", "NO") == "YES")
         ui->bitBtnSendMail->hide();
-    RegisterFileType(programFolder_);
+    registration_ = std::thread([folder = programFolder_] { RegisterFileType(folder); });
 }
 
 TFormMain::~TFormMain() {
     tmRec.stop();
     session_->FormClose();
+    if (registration_.joinable()) registration_.join();
 }
 
 void TFormMain::CreateAttachmentMenu() {
@@ -129,7 +143,7 @@ void TFormMain::CreateAttachmentMenu() {
 
 void TFormMain::ApplyIcons() {
     const QStyle* s = style();
-    ui->bitbtnRec->setIcon(ThemeIcon("media-record", QStyle::SP_MediaPlay, s));
+    ui->bitbtnRec->setIcon(RecordIcon());
     ui->BitBtn1->setIcon(ThemeIcon("audio-x-generic", QStyle::SP_DirOpenIcon, s));
     ui->bitBtnSendMail->setIcon(ThemeIcon("mail-send", QStyle::SP_ArrowForward, s));
     ui->BitBtnOutlookSendMail->setIcon(ThemeIcon("mail-forward", QStyle::SP_ArrowRight, s));
@@ -321,12 +335,16 @@ int TFormMain::SelectedAttachment() const {
     return ui->ListViewShowFileIcon->row(item);
 }
 
-void TFormMain::pmFileIconPopup(const QPoint& position) {
+void TFormMain::UpdateFileIconMenu() {
     const AttachmentList::MenuState state = AttachmentList::PopupState(SelectedAttachment() >= 0);
     MenuItemOpen->setEnabled(state.open);
     MenuItemAdd->setEnabled(state.add);
     MenuItemDel->setEnabled(state.del);
     MenuItemSaveAs->setEnabled(state.saveAs);
+}
+
+void TFormMain::pmFileIconPopup(const QPoint& position) {
+    UpdateFileIconMenu();
     pmFileIcon->popup(ui->ListViewShowFileIcon->viewport()->mapToGlobal(position));
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "AttachmentList.h"
 #include "RecorderListener.h"
@@ -65,6 +66,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void UpgradeClick();
     void FeedbackClick();
     void pmFileIconPopup(const QPoint& position);
+    // Enables the popup's items for the current selection (when the menu opens).
+    void UpdateFileIconMenu();
     void ListViewShowFileIconDblClick();
     void MenuItemAddClick();
     void MenuItemDelClick();
@@ -110,4 +113,6 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     AddressBookPage* addressBook_ = nullptr;
     SendCommands* send_ = nullptr;
     bool shown_ = false;
+    // Registers the file type beside the window: it may run the MIME database tools.
+    std::thread registration_;
 };

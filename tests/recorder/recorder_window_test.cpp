@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "FormAbout.h"
 #include "FormSetup.h"
@@ -41,7 +42,14 @@ template <typename T>
 void WhenModal(std::function<void(T*)> answer) {
     auto* poll = new QTimer;
     poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, ticks] {
+        if (++*ticks > 500) {  // ten seconds: the test fails rather than hangs
+            if (QWidget* other = QApplication::activeModalWidget()) other->close();
+            poll->stop();
+            poll->deleteLater();
+            return;
+        }
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
             poll->stop();
             poll->deleteLater();
@@ -51,10 +59,13 @@ void WhenModal(std::function<void(T*)> answer) {
     poll->start();
 }
 
+// Types the path into the dialog's name field and presses OK, as a user would.
 void AcceptFile(const QString& path) {
     WhenModal<QFileDialog>([path](QFileDialog* dialog) {
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name) name->setText(path);
+        (void)QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 2000);
+        static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
     });
 }
 
@@ -254,7 +265,7 @@ class RecorderWindowTest : public QObject {
             emit dialog->currentChanged(tune);
             seen = window.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage();
             dialog->selectFile(tune);
-            static_cast<QDialog*>(dialog)->accept();
+            static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
         });
         QTest::mouseClick(Find<QPushButton>(window, "BitBtn1"), Qt::LeftButton);
         QCOMPARE(title, QStringLiteral("请选择Midi文件作为背景音乐"));
@@ -307,22 +318,21 @@ class RecorderWindowTest : public QObject {
         auto* add = window.findChild<QAction*>("MenuItemAdd");
         auto* del = window.findChild<QAction*>("MenuItemDel");
         auto* saveAs = window.findChild<QAction*>("MenuItemSaveAs");
-        window.pmFileIconPopup(QPoint(5, 5));
+        window.UpdateFileIconMenu();
         QVERIFY(!open->isEnabled() && add->isEnabled() && !del->isEnabled() &&
                 !saveAs->isEnabled());
-        window.findChild<QMenu*>("pmFileIcon")->hide();
 
         const std::string file = folder + "keep.txt";
         murmel::test::WriteFile(file, "x");
         fs::permissions(file,
                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-        AcceptFile(QString::fromStdString(file));
-        window.MenuItemAddClick();
+        window.Attachments().AddAttachment(file);
         QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("keep.txt"));
+        QVERIFY(!list->item(0)->icon().isNull());
         list->setCurrentRow(0);
-        window.pmFileIconPopup(QPoint(5, 5));
+        window.UpdateFileIconMenu();
         QVERIFY(open->isEnabled() && add->isEnabled() && del->isEnabled() && saveAs->isEnabled());
-        window.findChild<QMenu*>("pmFileIcon")->hide();
 
         QString message;
         WhenModal<QMessageBox>([&](QMessageBox* box) {
