@@ -47,6 +47,8 @@ EFileError::EFileError(const std::string& path, const std::string& reason)
 EFileError::EFileError(const std::string& path, int error)
     : EFileError(path, std::string(std::strerror(error))) {}
 
+EFileError::EFileError(const std::string& message) : std::runtime_error(message), reason_(message) {}
+
 std::string FileErrorText(const std::string& path, int error) {
     return path + ": " + std::strerror(error);
 }

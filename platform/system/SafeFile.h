@@ -18,6 +18,8 @@ class EFileError : public std::runtime_error {
   public:
     EFileError(const std::string& path, const std::string& reason);
     EFileError(const std::string& path, int error);  // the reason is strerror(error)
+    // A message that names no path (the address book's "File not found").
+    explicit EFileError(const std::string& message);
     const std::string& Path() const { return path_; }
     const std::string& Reason() const { return reason_; }
 
