@@ -4,6 +4,8 @@
 // with background music (--music) and slider moves (--slider MS:POSITION), until
 // --seconds of sound, Ctrl-C or the end of a file source; the recording is
 // finalised and saved in every case.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -133,6 +135,31 @@ int ReportWriteError(const TMMWaveFile& writer) {
     return 1;
 }
 
+// OUT is checked before anything is recorded: what a recording may not replace
+// (a device, a FIFO, another user's read-only file, a text typed by mistake) is
+// refused at once and never touched. A link is replaced, never written through.
+void CheckRecordingTarget(const std::string& path) {
+    auto refuse = [&](const std::string& reason) {
+        throw std::runtime_error("Unable to create wave file: " + path + ": " + reason);
+    };
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) return;
+    if (!S_ISREG(info.st_mode)) refuse("not a regular file");
+    // By the mode bits, so that root too leaves another user's read-only file alone.
+    const mode_t bit = info.st_uid == geteuid()   ? S_IWUSR
+                       : info.st_gid == getegid() ? S_IWGRP
+                                                  : S_IWOTH;
+    if (!(info.st_mode & bit)) refuse(std::strerror(EACCES));
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) refuse(std::strerror(errno));
+    char header[12] = {};
+    const bool wave = info.st_size == 0 || (pread(fd, header, sizeof header, 0) == sizeof header &&
+                                            std::memcmp(header, "RIFF", 4) == 0 &&
+                                            std::memcmp(header + 8, "WAVE", 4) == 0);
+    close(fd);
+    if (!wave) refuse("not a wave file, left as it is");
+}
+
 void WarnMissingPreset(const std::string& resolution) {
     if (resolution.empty() || resolution == "none") return;
     const std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
@@ -143,6 +170,7 @@ void WarnMissingPreset(const std::string& resolution) {
 
 int Record(const Arguments& arguments) {
     RecordOptions options = ParseRecordOptions(arguments);
+    if (!options.output.empty()) CheckRecordingTarget(options.output);
     UIThreadQueue ui;
     RecordingChain chain(&ui);
     // Without a tune nothing is heard, so no sound server is needed.

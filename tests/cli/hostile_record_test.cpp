@@ -86,14 +86,17 @@ TEST_F(HostileRecord, AStartThatFailsLeavesNoFile) {
     EXPECT_FALSE(fs::exists(folder + "out.mp3"));
 }
 
-TEST_F(HostileRecord, AFullDiskIsReportedAndTheFileKept) {
+TEST_F(HostileRecord, AFullDiskIsReportedAndTheRecordingKept) {
     test::SmallDisk disk("hostile-record-disk", 128);
     MURMEL_NEED_SMALL_DISK(disk);
     test::CliResult run = Record(disk.Path() + "take.wav", "3");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "murmel-cli record: " + disk.Path() +
-                           "take.wav: disk full; the file keeps what was recorded before\n");
-    ExpectFinalised(disk.Path() + "take.wav");
+    EXPECT_EQ(run.err, disk.Path() + "take.wav: No space left on device\n");
+    // Nothing half-written at OUT; the recording waits in the temporary folder.
+    EXPECT_FALSE(fs::exists(disk.Path() + "take.wav"));
+    test::CliResult list = test::RunCli({"recover", "--list"}, kTone);
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("-> " + disk.Path() + "take.wav"), std::string::npos) << list.out;
 }
 
 TEST_F(HostileRecord, HangupPipeAndTerminateFinaliseTheFile) {
