@@ -21,7 +21,7 @@ public:
         pid_ = fork();
         if (pid_ == 0) {
             execlp("parec", "parec", "--device=murmel_null.monitor", "--format=s16le", "--rate=44100",
-                   "--channels=2", "--raw", path.c_str(), static_cast<char*>(nullptr));
+                   "--channels=2", "--latency-msec=20", "--raw", path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
     }
