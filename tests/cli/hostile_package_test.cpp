@@ -173,7 +173,9 @@ TEST_F(HostileCodec, DecompressStreamsABombInBoundedMemory) {
         RunCli({"decompress", kData + "/valid/lh5-zeros-64m.lh5", folder + "zeros"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(fs::file_size(folder + "zeros"), uint64_t(64) << 20);
-    EXPECT_LT(run.peakKilobytes, 40 * 1024);
+    // Well under the 64 MiB that holding the output would take, with room for the
+    // sanitizers' own shadow memory in the checked build.
+    EXPECT_LT(run.peakKilobytes, 56 * 1024);
 }
 
 TEST_F(HostileCodec, AFullDiskOrDamageKeepsTheOldOutput) {
