@@ -85,6 +85,9 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
         delete ui->ListViewShowFileIcon->takeItem(static_cast<int>(index));
     };
     session_->BGVolumeChange(ui->sbMusicVolume->value());
+    // The elapsed time changes 20 times a second: a label of fixed size repaints
+    // itself alone instead of asking the whole window for a new layout each time.
+    ui->lbRecTime->setFixedSize(TMMSpectrumWidget::kWidth, ui->lbRecTime->sizeHint().height());
 
     tmRec.setInterval(kTimerIntervalMs);
     connect(&tmRec, &QTimer::timeout, this, &TFormMain::tmRecTimer);

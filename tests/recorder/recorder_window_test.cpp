@@ -215,6 +215,48 @@ class RecorderWindowTest : public QObject {
         QVERIFY(fs::file_size(folder + "MyVoice/" + saved[0].toStdString()) > 1000);
     }
 
+    // While recording, only the spectrum and the ticking time repaint (a steady
+    // tone keeps the same spectrum picture, which is not drawn again): no new
+    // layout of the window and nothing under the time label (the group box and
+    // the page), which a 20-a-second label used to drag along every time.
+    void aRunningRecordingRepaintsOnlyWhatChanges() {
+        TFormMain window(folder);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* time = Find<QLabel>(window, "lbRecTime");
+        auto* record = Find<QPushButton>(window, "bitbtnRec");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTRY_VERIFY(time->text() != QStringLiteral("00:00.000"));
+        QTest::qWait(300);  // the button's new caption is drawn by now
+
+        struct Counter : QObject {
+            QMap<QString, int> paints;
+            int layouts = 0;
+            bool eventFilter(QObject* object, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints[object->objectName()];
+                if (event->type() == QEvent::LayoutRequest) ++layouts;
+                return false;
+            }
+        } counter;
+        qApp->installEventFilter(&counter);
+        const QString before = time->text();
+        QTest::qWait(600);
+        qApp->removeEventFilter(&counter);
+        QVERIFY(time->text() != before);
+        QVERIFY2(counter.paints.value(QStringLiteral("lbRecTime")) >= 5, "the time is drawn");
+        QCOMPARE(counter.paints.value(QStringLiteral("GroupBox3")), 0);
+        QCOMPARE(counter.paints.value(QStringLiteral("TabSheet1")), 0);
+        QCOMPARE(counter.paints.value(QStringLiteral("GroupBox1")), 0);
+        QCOMPARE(counter.layouts, 0);
+
+        // What the label shows around its text is the group box behind it.
+        const QImage shot = window.grab().toImage();
+        const QPoint corner = time->mapTo(&window, QPoint(1, 1));
+        const QPoint beside = time->mapTo(&window, QPoint(-3, 1));
+        QCOMPARE(shot.pixel(corner), shot.pixel(beside));
+        QTest::mouseClick(record, Qt::LeftButton);
+    }
+
     void aRecordingWithMusicAndSliderMovesIsAVoiceMail() {
         TFormMain window(folder);
         window.show();
