@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <cstring>
 
 #include "MMConect.h"
 
@@ -28,6 +27,7 @@ void TMMSpectrumWidget::StopFeed() {
     timer_.stop();
     feed_ = nullptr;
     spectrum_.ResetData();
+    shown_.clear();
     update();
 }
 
@@ -41,7 +41,13 @@ void TMMSpectrumWidget::Tick() {
     for (qint64 elapsed = peakClock_.elapsed(); elapsed >= peakDue_; peakDue_ += kPeakIntervalMs)
         peaksMoved = spectrum_.PeakTimer() || peaksMoved;
     if (peaksMoved) spectrum_.Redraw();
-    if (changed || peaksMoved) update();
+    if (!changed && !peaksMoved) return;
+    // A steady sound or a pause often gives the picture already on the screen:
+    // then there is nothing to draw.
+    const std::vector<uint8_t>& pixels = spectrum_.Image().Pixels;
+    if (pixels == shown_) return;
+    shown_ = pixels;
+    update();
 }
 
 void TMMSpectrumWidget::paintEvent(QPaintEvent*) {
@@ -51,10 +57,8 @@ void TMMSpectrumWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), palette().window());
         return;
     }
-    QImage frame(image.Width, image.Height, QImage::Format_RGB888);
-    const size_t rowBytes = static_cast<size_t>(image.Width) * 3;
-    for (int y = 0; y < image.Height; ++y)
-        std::memcpy(frame.scanLine(y), image.Pixels.data() + rowBytes * static_cast<size_t>(y),
-                    rowBytes);
+    // The spectrum's own pixels, read in place: no copy per frame.
+    const QImage frame(image.Pixels.data(), image.Width, image.Height, image.Width * 3,
+                       QImage::Format_RGB888);
     painter.drawImage(0, 0, frame);
 }

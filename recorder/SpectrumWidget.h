@@ -2,6 +2,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 #include "MMSpectr.h"
 #include "MMSpectrFeed.h"
@@ -35,6 +37,7 @@ class TMMSpectrumWidget : public QWidget {
     murmel::TMMSpectrum spectrum_;
     murmel::TMMSpectrumFeed* feed_ = nullptr;
     QTimer timer_;
+    std::vector<uint8_t> shown_;  // the picture last handed to the screen
     QElapsedTimer peakClock_;
     qint64 peakDue_ = 0;
 };
