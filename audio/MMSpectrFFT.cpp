@@ -33,6 +33,24 @@ double WindowValue(TMMFFTWindow window, int i, int n) {
     return 1.0;
 }
 
+// The twiddle factors of every stage of an n-point transform, stage after stage
+// (length/2 of them for each length 2, 4, .. n). The display transforms dozens of
+// frames a second at one size, so they are worked out once per size and thread.
+const std::vector<std::complex<double>>& Twiddles(size_t n) {
+    thread_local size_t size = 0;
+    thread_local std::vector<std::complex<double>> table;
+    if (size != n) {
+        table.clear();
+        for (size_t length = 2; length <= n; length <<= 1) {
+            const double angle = -2 * std::numbers::pi / static_cast<double>(length);
+            for (size_t k = 0; k < length / 2; ++k)
+                table.push_back(std::polar(1.0, angle * static_cast<double>(k)));
+        }
+        size = n;
+    }
+    return table;
+}
+
 // In-place iterative radix-2 transform, forward direction.
 void ComplexFFT(std::vector<std::complex<double>>& data) {
     const size_t n = data.size();
@@ -42,12 +60,11 @@ void ComplexFFT(std::vector<std::complex<double>>& data) {
         j |= bit;
         if (i < j) std::swap(data[i], data[j]);
     }
-    for (size_t length = 2; length <= n; length <<= 1) {
-        const double angle = -2 * std::numbers::pi / static_cast<double>(length);
+    const std::complex<double>* stage = Twiddles(n).data();
+    for (size_t length = 2; length <= n; stage += length / 2, length <<= 1) {
         for (size_t start = 0; start < n; start += length) {
             for (size_t k = 0; k < length / 2; ++k) {
-                const std::complex<double> twiddle =
-                    std::polar(1.0, angle * static_cast<double>(k));
+                const std::complex<double> twiddle = stage[k];
                 const std::complex<double> even = data[start + k];
                 const std::complex<double> odd = data[start + k + length / 2] * twiddle;
                 data[start + k] = even + odd;
@@ -68,7 +85,8 @@ std::vector<int32_t> BuildWindowTable(TMMFFTWindow window, int n) {
 }
 
 void RealFFT(const float* input, int n, double* pairs) {
-    std::vector<std::complex<double>> data(static_cast<size_t>(n));
+    thread_local std::vector<std::complex<double>> data;
+    data.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) data[static_cast<size_t>(i)] = input[i];
     ComplexFFT(data);
     for (int k = 0; k < n / 2; ++k) {
