@@ -9,7 +9,9 @@ namespace murmel {
 namespace {
 
 constexpr size_t kChunkFrames = 512;  // one 2048-byte buffer of 16-bit stereo
-constexpr auto kTick = std::chrono::milliseconds(5);
+
+// Nearest integer, halves away from zero, without a library call per sample.
+long Round(float value) { return static_cast<long>(value + (value < 0 ? -0.5f : 0.5f)); }
 
 }  // namespace
 
@@ -65,23 +67,27 @@ void PacedCapture::Run() {
         RunFast();
 }
 
-// Real time: every tick, makes the frames the clock says are due. Past the end of
-// a finite source the device goes on delivering silence, as a microphone would.
+// Real time: hands over whole chunks, each when the clock says its last frame is
+// due, and sleeps until the next one is; one wake-up per chunk, as a sound card
+// delivering fragments. Past the end of a finite source the device goes on
+// delivering silence, as a microphone would.
 void PacedCapture::RunRealTime() {
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto frameTime = [&](uint64_t frames) {
+        return start + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(double(frames) / format_.rate));
+    };
     std::unique_lock<std::mutex> guard(lock_);
     while (!stopRequested_) {
-        auto elapsed = std::chrono::steady_clock::now() - start;
-        auto due =
-            static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * format_.rate);
-        while (framesThisRun_ < due) {
-            size_t frames =
-                static_cast<size_t>(std::min<uint64_t>(kChunkFrames, due - framesThisRun_));
-            size_t made = Produce(frames);
+        const auto now = Clock::now();
+        while (frameTime(framesThisRun_ + kChunkFrames) <= now) {
+            size_t made = Produce(kChunkFrames);
             client_->CaptureData(bytes_.data(), made * format_.FrameBytes());
             framesThisRun_ += made;
         }
-        wake_.wait_for(guard, kTick, [this] { return stopRequested_; });
+        wake_.wait_until(guard, frameTime(framesThisRun_ + kChunkFrames),
+                         [this] { return stopRequested_; });
     }
 }
 
@@ -132,10 +138,10 @@ size_t PacedCapture::Produce(size_t frames) {
     for (size_t i = 0; i < count; ++i) {
         float value = samples_[i];
         if (format_.bits == 8) {
-            long sample = std::clamp(std::lround(value * 128.0f) + 128, 0L, 255L);
+            long sample = std::clamp(Round(value * 128.0f) + 128, 0L, 255L);
             bytes_[i] = static_cast<uint8_t>(sample);
         } else {
-            long sample = std::clamp(std::lround(value * 32768.0f), -32768L, 32767L);
+            long sample = std::clamp(Round(value * 32768.0f), -32768L, 32767L);
             bytes_[2 * i] = static_cast<uint8_t>(sample & 0xFF);
             bytes_[2 * i + 1] = static_cast<uint8_t>((sample >> 8) & 0xFF);
         }

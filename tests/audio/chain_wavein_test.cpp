@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <cmath>
 
 #include "ChainTestElements.h"
 #include "MMWavIn.h"
@@ -426,6 +428,45 @@ TEST(ToneCapture, DeliversSoundAtRealTimePace) {
         peak = std::max<int16_t>(peak, sample);
     }
     EXPECT_GT(peak, 16000);
+}
+
+// The tone device as a sound card would deliver it: whole 2048-byte fragments,
+// one wake-up each, holding a clean sine that stays in phase past the point where
+// the generator starts again from the exact phase (each second).
+TEST(ToneCapture, DeliversWholeFragmentsOfAnExactSine) {
+    struct Client : CaptureClient {
+        std::mutex lock;
+        std::vector<size_t> sizes;
+        std::string bytes;
+        size_t CaptureData(const uint8_t* data, size_t size) override {
+            std::lock_guard<std::mutex> guard(lock);
+            sizes.push_back(size);
+            bytes.append(reinterpret_cast<const char*>(data), size);
+            return size;
+        }
+    } client;
+    auto device = CaptureDeviceFromSpec("tone:1000");
+    ASSERT_TRUE(device->Probe());
+    device->Open(CaptureFormat{44100, 2, 16}, &client);
+    device->Start();
+    std::this_thread::sleep_for(1300ms);
+    device->Stop();
+    device->Close();
+
+    std::lock_guard<std::mutex> guard(client.lock);
+    ASSERT_GE(client.sizes.size(), 100u) << "more than a second of sound";
+    for (size_t size : client.sizes) EXPECT_EQ(size, 2048u);
+    const size_t frames = client.bytes.size() / 4;
+    double worst = 0;
+    for (size_t n = 0; n < frames; ++n) {
+        const auto at = client.bytes.data() + 4 * n;
+        const auto left = static_cast<int16_t>(uint8_t(at[0]) | uint8_t(at[1]) << 8);
+        const auto right = static_cast<int16_t>(uint8_t(at[2]) | uint8_t(at[3]) << 8);
+        ASSERT_EQ(left, right);
+        const double expected = 0.5 * 32768 * std::sin(2 * M_PI * 1000 * double(n) / 44100);
+        worst = std::max(worst, std::fabs(left - expected));
+    }
+    EXPECT_LE(worst, 1.0) << "within rounding of the exact sine";
 }
 
 }  // namespace
