@@ -1,16 +1,20 @@
 #include "IdMessage.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <random>
 
 #include "Base64.h"
 #include "IdException.h"
+#include "SafeFile.h"
 
 namespace murmel {
 namespace {
@@ -159,11 +163,26 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// Opened as a regular file only: a FIFO or a device put in the file's place after
+// it was chosen must not hold the send up waiting for a writer.
+std::unique_ptr<std::FILE, FileCloser> OpenAttachment(const std::string& path) {
+    int fd = -1;
+    try {
+        fd = OpenRegularFile(path, nullptr, std::numeric_limits<uint64_t>::max());
+    } catch (const EFileError& error) {
+        throw EIdException("Cannot open file \"" + path + "\". " + error.Reason());
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(fdopen(fd, "rb"));
+    if (!file) {
+        const int reason = errno;
+        close(fd);
+        throw EIdException("Cannot open file \"" + path + "\". " + std::strerror(reason));
+    }
+    return file;
+}
+
 void WriteFileBase64(const TIdAttachment& part, TIdMessageLineWriter& writer) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(part.StoredPathName.c_str(), "rb"));
-    if (!file)
-        throw EIdException("Cannot open file \"" + part.StoredPathName + "\". " +
-                           std::strerror(errno));
+    std::unique_ptr<std::FILE, FileCloser> file = OpenAttachment(part.StoredPathName);
     // Read many blocks at a time; every 57 bytes still make one line.
     std::vector<unsigned char> buffer(kBase64Block * 1024);
     std::string line;

@@ -1,4 +1,7 @@
 // Byte-exact composition: addresses, encoded words, folding, the MIME layout.
+#include <sys/stat.h>
+
+#include <chrono>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -373,6 +376,25 @@ TEST_F(Compose, JapaneseLocaleSendsIso2022JpHeadersAndBody) {
                         "Content-Transfer-Encoding: 7bit\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n\r\n\x1B$BF|K\\\x1B(B\r\n\x1B$B%,\x1B(B\r\n"), std::string::npos);
+}
+
+// A FIFO put where the attachment was (after the sender checked it) must fail
+// the message at once, not wait for a writer that never comes.
+TEST_F(Compose, AnAttachmentThatIsNoLongerAFileFailsWithoutWaiting) {
+    const std::string fifo = test::FreshFolder("fifo attachment") + "voice.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    message.Parts.push_back({fifo, "voice.mp3"});
+    CaptureWriter writer;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        WriteMessage(message, writer);
+        ADD_FAILURE() << "a FIFO was sent";
+    } catch (const EIdException& error) {
+        EXPECT_NE(std::string(error.what()).find("not a regular file"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(writer.ends, 1);
 }
 
 TEST_F(Compose, MissingAttachmentFailsInTheBodyAndEndsTheBodyWork) {
