@@ -3,11 +3,11 @@
 // through a PCM stage first; the bit rate is constant, nAvgBytesPerSec × 8.
 #include <lame/lame.h>
 
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
 #include "AcmDriver.h"
+#include "Layer3Formats.h"
 
 namespace murmel {
 namespace {
@@ -16,26 +16,12 @@ constexpr uint32_t kMp3FormatSize = 30;  // MPEGLAYER3WAVEFORMAT: the header and
 constexpr uint32_t kFlushReserve =
     7200;  // LAME's bound for what one call may add to 1.25 × samples
 
-// Sample rates of MPEG-1, MPEG-2 and MPEG-2.5 Layer III, and their bit rates in kbit/s.
-constexpr uint32_t kMpeg1Rates[] = {32000, 44100, 48000};
-constexpr uint32_t kMpeg2Rates[] = {8000, 11025, 12000, 16000, 22050, 24000};
-constexpr uint32_t kMpeg1Kbps[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-constexpr uint32_t kMpeg2Kbps[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-
-template <size_t N>
-bool Contains(const uint32_t (&table)[N], uint32_t value) {
-    return std::find(std::begin(table), std::end(table), value) != std::end(table);
-}
-
 bool IsValidMp3(const WAVEFORMATEX& format) {
     if (format.wFormatTag != kAcmTagMpegLayer3 || (format.nChannels != 1 && format.nChannels != 2))
         return false;
     uint64_t bits = uint64_t{format.nAvgBytesPerSec} * 8;
     if (bits % 1000 != 0) return false;
-    auto kbps = static_cast<uint32_t>(bits / 1000);
-    if (Contains(kMpeg1Rates, format.nSamplesPerSec)) return Contains(kMpeg1Kbps, kbps);
-    if (Contains(kMpeg2Rates, format.nSamplesPerSec)) return Contains(kMpeg2Kbps, kbps);
-    return false;
+    return IsLayer3RateAndBitRate(format.nSamplesPerSec, bits / 1000);
 }
 
 uint64_t WorstCaseBytes(uint64_t samplesPerChannel) {

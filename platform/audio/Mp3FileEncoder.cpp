@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 #include <stdexcept>
 
+#include "Layer3Formats.h"
 #include "SafeFile.h"
 
 namespace murmel {
@@ -19,17 +19,6 @@ constexpr int kQuality = 3;  // LAME's own default: good sound at a fraction of 
 constexpr size_t kFlushBytes = 7200;
 constexpr size_t kMaxInfoFrame = 2880;  // the largest Layer III frame
 constexpr int kInfoFrameBytes = 156;    // the Xing and LAME fields after the side info
-
-// Layer III rates of MPEG-1 and of MPEG-2/2.5, and the bit rates each version knows.
-constexpr int kMpeg1Rates[] = {32000, 44100, 48000};
-constexpr int kMpeg2Rates[] = {8000, 11025, 12000, 16000, 22050, 24000};
-constexpr int kMpeg1Kbps[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-constexpr int kMpeg2Kbps[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-
-template <size_t N>
-bool Contains(const int (&table)[N], int value) {
-    return std::find(std::begin(table), std::end(table), value) != std::end(table);
-}
 
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -58,9 +47,7 @@ std::vector<uint8_t> TitleTag(const std::u16string& title) {
 
 bool Mp3FileEncoder::Supports(Format format) {
     if (format.channels != 1 && format.channels != 2) return false;
-    if (Contains(kMpeg1Rates, format.sampleRate)) return Contains(kMpeg1Kbps, format.kbps);
-    if (Contains(kMpeg2Rates, format.sampleRate)) return Contains(kMpeg2Kbps, format.kbps);
-    return false;
+    return IsLayer3RateAndBitRate(format.sampleRate, format.kbps);
 }
 
 bool Mp3FileEncoder::HoldsInfoFrame(Format format) {
