@@ -2,11 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFont>
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
-#include <QStyleFactory>
 #include <QThreadPool>
 #include <csignal>
 #include <memory>
@@ -15,24 +13,12 @@
 
 #include "AudioOutput.h"
 #include "FileAssociation.h"
+#include "LookAndFeel.h"
 #include "PlayerCommandLine.h"
 #include "ProgramFolder.h"
 #include "TForm1.h"
 
 namespace {
-
-// Fusion with the desktop's own palette (a dark one included) and a font that holds
-// the Chinese texts.
-void ApplyLook(QApplication& application) {
-    const QPalette desktopPalette = application.palette();
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    application.setPalette(desktopPalette);
-    QFont font = application.font();
-    font.setFamilies(
-        {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-    application.setFont(font);
-    application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));
-}
 
 std::unique_ptr<murmel::AudioOutput> OpenOutput() {
     try {
@@ -72,7 +58,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    ApplyLook(application);
+    ApplyLookAndFeel(application);
+    application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));
 
     // Every start re-points ".mvm" at this player, off the window thread.
     QThreadPool::globalInstance()->start([] { murmel::RegisterFileType(murmel::ProgramFolder()); });

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QPalette>
 #include <QStyleFactory>
 
 void ApplyLookAndFeel(QApplication& application) {
-    // Fusion follows the palette the platform theme gives, so a dark desktop stays dark.
+    // The palette the platform theme gives is kept, so a dark desktop stays dark.
+    const QPalette desktopPalette = application.palette();
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setPalette(desktopPalette);
     QFont font = application.font();
     // Families with Chinese glyphs, first found wins; the default font stays as a
     // last resort for everything else.
