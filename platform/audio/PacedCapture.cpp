@@ -10,6 +10,13 @@ namespace {
 
 constexpr size_t kChunkFrames = 512;  // one 2048-byte buffer of 16-bit stereo
 
+// Full scale at most; NaN (a float file may hold anything) is silence.
+float Limit(float value) {
+    if (value > 1.0f) return 1.0f;
+    if (value < -1.0f) return -1.0f;
+    return value == value ? value : 0.0f;
+}
+
 // Nearest integer, halves away from zero, without a library call per sample.
 long Round(float value) { return static_cast<long>(value + (value < 0 ? -0.5f : 0.5f)); }
 
@@ -136,7 +143,7 @@ size_t PacedCapture::Produce(size_t frames) {
     // Full scale is 128 or 32768 steps, so 8- and 16-bit sources pass unchanged.
     size_t count = frames * format_.channels;
     for (size_t i = 0; i < count; ++i) {
-        float value = samples_[i];
+        const float value = Limit(samples_[i]);
         if (format_.bits == 8) {
             long sample = std::clamp(Round(value * 128.0f) + 128, 0L, 255L);
             bytes_[i] = static_cast<uint8_t>(sample);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <limits>
+#include <cstring>
 #include <mutex>
 #include <cmath>
 
@@ -405,6 +407,37 @@ TEST(FileCapture, MonoFileIsSpreadOverTwoChannels) {
     std::string out = r.writer.Bytes();
     ASSERT_EQ(out.size(), 2 * pcm.size());
     EXPECT_EQ(out.substr(0, 4), pcm.substr(0, 2) + pcm.substr(0, 2));
+}
+
+// A float file may hold values far past full scale and NaN: they arrive as full
+// scale and silence, never as wrapped or undefined samples.
+TEST(FileCapture, FloatSamplesPastFullScaleAreLimited) {
+    const float values[] = {std::numeric_limits<float>::quiet_NaN(), 1e30f, -1e30f, 1.5f,
+                            0.5f, -1.0f};
+    std::string data;
+    for (float value : values)
+        for (int channel = 0; channel < 2; ++channel)
+            data.append(reinterpret_cast<const char*>(&value), sizeof value);
+    std::string wave = WaveFileBytes(data, 2, 44100);
+    wave[20] = 3;   // IEEE float
+    wave[32] = 8;   // block align: two 4-byte samples
+    wave[34] = 32;  // bits per sample
+    const uint32_t bytesPerSecond = 44100 * 8;
+    std::memcpy(&wave[28], &bytesPerSecond, 4);
+    const std::string folder = test::FreshFolder("file-float");
+    test::WriteFile(folder + "in.wav", wave);
+
+    Recorder r(CaptureDeviceFromSpec("file-fast:" + folder + "in.wav"));
+    r.waveIn->Start();
+    for (int i = 0; i < 500 && !r.waveIn->SourceExhausted(); ++i) std::this_thread::sleep_for(10ms);
+    r.waveIn->Stop();
+    const std::string out = r.writer.Bytes();
+    ASSERT_EQ(out.size(), 6u * 4);
+    const int16_t expected[] = {0, 32767, -32768, 32767, 16384, -32768};
+    for (size_t n = 0; n < 6; ++n)
+        EXPECT_EQ(static_cast<int16_t>(uint8_t(out[4 * n]) | uint8_t(out[4 * n + 1]) << 8),
+                  expected[n])
+            << "sample " << n;
 }
 
 TEST(FileCapture, MissingFileIsNoDevice) {
