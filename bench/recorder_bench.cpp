@@ -12,10 +12,6 @@
 //    (median of 5), beside a minimal Qt Widgets window started the same way.
 // Each CPU figure is the median of ROUNDS rounds (default 3).
 // Usage: recorder_bench [SECONDS [ROUNDS]]. Runs on $DISPLAY, or offscreen without one.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -34,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchProcess.h"
 #include "PresetsStore.h"
 #include "SettingsStore.h"
 #include "SpectrumWidget.h"
@@ -43,39 +40,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double CpuSeconds(const rusage& usage) {
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double OwnCpu() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return CpuSeconds(usage);
-}
-
-// Runs argv to completion; returns its wall milliseconds and CPU seconds (its
-// descendants included).
-std::pair<double, double> Run(const std::vector<std::string>& command) {
-    std::fflush(stdout);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double wall =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "warning: %s exited with %d\n", command[0].c_str(), status);
-    return {wall, CpuSeconds(usage)};
-}
+using murmel::test::Median;
+using murmel::test::ProcessCpu;
+using murmel::test::RunProcess;
+using murmel::test::ThreadCpu;
 
 std::string Capture(const std::string& command) {
     std::string out;
@@ -102,12 +70,6 @@ int ShowAndQuit(int argc, char** argv, bool recorder, const std::string& folder)
     return application.exec();
 }
 
-double ThreadCpu() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return CpuSeconds(usage);
-}
-
 void RunEventsFor(int seconds) {
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
@@ -125,9 +87,9 @@ Cpu RecordThroughWindow(const std::string& folder, int seconds) {
     window.show();
     auto* record = window.findChild<QPushButton*>(QStringLiteral("bitbtnRec"));
     record->click();
-    const double total = OwnCpu(), main = ThreadCpu();
+    const double total = ProcessCpu(), main = ThreadCpu();
     RunEventsFor(seconds);
-    Cpu spent{OwnCpu() - total, ThreadCpu() - main};
+    Cpu spent{ProcessCpu() - total, ThreadCpu() - main};
     record->click();
     return spent;
 }
@@ -181,14 +143,9 @@ double BareWindowCpu(int seconds) {
     BareWindow window;
     window.show();
     window.Start(TMMSpectrumWidget::kFrameIntervalMs);
-    const double before = OwnCpu();
+    const double before = ProcessCpu();
     RunEventsFor(seconds);
-    return OwnCpu() - before;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return ProcessCpu() - before;
 }
 
 }  // namespace
@@ -218,8 +175,8 @@ int main(int argc, char** argv) {
     // Time to the window shown.
     std::vector<double> starts, minimal;
     for (int i = 0; i < 5; ++i) {
-        starts.push_back(Run({argv[0], "--show-recorder", folder}).first);
-        minimal.push_back(Run({argv[0], "--show-minimal"}).first);
+        starts.push_back(1000 * RunProcess({argv[0], "--show-recorder", folder}).wall);
+        minimal.push_back(1000 * RunProcess({argv[0], "--show-minimal"}).wall);
     }
     std::printf("window_start: ours %.1f ms, peer %.1f ms, ratio %.2f\n", Median(starts),
                 Median(minimal), Median(starts) / Median(minimal));
@@ -252,7 +209,7 @@ int main(int argc, char** argv) {
                 " --device=murmel_tone --raw --format=s16le --rate=44100 --channels=2"
                 " | lame --quiet -q 2 -r -s 44.1 --bitwidth 16 -m m --resample 16 -b 16 - " +
                 world + "/peer.mp3 2>/dev/null";
-            peer.push_back(Run({"sh", "-c", pipeline}).second);
+            peer.push_back(RunProcess({"sh", "-c", pipeline}).cpu);
         }
     }
     if (!server.empty()) Capture(pulseScript + " stop " + world + "/pulse");
