@@ -10,6 +10,7 @@
 #include "EntryNames.h"
 #include "GbkText.h"
 #include "PkStreamCol.h"
+#include "PrintableText.h"
 #include "SafeFile.h"
 
 namespace murmel::cli {
@@ -113,7 +114,7 @@ int Unpack(const Arguments& arguments) {
             CreateEntryFile(paths[i], bytes, created);
     }
     created.Keep();
-    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
+    for (const std::string& path : paths) std::printf("%s\n", PrintableText(path).c_str());
     return 0;
 }
 

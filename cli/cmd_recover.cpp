@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Command.h"
+#include "PrintableText.h"
 #include "ProgramFolder.h"
 #include "RecordingRecovery.h"
 #include "TempNames.h"
@@ -19,7 +20,7 @@ void PrintOrphan(const OrphanRecording& orphan) {
                        orphan.journal.track;
     if (!orphan.journal.target.empty()) line += " -> " + orphan.journal.target;
     if (!orphan.problem.empty()) line += "  (" + orphan.problem + ")";
-    std::printf("%s\n", line.c_str());
+    std::printf("%s\n", PrintableText(line).c_str());  // journals are anyone's to write
 }
 
 int Recover(const Arguments& arguments) {
@@ -30,7 +31,7 @@ int Recover(const Arguments& arguments) {
 
     RecoveryScan scan = FindOrphanRecordings(TempFolder());
     for (const std::string& note : scan.notes)
-        std::fprintf(stderr, "murmel-cli recover: %s\n", note.c_str());
+        std::fprintf(stderr, "murmel-cli recover: %s\n", PrintableText(note).c_str());
     if (scan.orphans.empty()) std::printf("no unfinished recordings\n");
     int status = 0;
     for (const OrphanRecording& orphan : scan.orphans) {
@@ -38,17 +39,19 @@ int Recover(const Arguments& arguments) {
             PrintOrphan(orphan);
         } else if (discard) {
             DiscardRecording(orphan);
-            std::printf("discarded %s\n", orphan.journal.track.c_str());
+            std::printf("discarded %s\n", PrintableText(orphan.journal.track).c_str());
         } else {
             try {
                 RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
                 if (!saved.note.empty())
-                    std::fprintf(stderr, "murmel-cli recover: %s\n", saved.note.c_str());
-                std::printf("recovered %s\n", saved.path.c_str());
+                    std::fprintf(stderr, "murmel-cli recover: %s\n",
+                                 PrintableText(saved.note).c_str());
+                std::printf("recovered %s\n", PrintableText(saved.path).c_str());
             } catch (const std::exception& error) {
                 // The recording stays where it was for another try.
-                std::fprintf(stderr, "murmel-cli recover: %s: %s\n", orphan.journal.track.c_str(),
-                             error.what());
+                std::fprintf(stderr, "murmel-cli recover: %s: %s\n",
+                             PrintableText(orphan.journal.track).c_str(),
+                             PrintableText(error.what()).c_str());
                 status = 1;
             }
         }
