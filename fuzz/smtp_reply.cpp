@@ -1,6 +1,6 @@
-// Any bytes from a server: replies are read until the data ends or a line is too
-// long; nothing else may happen. The first byte sets the line limit, so that short
-// inputs reach it.
+// Any bytes from a server: replies are read until the data ends, a line is too
+// long or a reply runs past its bounds; nothing else may happen. The first byte sets the line
+// limit, so that short inputs reach it.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,12 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         for (;;) {
             murmel::TIdReply reply = murmel::ReadReply(reader);
-            if (reply.code < 0 || reply.code > 9999 || reply.text.empty()) __builtin_trap();
+            if (reply.code < 0 || reply.code > 9999 || reply.text.empty() ||
+                reply.text.size() > murmel::kMaxReplyLines)
+                __builtin_trap();
             for (const std::string& line : reply.text)
                 if (line.size() > limit) __builtin_trap();
         }
     } catch (const murmel::EIdConnClosedGracefully&) {
     } catch (const murmel::EIdMaxLineLengthExceeded&) {
+    } catch (const murmel::EIdReplyTooLong&) {
     }
     return 0;
 }

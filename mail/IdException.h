@@ -51,4 +51,10 @@ class EIdMaxLineLengthExceeded : public EIdException {
     EIdMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}
 };
 
+// A reply past kMaxReplyLines or kMaxReplyBytes; the rest of it is not read.
+class EIdReplyTooLong : public EIdException {
+  public:
+    using EIdException::EIdException;
+};
+
 }  // namespace murmel

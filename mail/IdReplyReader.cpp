@@ -8,12 +8,30 @@
 namespace murmel {
 namespace {
 
-std::string NextTrimmedLine(TIdLineReader& reader) {
-    for (;;) {
-        std::string line(TrimBlanks(reader.ReadLine()));
-        if (!line.empty()) return line;
+// Takes the lines of one reply and keeps it within its bounds.
+class ReplyLines {
+  public:
+    explicit ReplyLines(TIdLineReader& reader) : reader_(reader) {}
+
+    std::string NextTrimmed() {
+        for (;;) {
+            std::string raw = reader_.ReadLine();
+            bytes_ += raw.size() + 2;  // with its line end
+            if (++lines_ > kMaxReplyLines)
+                throw EIdReplyTooLong("The server's reply runs past " +
+                                      std::to_string(kMaxReplyLines) + " lines");
+            if (bytes_ > kMaxReplyBytes)
+                throw EIdReplyTooLong("The server's reply runs past " +
+                                      std::to_string(kMaxReplyBytes) + " bytes");
+            std::string line(TrimBlanks(raw));
+            if (!line.empty()) return line;
+        }
     }
-}
+
+  private:
+    TIdLineReader& reader_;
+    size_t lines_ = 0, bytes_ = 0;
+};
 
 bool SameCodeFollowedBySpace(const std::string& line, const std::string& first) {
     if (line.size() < 4 || line[3] != ' ') return false;
@@ -88,10 +106,11 @@ std::string TIdLineReader::ReadLine() {
 }
 
 TIdReply ReadReply(TIdLineReader& reader) {
-    std::vector<std::string> lines{NextTrimmedLine(reader)};
+    ReplyLines source(reader);
+    std::vector<std::string> lines{source.NextTrimmed()};
     if (lines.front().size() > 3 && lines.front()[3] == '-') {
         for (;;) {
-            lines.push_back(NextTrimmedLine(reader));
+            lines.push_back(source.NextTrimmed());
             const std::string& line = lines.back();
             if (line.size() < 4 || SameCodeFollowedBySpace(line, lines.front())) break;
         }

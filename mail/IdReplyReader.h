@@ -8,6 +8,11 @@ namespace murmel {
 
 inline constexpr size_t kMaxReplyLine = 16384;  // longest reply line accepted
 inline constexpr size_t kReceiveChunk = 32768;  // bytes asked of the socket at a time
+// One reply may run to this many lines (blank ones included) and bytes. Real
+// servers send a few dozen lines of at most 512 bytes (RFC 5321, 4.5.3.1.5); the
+// bounds leave a wide margin and stop a server that never ends its reply.
+inline constexpr size_t kMaxReplyLines = 256;
+inline constexpr size_t kMaxReplyBytes = kMaxReplyLines * 512;
 
 // The reply to one command: its numeric code (0 when the text has none) and the
 // text of each line from its 5th byte on.
@@ -39,7 +44,7 @@ class TIdLineReader {
 };
 
 // Reads one reply, following continuation lines ("250-...") up to the last line
-// ("250 ..."); blank lines are skipped.
+// ("250 ..."); blank lines are skipped. Throws EIdReplyTooLong past the bounds above.
 TIdReply ReadReply(TIdLineReader& reader);
 
 }  // namespace murmel

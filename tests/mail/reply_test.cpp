@@ -21,6 +21,12 @@ TIdLineReader ReaderOver(std::string text, size_t step = 7) {
     });
 }
 
+std::string Repeated(const std::string& text, size_t times) {
+    std::string all;
+    for (size_t i = 0; i < times; ++i) all += text;
+    return all;
+}
+
 TEST(ReadReply, MultiLineRepliesEndAtTheCodeAndASpace) {
     TIdLineReader reader = ReaderOver(
         "220-first\r\n220-second\r\n220 third\r\n250-a\n\n  \r\n250-AUTH LOGIN\n250 last\n");
@@ -53,6 +59,23 @@ TEST(ReadReply, LinesOver16384BytesFail) {
     // Without any line end the reader gives up as soon as the limit is passed.
     TIdLineReader endless = ReaderOver(std::string(100000, 'x'), 40000);
     EXPECT_THROW(ReadReply(endless), EIdMaxLineLengthExceeded);
+}
+
+TEST(ReadReply, RepliesPastTheirLinesOrBytesFailInsteadOfGrowing) {
+    std::string longLine = "250-" + std::string(16000, 'x') + "\r\n";
+    for (auto [text, bound] : {std::pair{Repeated("250-x\r\n", 300), "256 lines"},
+                               {Repeated("\r\n", 300) + "250 late\r\n", "256 lines"},
+                               {Repeated(longLine, 9), "131072 bytes"}}) {
+        TIdLineReader reader = ReaderOver(text + "250 end\r\n", 5000);
+        try {
+            ReadReply(reader);
+            ADD_FAILURE() << bound;
+        } catch (const EIdReplyTooLong& error) {
+            EXPECT_NE(std::string(error.what()).find(bound), std::string::npos) << error.what();
+        }
+    }
+    TIdLineReader fits = ReaderOver(Repeated("250-x\r\n", 255) + "250 end\r\n");
+    EXPECT_EQ(ReadReply(fits).text.size(), 256u);
 }
 
 }  // namespace

@@ -33,6 +33,12 @@ SCENARIOS = {
     "starttls-garbage": {"EHLO": b"250-test.example\r\n250 STARTTLS\r\n",
                          "STARTTLS": b"220 Go ahead\r\n", "garbage": True},
     "eightbit": {"EHLO": b"250-test.example\r\n250-8BITMIME\r\n250 SIZE 1000000\r\n"},
+    # "250-" lines without end, until the client hangs up.
+    "endless-ehlo": {"EHLO": "endless"},
+    # A refusal that would retitle and clear a terminal, ring it and colour its text,
+    # with markup for a window that would render it.
+    "hostile": {"RCPT": b"550-\x1b]0;pwned\x07\x1b[2J\x1b[31mCall 555-0100\x1b[0m\r\n"
+                        b"550 <b>now</b>\x9b31m\r\n"},
 }
 
 DEFAULTS = {"greeting": b"220 test.example ESMTP\r\n", "EHLO": EHLO_PLAIN, "HELO": OK,
@@ -53,6 +59,12 @@ def main():
     lf = scenario.get("lf", False)
 
     def send(conn, reply):
+        if reply == "endless":
+            try:
+                while True:
+                    conn.sendall(b"250-x\r\n" * 1000)
+            except OSError:
+                os._exit(0)
         if reply is not None:
             conn.sendall(reply.replace(b"\r\n", b"\n") if lf else reply)
 

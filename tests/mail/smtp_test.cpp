@@ -188,6 +188,19 @@ TEST(SmtpDialogue, OverlongReplyLineFailsTheConnect) {
     EXPECT_FALSE(smtp.Connected());
 }
 
+TEST(SmtpDialogue, EndlessEhloReplyFailsTheConnectWithItsBound) {
+    Scripted scripted("endless-ehlo");
+    TIdSMTP smtp;
+    Prepare(smtp, scripted);
+    try {
+        smtp.Connect();
+        ADD_FAILURE() << "an endless reply was read";
+    } catch (const EIdReplyTooLong& error) {
+        EXPECT_STREQ(error.what(), "The server's reply runs past 256 lines");
+    }
+    EXPECT_FALSE(smtp.Connected());
+}
+
 TEST(SmtpDialogue, RefusedStartTlsIsAFailureNotADowngrade) {
     Scripted scripted("starttls-refused");
     TIdSMTP smtp;
