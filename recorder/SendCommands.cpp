@@ -89,7 +89,7 @@ void SendCommands::HandOff(const NewMailFields& fields) {
         bool handedOver = mail->Send();
         channel->Post([this, mail, handedOver] {
             if (!handedOver)
-                ShowMessage(QString::fromStdString(NoMailProgramMessage(*mail, programFolder_)));
+                ShowMessage(QString::fromStdString(HandOffFailureMessage(*mail, programFolder_)));
             RequestSendCounter();
             emit HandOffEnded(handedOver);
         });
@@ -114,6 +114,10 @@ void SendCommands::ReapEndedSessions() {
     std::erase_if(sessions_, [](const auto& session) { return session->Ended(); });
 }
 
+// Plain text: a file name in the message is never read as markup.
 void SendCommands::ShowMessage(const QString& text) {
-    QMessageBox::warning(formMain_, QStringLiteral("Murmel"), text);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Murmel"), text, QMessageBox::Ok,
+                    formMain_);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

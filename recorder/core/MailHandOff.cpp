@@ -1,5 +1,7 @@
 #include "MailHandOff.h"
 
+#include "PrintableText.h"
+
 namespace murmel {
 
 std::string RecipientLooksWrongMessage() { return "收件人地址似乎有误，请修正"; }
@@ -17,7 +19,9 @@ TMAPIMail MakeHandOffMail(const TSendMailFields& fields) {
     return mail;
 }
 
-std::string NoMailProgramMessage(const TMAPIMail& mail, const std::string& programFolder) {
+std::string HandOffFailureMessage(const TMAPIMail& mail, const std::string& programFolder) {
+    if (mail.ResultCode() == kMapiAttachmentNotFound)
+        return "附件不存在或无法读取，邮件没有交出：\n" + PrintableText(mail.MissingAttachment());
     std::string why = mail.FailureText().empty() ? std::string(TMAPIMail::kProgram) + " failed"
                                                  : mail.FailureText();
     return "无法打开邮件程序，邮件没有交出。\n(" + why +

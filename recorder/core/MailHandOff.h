@@ -19,8 +19,9 @@ bool RecipientLooksValid(const std::string& recipient);
 // the mail program's business), the body without the footer, every attachment.
 TMAPIMail MakeHandOffMail(const TSendMailFields& fields);
 
-// After a failed hand-off: that no mail program could be reached, why, and where
-// the recordings are, so the user can attach them by other means.
-std::string NoMailProgramMessage(const TMAPIMail& mail, const std::string& programFolder);
+// After a failed hand-off: which attachment could not be read; or that no mail
+// program could be reached, why, and where the recordings are, so the user can
+// attach them by other means.
+std::string HandOffFailureMessage(const TMAPIMail& mail, const std::string& programFolder);
 
 }  // namespace murmel

@@ -1,5 +1,5 @@
-// The hand-off to the desktop's mail program through a stand-in xdg-email that
-// records the arguments it was given.
+// The hand-off to the desktop's mail program through the real xdg-email, with a
+// stand-in mail program registered on a desktop of the test's own.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,75 +13,87 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// Puts `folder` alone on PATH for the test's life.
-class PathOnly {
-  public:
-    explicit PathOnly(const std::string& folder) : old_(std::getenv("PATH")) {
-        setenv("PATH", folder.c_str(), 1);
-    }
-    ~PathOnly() { setenv("PATH", old_.c_str(), 1); }
-
-  private:
-    std::string old_;
-};
-
-TMAPIMail Mail(Args recipients) {
-    TMAPIMail mail;
-    mail.Recipients = std::move(recipients);
-    mail.Subject = "语音 \"quoted\" $(touch /tmp/x) `id`";
-    mail.Body = "第一行\n第二行; rm -rf ~\n";
-    mail.Attachments = {"/tmp/b 2.mvm", "/tmp/a'1.mp3"};
-    return mail;
-}
-
 TEST(MAPIMail, RecipientClassesFromThePrefixInAnyLetterCase) {
-    for (auto [text, option, address] :
-         {std::tuple{"friend@example.com", "--to", "friend@example.com"},
-          {"CC:copy@example.com", "--cc", "copy@example.com"},
-          {"cc: copy@example.com", "--cc", "copy@example.com"},
-          {"Bcc:hidden@example.com", "--bcc", "hidden@example.com"},
-          {"a@example.com; b@example.com", "--to", "a@example.com; b@example.com"},
-          {"--attach=/etc/passwd@x", "--to", "--attach=/etc/passwd@x"},
-          {"mailto:x@y?attach=/etc/passwd", "--to", "mailto:x@y?attach=/etc/passwd"}}) {
+    for (auto [text, address] :
+         {std::pair{"friend@example.com", "mailto:?to=friend@example.com"},
+          {"CC:copy@example.com", "mailto:?cc=copy@example.com"},
+          {"cc: copy@example.com", "mailto:?cc=copy@example.com"},
+          {"Bcc:hidden@example.com", "mailto:?bcc=hidden@example.com"},
+          {"a@example.com; b@example.com", "mailto:?to=a@example.com%3B%20b@example.com"},
+          {"--attach=/etc/passwd@x", "mailto:?to=--attach%3D/etc/passwd@x"},
+          {"x@y?attach=/etc/passwd&b=\\c", "mailto:?to=x@y%3Fattach%3D/etc/passwd%26b%3D%5Cc"}}) {
         TMAPIMail mail;
         mail.Recipients = {text};
-        EXPECT_EQ(mail.Arguments(), (Args{"xdg-email", "--utf8", option, address})) << text;
+        EXPECT_EQ(mail.Arguments(), (Args{"xdg-email", address})) << text;
     }
 }
 
 TEST(MAPIMail, EmptyFieldsAreLeftOutAsXdgEmailRefusesThem) {
     TMAPIMail mail;
     mail.Recipients = {"CC:", ""};
-    EXPECT_EQ(mail.Arguments(), (Args{"xdg-email", "--utf8"}));
+    EXPECT_EQ(mail.Arguments(), (Args{"xdg-email", "mailto:"}));
 }
 
-TEST(MAPIMail, EveryFieldReachesTheProgramUnchangedAndInOrder) {
-    std::string standIn = test::StandInMailProgram("stand-in", 0);
-    PathOnly path(standIn);
-    ASSERT_TRUE(TMAPIMail::Present());
-    TMAPIMail mail = Mail({"BCC:x@example.com"});
-    EXPECT_TRUE(mail.Send());
-    EXPECT_EQ(mail.ResultCode(), kMapiSuccess);
-    EXPECT_EQ(test::RecordedArguments(standIn),
-              (Args{"--utf8", "--bcc", "x@example.com", "--subject", mail.Subject, "--body",
-                    mail.Body, "--attach", "/tmp/b 2.mvm", "--attach", "/tmp/a'1.mp3"}));
+// Text that xdg-email's own options would lose: "\c" ends echo's output, "\n"
+// and "\t" become a line break and a tab.
+TMAPIMail MailWithEveryKindOfText(const std::string& files) {
+    TMAPIMail mail;
+    mail.Recipients = {"a@example.com", "CC:c@example.com", "bcc:b@example.com"};
+    mail.Subject = "C:\\config\\new.txt 语音 \"q\" $(id) `id` & ? = %41 + ,'x";
+    mail.Body = "D:\\temp\\new\n第二行 \\c \\0101\r\n\n";
+    mail.Attachments = {files + "b 2.mvm", files + "语音 1.mp3"};
+    for (const std::string& path : mail.Attachments) test::WriteFile(path, "voice");
+    return mail;
 }
 
-TEST(MAPIMail, NoMailProgramOrAFailingOneIsAFailureThatSaysWhy) {
-    std::string failing = test::StandInMailProgram("failing", 3);
+TEST(MAPIMail, EveryFieldReachesTheMailProgramExactlyThroughTheRealXdgEmail) {
+    // The generic desktop runs the mailto: handler; Thunderbird is known by name.
+    for (const char* program : {"mail-client", "thunderbird"}) {
+        SCOPED_TRACE(program);
+        std::string files = test::FreshFolder(std::string("files-") + program);
+        TMAPIMail mail = MailWithEveryKindOfText(files);
+        test::MailDesktop desktop(program);
+        ASSERT_TRUE(TMAPIMail::Present());
+        EXPECT_TRUE(mail.Send()) << mail.FailureText();
+        std::string body = "D:\\temp\\new\r\n第二行 \\c \\0101\r\n\r\n";
+        test::MailFields expected{{"to", "a@example.com"},
+                                  {"cc", "c@example.com"},
+                                  {"bcc", "b@example.com"},
+                                  {"subject", mail.Subject},
+                                  {"body", body}};
+        for (const std::string& path : mail.Attachments) expected.emplace_back("attach", path);
+        EXPECT_EQ(test::HandedOverFields(desktop.Arguments()), expected);
+    }
+}
+
+TEST(MAPIMail, AVanishedAttachmentIsNamedAndNothingIsHandedOver) {
+    std::string files = test::FreshFolder("vanished");
+    TMAPIMail mail = MailWithEveryKindOfText(files);
+    std::filesystem::remove(mail.Attachments[1]);
+    test::MailDesktop desktop;
+    EXPECT_FALSE(mail.Send());
+    EXPECT_EQ(mail.ResultCode(), kMapiAttachmentNotFound);
+    EXPECT_EQ(mail.MissingAttachment(), files + "语音 1.mp3");
+    EXPECT_FALSE(desktop.HandedOver());
+}
+
+TEST(MAPIMail, NoMailProgramOrNoXdgEmailIsAFailureThatSaysWhy) {
     {
-        PathOnly path(failing);
-        TMAPIMail mail = Mail({"x@example.com"});
+        test::MailDesktop nothingForMailto("");
+        TMAPIMail mail = MailWithEveryKindOfText(test::FreshFolder("no-handler"));
         EXPECT_FALSE(mail.Send());
-        EXPECT_EQ(mail.ResultCode(), 3);
+        EXPECT_EQ(mail.ResultCode(), 3);  // xdg-email: no method available
         EXPECT_EQ(mail.FailureText(), "xdg-email exited with status 3");
     }
-    PathOnly path(test::FreshFolder("empty-path"));
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", test::FreshFolder("empty-path").c_str(), 1);
     EXPECT_FALSE(TMAPIMail::Present());
-    TMAPIMail mail = Mail({"x@example.com"});
+    TMAPIMail mail;
+    mail.Recipients = {"x@example.com"};
     EXPECT_FALSE(mail.Send());
     EXPECT_EQ(mail.ResultCode(), kMapiFailure);
     EXPECT_NE(mail.FailureText().find("xdg-email"), std::string::npos);
+    setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace

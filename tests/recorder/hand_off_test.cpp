@@ -21,9 +21,15 @@ TEST(MailHandOff, OneRecipientTextTheBodyWithoutFooterAndEveryAttachment) {
 TEST(MailHandOff, TheFailureMessageSaysWhyAndWhereTheRecordingsAre) {
     TMAPIMail mail;
     mail.Recipients = {"a@b"};
-    std::string message = NoMailProgramMessage(mail, "/home/u/Murmel/");
+    std::string message = HandOffFailureMessage(mail, "/home/u/Murmel/");
     EXPECT_NE(message.find("\"MyVoice\""), std::string::npos);
     EXPECT_NE(message.find("/home/u/Murmel/MyVoice"), std::string::npos);
+
+    // A vanished attachment is named, not taken for a missing mail program.
+    mail.Attachments = {"/nonexistent/语音\x1b[2J.mvm"};
+    EXPECT_FALSE(mail.Send());
+    EXPECT_EQ(HandOffFailureMessage(mail, "/home/u/Murmel/"),
+              "附件不存在或无法读取，邮件没有交出：\n/nonexistent/语音\\x1b[2J.mvm");
 }
 
 }  // namespace

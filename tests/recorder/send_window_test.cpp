@@ -231,14 +231,6 @@ TEST_F(SendWindow, AJobLeftRunningByTheCloseBoxKeepsItsOwnObjectsUntilClosingTim
 
 class HandOffWindow : public SendWindow {
   protected:
-    void SetUp() override {
-        SendWindow::SetUp();
-        oldPath = std::getenv("PATH");
-    }
-    void TearDown() override {
-        setenv("PATH", oldPath.c_str(), 1);
-        SendWindow::TearDown();
-    }
     // Runs HandOff and returns the text of the message box it showed, if any.
     QString HandOff(SendCommands& commands, const NewMailFields& fields) {
         QString shown;
@@ -255,37 +247,42 @@ class HandOffWindow : public SendWindow {
         if (shown.isEmpty()) ended.wait(5000);
         return shown;
     }
-    std::string oldPath;
 };
 
 TEST_F(HandOffWindow, TheMailProgramGetsEveryFieldWithoutTheFooter) {
-    std::string standIn = test::StandInMailProgram("stand-in", 0);
-    setenv("PATH", standIn.c_str(), 1);
+    std::string files = FreshFolder("hand-off");
+    for (const char* name : {"b.mvm", "a.mp3"}) test::WriteFile(files + name, "voice");
+    test::MailDesktop desktop;
     SendCommands commands(&formMain, "/program/");
-    QString shown = HandOff(
-        commands, {"cC:friend@example.com", "主题", "第一行\n第二行", {"/x/b.mvm", "/x/a.mp3"}});
+    QString shown = HandOff(commands, {"cC:friend@example.com",
+                                       "主题",
+                                       "第一行\n第二行",
+                                       {QString::fromStdString(files + "b.mvm"),
+                                        QString::fromStdString(files + "a.mp3")}});
     EXPECT_TRUE(shown.isEmpty()) << shown.toStdString();
-    EXPECT_EQ(test::RecordedArguments(standIn),
-              (std::vector<std::string>{"--utf8", "--cc", "friend@example.com", "--subject", "主题",
-                                        "--body", "第一行\n第二行", "--attach", "/x/b.mvm",
-                                        "--attach", "/x/a.mp3"}));
+    EXPECT_EQ(test::HandedOverFields(desktop.Arguments()),
+              (test::MailFields{{"cc", "friend@example.com"},
+                                {"subject", "主题"},
+                                {"body", "第一行\r\n第二行"},
+                                {"attach", files + "b.mvm"},
+                                {"attach", files + "a.mp3"}}));
     EXPECT_TRUE(WaitFor([&] { return counter.Requests() == 1; }));
 }
 
 TEST_F(HandOffWindow, NoAtSignShowsTheMessageAndHandsNothingOver) {
-    std::string standIn = test::StandInMailProgram("stand-in", 0);
-    setenv("PATH", standIn.c_str(), 1);
+    test::MailDesktop desktop;
     SendCommands commands(&formMain, "/program/");
     EXPECT_EQ(HandOff(commands, {"friend.example.com", "s", "b", {}}),
               "收件人地址似乎有误，请修正");
     QTest::qWait(200);
-    EXPECT_FALSE(std::filesystem::exists(standIn + "args"));
+    EXPECT_FALSE(desktop.HandedOver());
     EXPECT_EQ(counter.Requests(), 0);
 }
 
 TEST_F(HandOffWindow, WithoutAWorkingMailProgramTheUserIsToldWhereTheRecordingsAre) {
-    for (std::string path : {test::StandInMailProgram("failing", 1), FreshFolder("nothing")}) {
-        setenv("PATH", path.c_str(), 1);
+    for (bool xdgEmail : {true, false}) {
+        test::MailDesktop nothingForMailto("");
+        if (!xdgEmail) setenv("PATH", FreshFolder("nothing").c_str(), 1);
         SendCommands commands(&formMain, "/program/");
         QString shown = HandOff(commands, {"a@example.com", "s", "b", {}});
         EXPECT_TRUE(shown.contains("\"MyVoice\"")) << shown.toStdString();
@@ -352,8 +349,8 @@ TEST_F(SendFromTheWindow, ARunningRecordingIsSavedAndTravelsWithTheMail) {
 }
 
 TEST_F(SendFromTheWindow, TheHandOffSavesFirstThenChecksTheRecipient) {
-    std::string standIn = test::StandInMailProgram("stand-in", 0);
-    setenv("PATH", standIn.c_str(), 1);
+    test::MailDesktop desktop;
+    InstallPresets();  // into the desktop's own configuration folder
     std::string folder = ProgramFolder(test::ClosedPort());
     TFormMain window(folder);
     window.show();
@@ -377,17 +374,17 @@ TEST_F(SendFromTheWindow, TheHandOffSavesFirstThenChecksTheRecipient) {
     EXPECT_EQ(shown, "收件人地址似乎有误，请修正");
     std::vector<std::string> saved = Recordings(folder);
     ASSERT_EQ(saved.size(), 1u);  // saved even though the check failed
-    EXPECT_FALSE(std::filesystem::exists(standIn + "args"));
+    EXPECT_FALSE(desktop.HandedOver());
 
     to->setText("BCC:friend@example.com");
     QSignalSpy ended(window.findChild<SendCommands*>(), &SendCommands::HandOffEnded);
     QTest::mouseClick(handOff, Qt::LeftButton);
     ASSERT_TRUE(ended.wait(5000));
-    std::vector<std::string> args = test::RecordedArguments(standIn);
-    ASSERT_GE(args.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(args.begin(), args.begin() + 3),
-              (std::vector<std::string>{"--utf8", "--bcc", "friend@example.com"}));
-    EXPECT_EQ(args.back(), folder + "MyVoice/" + saved[0]);
+    test::MailFields handed = test::HandedOverFields(desktop.Arguments());
+    ASSERT_GE(handed.size(), 2u);
+    EXPECT_EQ(handed.front(), (std::pair<std::string, std::string>{"bcc", "friend@example.com"}));
+    EXPECT_EQ(handed.back(),
+              (std::pair<std::string, std::string>{"attach", folder + "MyVoice/" + saved[0]}));
     window.close();
 }
 
