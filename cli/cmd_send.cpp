@@ -13,6 +13,7 @@
 #include "SafeFile.h"
 #include "SendCounter.h"
 #include "SendMailThread.h"
+#include "SendSession.h"
 
 namespace murmel::cli {
 namespace {
@@ -27,7 +28,7 @@ class PrintingListener : public TSendMailListener {
     }
     void Failed(const std::string& reason) override {
         std::lock_guard<std::mutex> lock(lock_);
-        std::fprintf(stderr, "%s\n", GbkToUtf8(reason).c_str());
+        std::fprintf(stderr, "%s\n", ReasonText(reason).c_str());  // a server's words, escaped
     }
 
   private:

@@ -59,6 +59,10 @@ void SendCommands::SendOwn(const NewMailFields& fields) {
                                                std::move(options));
     SendSession* session = owned.get();
     sessions_.push_back(std::move(owned));
+    // Esc or the close box hide the dialog, not the send: its end is still told.
+    session->OnEnded = [this, session](bool) {
+        emit SendEnded(QString::fromStdString(session->OutcomeText()));
+    };
     {
         TFormSendMail dialog(formMain_, *session);
         openDialog_ = &dialog;

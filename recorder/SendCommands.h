@@ -46,6 +46,9 @@ class SendCommands : public QObject {
   signals:
     // A hand-off has come back, after any message about it was shown.
     void HandOffEnded(bool handedOver);
+    // An own send has ended, its dialog still up or long closed: what the status
+    // bar should say ("邮件发送成功" or why it failed).
+    void SendEnded(const QString& outcome);
 
   private:
     class Channel;

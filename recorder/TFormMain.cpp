@@ -113,6 +113,8 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
 
     addressBook_ = new AddressBookPage(this, programFolder_);
     send_ = new SendCommands(this, programFolder_);
+    connect(send_, &SendCommands::SendEnded, this,
+            [this](const QString& outcome) { ui->StatusBar1->showMessage(outcome); });
     // Window creation: the music dialog opens in "BGMusic" (RecordingSession::MusicFolder);
     // a failed address book skips the send mode and the registration for this run.
     if (!addressBook_->LoadAddressBook()) return;

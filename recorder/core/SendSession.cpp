@@ -1,6 +1,7 @@
 #include "SendSession.h"
 
 #include "GbkText.h"
+#include "PrintableText.h"
 
 namespace murmel {
 
@@ -8,6 +9,8 @@ struct SendSession::Shared {
     SendSessionView* view = nullptr;
     std::function<void(bool)>* onEnded = nullptr;
     bool ended = false;
+    bool accepted = false;
+    std::string reason;  // the line the dialog was shown, also after it closed
 };
 
 namespace {
@@ -51,8 +54,10 @@ std::string AsUtf8(const std::string& text) {
 
 }  // namespace
 
+std::string ReasonText(const std::string& reason) { return PrintableLine(AsUtf8(reason)); }
+
 std::string ReasonLine(const std::string& reason) {
-    std::string text = AsUtf8(reason);
+    std::string text = ReasonText(reason);
     std::string line;
     size_t characters = 0;
     for (size_t i = 0; i < text.size();) {
@@ -61,9 +66,7 @@ std::string ReasonLine(const std::string& reason) {
             line += "…";
             break;
         }
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        bool control = length == 1 && (c < 0x20 || c == 0x7F);
-        if (control || c == ' ') {
+        if (text[i] == ' ') {
             if (!line.empty() && line.back() != ' ') line += ' ', ++characters;
         } else {
             line.append(text, i, length);
@@ -73,6 +76,10 @@ std::string ReasonLine(const std::string& reason) {
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
+}
+
+std::string SendOutcomeText(bool accepted, const std::string& reasonLine) {
+    return accepted ? "邮件发送成功" : "邮件发送失败：" + reasonLine;
 }
 
 SendSession::SendSession(TSendMailFields fields, std::string programFolder, UIThreadPost& post,
@@ -104,6 +111,10 @@ void SendSession::Start() { job_.Start(); }
 void SendSession::Cancel() { job_.Cancel(); }
 
 bool SendSession::Ended() const { return shared_->ended; }
+
+std::string SendSession::OutcomeText() const {
+    return SendOutcomeText(shared_->accepted, shared_->reason);
+}
 
 void SendSession::PostToView(std::function<void(SendSessionView&)> call) {
     post_.Post([shared = shared_, call = std::move(call)] {
@@ -146,16 +157,18 @@ void SendSession::MessageAccepted() {
 
 void SendSession::Failed(const std::string& reason) {
     // Also for a job that stopped before connecting, which sets no caption itself.
-    PostToView(
-        [caption = GbkToUtf8(CaptionFailed()), line = ReasonLine(reason)](SendSessionView& view) {
-            view.ShowCaption(caption);
-            view.ShowReason(line);
-        });
+    post_.Post([shared = shared_, caption = GbkToUtf8(CaptionFailed()), line = ReasonLine(reason)] {
+        shared->reason = line;
+        if (!shared->view) return;
+        shared->view->ShowCaption(caption);
+        shared->view->ShowReason(line);
+    });
 }
 
 void SendSession::Finished(bool accepted) {
     post_.Post([shared = shared_, accepted] {
         shared->ended = true;
+        shared->accepted = accepted;
         if (accepted && shared->view) shared->view->CloseAfterSuccess();
         if (shared->onEnded && *shared->onEnded) (*shared->onEnded)(accepted);
     });

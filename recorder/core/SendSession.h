@@ -30,9 +30,16 @@ inline constexpr int64_t kProgressIntervalMs = 34;
 // Longest failure reason shown, in characters; the rest is cut with "…".
 inline constexpr size_t kMaxReasonLength = 200;
 
-// A failure reason as one line of valid UTF-8: control characters become
-// spaces, text that is not UTF-8 is read as GBK, overlong text is cut.
+// A failure reason as one line of valid UTF-8, safe for a terminal: text that is
+// not UTF-8 is read as GBK; line breaks and tabs become spaces, other control
+// characters visible escapes (PrintableLine).
+std::string ReasonText(const std::string& reason);
+// The same, runs of spaces made one and overlong text cut, for the dialog.
 std::string ReasonLine(const std::string& reason);
+
+// What the main window's status bar says when a send has ended, whether or not
+// its dialog is still up: "邮件发送成功", or "邮件发送失败：" and the reason line.
+std::string SendOutcomeText(bool accepted, const std::string& reasonLine);
 
 class SendSession : private TSendMailListener {
   public:
@@ -58,6 +65,8 @@ class SendSession : private TSendMailListener {
     std::function<void(bool accepted)> OnEnded;
 
     bool Ended() const;  // the end has reached the UI thread
+    // After the end: SendOutcomeText for this send.
+    std::string OutcomeText() const;
     bool Accepted() const { return job_.Accepted(); }
     void Wait() { job_.Wait(); }
     const TSendMailThread& Job() const { return job_; }

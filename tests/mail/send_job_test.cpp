@@ -350,6 +350,19 @@ TEST_F(SendJob, CliSendsWithTheProgramFolderSettings) {
     // No recipient at all: the server refuses DATA.
     EXPECT_EQ(RunCli(program, "--to ' ' --subject s"), 1);
     EXPECT_EQ(ReadFile(program + "out.txt"), "正在连接...\n正在发送语音邮件\n错误,已断开连接\n");
+
+    // A refusal full of terminal commands reaches the terminal escaped.
+    std::string folder = FreshFolder("hostile");
+    ServerProcess hostile(test::MailTestScript("scripted_smtp.py"),
+                          {folder + "port", folder + "transcript", "hostile"});
+    SettingsStore(program).WriteText("SMTP", "ServerPort", std::to_string(hostile.Port()));
+    EXPECT_EQ(RunCli(program, "--to a@example.com --subject s"), 1);
+    std::string err = ReadFile(program + "err.txt");
+    EXPECT_NE(err.find("550 \\x1b]0;pwned\\x07\\x1b[2J\\x1b[31mCall 555-0100\\x1b[0m <b>now</b>"),
+              std::string::npos)
+        << err;
+    for (char control : {'\x1b', '\x07', '\x9b', '\r'})
+        EXPECT_EQ(err.find(control), std::string::npos);
 }
 
 }  // namespace

@@ -53,7 +53,10 @@ class SendSessionTest : public ::testing::Test {
         options.clock = clock;
         SendSession session(std::move(fields), program, queue, std::move(options));
         session.Attach(&view);
-        session.OnEnded = [this](bool accepted) { ended.push_back(accepted); };
+        session.OnEnded = [this, &session](bool accepted) {
+            ended.push_back(accepted);
+            outcome = session.OutcomeText();  // for the status bar, dialog or not
+        };
         session.Start();
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!session.Ended() && std::chrono::steady_clock::now() < deadline)
@@ -67,6 +70,7 @@ class SendSessionTest : public ::testing::Test {
     std::mutex soundLock;
     std::vector<std::string> sounds;
     std::vector<bool> ended;
+    std::string outcome;
     int64_t bodySize = 0;
 };
 
@@ -88,6 +92,7 @@ TEST_F(SendSessionTest, AcceptedSendShowsEveryStepFillsTheBarPlaysTheSoundAndClo
     EXPECT_EQ(view.closes, 1);
     EXPECT_EQ(sounds, std::vector<std::string>{program + "notify.wav"});
     EXPECT_EQ(ended, std::vector<bool>{true});
+    EXPECT_EQ(outcome, "邮件发送成功");
     EXPECT_TRUE(view.reason.empty());
     EXPECT_EQ(real.Mail("1.part1"), test::ReadFile(files + "voice.mvm"));
 }
@@ -123,6 +128,7 @@ TEST_F(SendSessionTest, RefusalsKeepTheDialogOpenAndSayWhy) {
         EXPECT_EQ(view.closes, 0);
         EXPECT_TRUE(sounds.empty());  // a rejection after the data plays nothing
         EXPECT_EQ(ended, std::vector<bool>{false});
+        EXPECT_EQ(outcome, "邮件发送失败：" + view.reason);
     }
 }
 
@@ -158,7 +164,9 @@ TEST_F(SendSessionTest, ReportsQueuedForAViewThatLeftOrASessionThatEndedGoNowher
 TEST(ReasonLine, OneReadableLine) {
     EXPECT_EQ(ReasonLine("Socket Error\r\n  reset\tby peer \n"), "Socket Error reset by peer");
     EXPECT_EQ(ReasonLine(Utf8ToGbk("服务器忙")), "服务器忙");  // a GBK reply
-    std::string garbled = ReasonLine("bad \xff\xfe\xff");      // neither UTF-8 nor GBK
+    EXPECT_EQ(ReasonLine("550-\x1b]0;pwned\x07\r\n550 \x1b[2J"),
+              "550-\\x1b]0;pwned\\x07 550 \\x1b[2J");
+    std::string garbled = ReasonLine("bad \xff\xfe\xff");  // neither UTF-8 nor GBK
     EXPECT_EQ(garbled.rfind("bad ", 0), 0u);
     EXPECT_EQ(garbled.find('\xff'), std::string::npos);
     std::string longest(kMaxReasonLength, 'x');

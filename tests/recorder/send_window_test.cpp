@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -147,13 +148,14 @@ TEST_F(SendWindow, StartTlsAndAuthLoginDeliverTheRecordingByteIdentical) {
 
 TEST_F(SendWindow, ARefusalLeavesTheDialogOpenWithTheFailureAndWhy) {
     for (auto [scenario, reason] : {std::pair{"rcpt550", "550 No such user here"},
-                                    {"final-reject", "554 Transaction failed"}}) {
+                                    {"final-reject", "554 Transaction failed"},
+                                    {"hostile", "550 \\x1b]0;pwned\\x07\\x1b[2J"}}) {
         SCOPED_TRACE(scenario);
         recorder.captions.clear();
         test::ScriptedSmtpServer scripted(scenario);
         SendCommands commands(&formMain, ProgramFolderFor(scripted.server.Port()));
         QString shownReason;
-        bool reasonVisible = false;
+        bool reasonVisible = false, plainText = false;
         auto watch = WhileModal([&](QWidget* modal) {
             if (modal->windowTitle() != kFailed) return false;
             QTest::qWait(300);  // stays open
@@ -161,6 +163,7 @@ TEST_F(SendWindow, ARefusalLeavesTheDialogOpenWithTheFailureAndWhy) {
             auto* label = modal->findChild<QLabel*>("lbReason");
             shownReason = label->toolTip();
             reasonVisible = label->isVisible() && !label->text().isEmpty();
+            plainText = label->textFormat() == Qt::PlainText;  // "<b>" stays as it came
             QTest::mouseClick(modal->findChild<QPushButton*>("Button1"), Qt::LeftButton);
             return true;
         });
@@ -169,8 +172,28 @@ TEST_F(SendWindow, ARefusalLeavesTheDialogOpenWithTheFailureAndWhy) {
         EXPECT_TRUE(recorder.captions.contains(kSending));
         EXPECT_TRUE(shownReason.contains(reason)) << shownReason.toStdString();
         EXPECT_TRUE(reasonVisible);
+        EXPECT_TRUE(plainText);
     }
-    EXPECT_TRUE(WaitFor([&] { return counter.Requests() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return counter.Requests() == 3; }));
+}
+
+TEST_F(SendWindow, EscapeHidesTheDialogButTheSendStillTellsItsOutcome) {
+    test::RealSmtpServer real("escaped");
+    test::ScriptedSmtpServer refusing("rcpt550");
+    for (auto [port, outcome] :
+         {std::pair{real.server.Port(), QString("邮件发送成功")},
+          {refusing.server.Port(),
+           QString("邮件发送失败：The server refused: 550 No such user here")}}) {
+        SendCommands commands(&formMain, ProgramFolderFor(port));
+        QSignalSpy ended(&commands, &SendCommands::SendEnded);
+        auto watch = WhileModal([&](QWidget* modal) {
+            QTest::keyClick(modal, Qt::Key_Escape);  // at once, long before the end
+            return true;
+        });
+        commands.SendOwn({"friend@example.com", "s", "b", {}});
+        ASSERT_TRUE(ended.count() == 1 || ended.wait(5000)) << outcome.toStdString();
+        EXPECT_EQ(ended.at(0).at(0).toString(), outcome);
+    }
 }
 
 TEST_F(SendWindow, CancelAgainstASilentServerClosesAtOnceAndTheJobEnds) {
@@ -344,6 +367,7 @@ TEST_F(SendFromTheWindow, ARunningRecordingIsSavedAndTravelsWithTheMail) {
     EXPECT_EQ(recorder.captions.back(), kSucceeded);
     EXPECT_EQ(real.Mail("1.part1"), test::ReadFile(folder + "MyVoice/" + saved[0]));
     EXPECT_EQ(real.Mail("1.part1.name"), saved[0]);
+    EXPECT_EQ(window.findChild<QStatusBar*>("StatusBar1")->currentMessage(), kSucceeded);
     unsetenv("MURMEL_CA_FILE");
     window.close();
 }
