@@ -89,8 +89,11 @@ std::string TMAPIMail::MailtoAddress() const {
     }
     if (!Subject.empty()) add("subject", Subject);
     if (!Body.empty()) add("body", WithCrLf(Body));
-    for (const std::string& path : Attachments)
-        add("attach", std::filesystem::absolute(path).lexically_normal().string());
+    for (const std::string& path : Attachments) {
+        std::error_code error;  // an empty path stays as it is; Send refuses it
+        std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        add("attach", error ? path : absolute.lexically_normal().string());
+    }
     return "mailto:" + query;
 }
 
