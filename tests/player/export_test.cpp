@@ -196,10 +196,9 @@ TEST_F(ExportTest, BadInputExitsOneAndWritesNothing) {
     const std::string good = ReadFile(folder + "good.mvm");
     std::filesystem::create_hard_link(folder + "good.mvm", folder + "same.mp3");
     std::filesystem::create_symlink("/dev/stdout", folder + "stdout.mp3");
-    for (const std::string& target :
-         {folder + "good.mvm", folder + "same.mp3", folder + "stdout.mp3", std::string("/dev/stdout")}) {
-        out = Output("'" + kCli + "' export '" + folder + "good.mvm' '" + target + "'",
-                     &status);
+    for (const std::string& target : {folder + "good.mvm", folder + "same.mp3",
+                                      folder + "stdout.mp3", std::string("/dev/stdout")}) {
+        out = Output("'" + kCli + "' export '" + folder + "good.mvm' '" + target + "'", &status);
         EXPECT_EQ(status, 1) << target;
         EXPECT_NE(out.find(target), std::string::npos) << out;
     }
