@@ -191,19 +191,26 @@ void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFol
     RemoveEntryIfOurs(applications + kRecorderDesktopEntry, RecorderEntryText(programFolder));
     if (Content(applications + kRecorderDesktopEntry).empty())
         RemoveIcon(folders, "apps", kRecorderIcon);
+    std::exception_ptr listFailure;
     if (playerIsOurs) {
-        fs::remove(applications + kPlayerDesktopEntry);
-        fs::remove(folders.data + kMimePackage);
-        RemoveIcon(folders, "apps", kPlayerIcon);
-        RemoveIcon(folders, "mimetypes", kMimeIcon);
+        try {
+            // The default goes first: while the list cannot be edited, the player's entry
+            // stays, so that a later run still knows the default in it is ours.
+            const std::string list = folders.config + "mimeapps.list", old = UserList(list);
+            const std::string rest =
+                WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
+            if (rest != old)
+                ReplaceFileAtomically(list, rest.data(), rest.size(), FileSharing::Shared);
+            fs::remove(applications + kPlayerDesktopEntry);
+            fs::remove(folders.data + kMimePackage);
+            RemoveIcon(folders, "apps", kPlayerIcon);
+            RemoveIcon(folders, "mimetypes", kMimeIcon);
+        } catch (const EFileError&) {
+            listFailure = std::current_exception();
+        }
     }
     UpdateDatabases(folders);
-    if (playerIsOurs) {
-        const std::string list = folders.config + "mimeapps.list", old = UserList(list);
-        const std::string rest =
-            WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
-        if (rest != old) ReplaceFileAtomically(list, rest.data(), rest.size(), FileSharing::Shared);
-    }
+    if (listFailure) std::rethrow_exception(listFailure);
 }
 
 }  // namespace murmel

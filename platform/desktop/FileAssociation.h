@@ -37,7 +37,8 @@ void InstallLaunchers(const std::string& programFolder, const DesktopFolders& fo
 
 // Takes away what the two calls above added for PROGRAM_FOLDER: entries that start
 // another folder's programs, and another default handler, are left alone. Throws
-// EFileError naming a mimeapps.list it cannot read (left as it is) or write.
+// EFileError naming a mimeapps.list it cannot read (left as it is) or write; the
+// player's entry and type then stay too, for a later run to take away.
 void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFolders& folders);
 
 }  // namespace murmel

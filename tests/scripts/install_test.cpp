@@ -2,6 +2,7 @@
 // goes, and what of the user's stays.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,4 +245,22 @@ TEST_F(InstallTest, UninstallRemovesOnlyWhatTheInstallationWroteAndNeverThroughA
     EXPECT_TRUE(Has(prefix + "/Address/Default.txt"));
     EXPECT_TRUE(Has(music + "Morning.mid"));
     EXPECT_TRUE(fs::is_symlink(prefix + "/BGMusic"));
+}
+
+TEST_F(InstallTest, AListThatCannotBeReadStopsNothingAndIsKept) {
+    ASSERT_EQ(Install(), 0);
+    const std::string list = config + "mimeapps.list";
+    const std::string kept = ReadFile(list);
+    fs::remove(list);
+    ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+    EXPECT_NE(Uninstall(), 0);  // said so
+    EXPECT_TRUE(fs::is_fifo(list));
+    EXPECT_FALSE(Has(prefix + "/Murmel"));
+    EXPECT_TRUE(Has(prefix + "/murmel-cli"));  // to finish the job at the next run
+
+    fs::remove(list);
+    WriteFile(list, kept);
+    ASSERT_EQ(Uninstall(), 0);
+    EXPECT_FALSE(Has(prefix + "/murmel-cli"));
+    EXPECT_EQ(ReadFile(list).find("application/x-mvm"), std::string::npos);
 }
