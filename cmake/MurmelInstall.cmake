@@ -12,10 +12,12 @@ if(MURMEL_GUI)
 endif()
 install(TARGETS ${programs} RUNTIME DESTINATION .)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/icons DESTINATION .)
+# Every path quoted: a prefix may hold ";", blanks or any other character a folder can.
 install(CODE "
   set(dest \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
-  execute_process(COMMAND \"${CMAKE_COMMAND}\" -DSOURCE=${CMAKE_SOURCE_DIR}/data -DDEST=\${dest}
-                  -P ${CMAKE_SOURCE_DIR}/cmake/CopyIfAbsent.cmake COMMAND_ERROR_IS_FATAL ANY)
+  set(data \"${CMAKE_SOURCE_DIR}/data\")
+  execute_process(COMMAND \"${CMAKE_COMMAND}\" \"-DSOURCE=\${data}\" \"-DDEST=\${dest}\"
+                  -P \"${CMAKE_SOURCE_DIR}/cmake/CopyIfAbsent.cmake\" COMMAND_ERROR_IS_FATAL ANY)
   set(programs \"${programs}\")
-  include(${CMAKE_SOURCE_DIR}/cmake/InstallDesktop.cmake)
+  include(\"${CMAKE_SOURCE_DIR}/cmake/InstallDesktop.cmake\")
 ")

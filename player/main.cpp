@@ -1,7 +1,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -64,10 +63,7 @@ int main(int argc, char** argv) {
     // Every start re-points ".mvm" at this player, off the window thread.
     QThreadPool::globalInstance()->start([] { murmel::RegisterFileType(murmel::ProgramFolder()); });
 
-    const std::string programPath =
-        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
-    const std::string fileName = murmel::CommandLineFileName(
-        murmel::RawCommandLine(programPath, arguments), programPath, !arguments.empty());
+    const std::string fileName = murmel::CommandLineFileName(arguments);
 
     std::unique_ptr<murmel::AudioOutput> output = OpenOutput();
     int status = 0;

@@ -1,6 +1,6 @@
 #pragma once
-// Text of the freedesktop files the association is made of: desktop entries with a
-// properly quoted Exec line, and the default-application list (mimeapps.list).
+// Text of the desktop entries the association is made of, with a properly quoted
+// Exec line.
 #include <string>
 
 namespace murmel {
@@ -8,8 +8,9 @@ namespace murmel {
 // One argument of a desktop entry's Exec key, as the file must hold it: bare when it
 // has no reserved character, else in double quotes with '"', '`', '$' and '\'
 // escaped for the command line, every '\' then doubled again for the key's string
-// escapes, and '%' written "%%".
-// Empty when the path holds a control character no Exec line can carry.
+// escapes, '%' written "%%", and a line feed, tab or carriage return written as the
+// key's escapes "\n", "\t", "\r".
+// Empty when the path holds another control character, which no Exec line can carry.
 std::string QuoteExecArgument(const std::string& argument);
 
 struct DesktopEntryText {
@@ -21,16 +22,8 @@ struct DesktopEntryText {
 };
 
 // The [Desktop Entry] group; with a MIME type the program is given one file ("%f").
-// Empty when the program path cannot be quoted.
+// A program path with '%' is started through "sh -c". Empty when the program path
+// cannot be quoted.
 std::string DesktopEntry(const DesktopEntryText& entry);
-
-// mimeapps.list with "TYPE=ENTRY" in [Default Applications], as `xdg-mime default`
-// writes it: an existing line for TYPE is replaced, every other line kept.
-std::string WithDefaultApplication(const std::string& list, const std::string& mimeType,
-                                   const std::string& entry);
-
-// mimeapps.list without the default for TYPE when it names ENTRY; unchanged otherwise.
-std::string WithoutDefaultApplication(const std::string& list, const std::string& mimeType,
-                                      const std::string& entry);
 
 }  // namespace murmel

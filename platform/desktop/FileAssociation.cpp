@@ -1,10 +1,13 @@
 #include "FileAssociation.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 
 #include "ChildProcess.h"
 #include "DesktopEntry.h"
+#include "MimeAppsList.h"
 #include "SafeFile.h"
 
 namespace murmel {
@@ -43,13 +46,28 @@ std::string RecorderEntryText(const std::string& programFolder) {
         {"Murmel", "录制并发送语音邮件", programFolder + "Murmel", kRecorderIcon, ""});
 }
 
-// The file's content, or empty when it cannot be read (absent included).
+// The file's content, or empty when it cannot be read (absent included): for our own
+// files, which are rewritten whole.
 std::string Content(const std::string& path) {
     try {
-        const std::vector<uint8_t> bytes = ReadRegularFile(path, 1 << 20);
+        const std::vector<uint8_t> bytes = ReadRegularFile(path);
         return std::string(bytes.begin(), bytes.end());
     } catch (const EFileError&) {
         return "";
+    }
+}
+
+// The user's mimeapps.list, empty when there is none. A list we cannot read whole is
+// never taken for empty, or the next write would drop every other association: the
+// error names it, and it is left as it is.
+std::string UserList(const std::string& path) {
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(path, error))) return "";
+    try {
+        const std::vector<uint8_t> bytes = ReadRegularFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    } catch (const EFileError& failure) {
+        throw EFileError(path, failure.Reason() + "; left as it is");
     }
 }
 
@@ -129,18 +147,26 @@ bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders
     changed |= InstallIcon(programFolder, folders, kPlayerIcon, "apps", kPlayerIcon);
     changed |= InstallIcon(programFolder, folders, kPlayerIcon, "mimetypes", kMimeIcon);
     const std::string list = folders.config + "mimeapps.list";
-    changed |= WriteIfChanged(
-        list, WithDefaultApplication(Content(list), kVoiceMailMimeType, kPlayerDesktopEntry));
+    std::exception_ptr listFailure;  // reported once the rest is in place
+    try {
+        changed |= WriteIfChanged(
+            list, WithDefaultApplication(UserList(list), kVoiceMailMimeType, kPlayerDesktopEntry));
+    } catch (const EFileError&) {
+        listFailure = std::current_exception();
+    }
     // A database removed by hand must come back even when our files are all in place.
     if (changed || !fs::exists(folders.data + "mime/mime.cache")) UpdateDatabases(folders);
+    if (listFailure) std::rethrow_exception(listFailure);
     return changed;
 }
 
 void RegisterFileType(const std::string& programFolder) noexcept {
     try {
         WriteFileAssociation(programFolder, DesktopFolders::FromEnvironment());
+    } catch (const std::exception& error) {
+        // Without the association the program works all the same; say why it is missing.
+        std::fprintf(stderr, "The .mvm type is not registered: %s\n", error.what());
     } catch (...) {
-        // Without the association the program works all the same.
     }
 }
 
@@ -149,7 +175,12 @@ void InstallLaunchers(const std::string& programFolder, const DesktopFolders& fo
     if (entry.empty()) throw EFileError(programFolder, "no desktop entry can start a program here");
     WriteIfChanged(folders.data + "applications/" + kRecorderDesktopEntry, entry);
     InstallIcon(programFolder, folders, kRecorderIcon, "apps", kRecorderIcon);
-    WriteFileAssociation(programFolder, folders);
+    try {
+        WriteFileAssociation(programFolder, folders);
+    } catch (const EFileError&) {
+        UpdateDatabases(folders);  // the launcher is in place all the same
+        throw;
+    }
     UpdateDatabases(folders);
 }
 
@@ -160,17 +191,26 @@ void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFol
     RemoveEntryIfOurs(applications + kRecorderDesktopEntry, RecorderEntryText(programFolder));
     if (Content(applications + kRecorderDesktopEntry).empty())
         RemoveIcon(folders, "apps", kRecorderIcon);
+    std::exception_ptr listFailure;
     if (playerIsOurs) {
-        fs::remove(applications + kPlayerDesktopEntry);
-        fs::remove(folders.data + kMimePackage);
-        RemoveIcon(folders, "apps", kPlayerIcon);
-        RemoveIcon(folders, "mimetypes", kMimeIcon);
-        const std::string list = folders.config + "mimeapps.list", old = Content(list);
-        const std::string rest =
-            WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
-        if (rest != old) ReplaceFileAtomically(list, rest.data(), rest.size(), FileSharing::Shared);
+        try {
+            // The default goes first: while the list cannot be edited, the player's entry
+            // stays, so that a later run still knows the default in it is ours.
+            const std::string list = folders.config + "mimeapps.list", old = UserList(list);
+            const std::string rest =
+                WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
+            if (rest != old)
+                ReplaceFileAtomically(list, rest.data(), rest.size(), FileSharing::Shared);
+            fs::remove(applications + kPlayerDesktopEntry);
+            fs::remove(folders.data + kMimePackage);
+            RemoveIcon(folders, "apps", kPlayerIcon);
+            RemoveIcon(folders, "mimetypes", kMimeIcon);
+        } catch (const EFileError&) {
+            listFailure = std::current_exception();
+        }
     }
     UpdateDatabases(folders);
+    if (listFailure) std::rethrow_exception(listFailure);
 }
 
 }  // namespace murmel

@@ -20,12 +20,15 @@ struct DesktopFolders {
 };
 
 // Registers the association for the player "Murmelplay" in PROGRAM_FOLDER (which ends
-// with "/"). Failures are ignored: the program runs on without the association.
+// with "/"). Failures are told on stderr and otherwise ignored: the program runs on
+// without the association.
 // Runs the MIME database tools when anything changed, so callers on a window
 // thread run it on a worker.
 void RegisterFileType(const std::string& programFolder) noexcept;
 
-// The same into FOLDERS; true when a file changed. Throws EFileError.
+// The same into FOLDERS; true when a file changed. Throws EFileError. A mimeapps.list
+// that cannot be read whole is left as it is and named in the error, thrown once
+// everything else is in place.
 bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders& folders);
 
 // Adds the recorder's entry to the application menu (the player's is the
@@ -33,7 +36,9 @@ bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders
 void InstallLaunchers(const std::string& programFolder, const DesktopFolders& folders);
 
 // Takes away what the two calls above added for PROGRAM_FOLDER: entries that start
-// another folder's programs, and another default handler, are left alone.
+// another folder's programs, and another default handler, are left alone. Throws
+// EFileError naming a mimeapps.list it cannot read (left as it is) or write; the
+// player's entry and type then stay too, for a later run to take away.
 void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFolders& folders);
 
 }  // namespace murmel

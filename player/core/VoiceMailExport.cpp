@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "ExportTarget.h"
 #include "GbkText.h"
 #include "Mp3FileEncoder.h"
 #include "PlayerCore.h"
@@ -120,6 +121,7 @@ std::u16string Title(const std::string& voiceMail) {
 void ExportVoiceMail(const std::string& voiceMail, const std::string& target,
                      const ExportOptions& options, const ExportProgress& progress) {
     const std::string failure = "Cannot export " + voiceMail + ": ";
+    CheckExportTarget(voiceMail, target);
     if (!options.preset.empty())
         PresetFormat(options.preset);  // a bad preset stops us before any work
     EncoderSink sink;

@@ -29,6 +29,8 @@ using ExportProgress = std::function<bool(int64_t doneMs, int64_t totalMs)>;
 // Throws std::runtime_error "Cannot export IN: REASON" for a missing, damaged or
 // unplayable voice mail, EFileError naming the target when it cannot be written,
 // std::invalid_argument for an unknown preset, EExportCancelled when cancelled.
+// A target that is the voice mail itself or not a regular file is refused before any
+// work (see ExportTarget.h).
 void ExportVoiceMail(const std::string& voiceMail, const std::string& target,
                      const ExportOptions& options, const ExportProgress& progress = {});
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "DesktopEntry.h"
+#include "MimeAppsList.h"
 
 using namespace murmel;
 
@@ -13,8 +14,9 @@ TEST(DesktopEntryExec, QuotesProgramPathsThatNeedIt) {
     EXPECT_EQ(QuoteExecArgument("/a\"b`c$d"), "\"/a\\\"b\\`c\\$d\"");
     EXPECT_EQ(QuoteExecArgument("/a\\b"), "\"/a\\\\\\\\b\"");
     EXPECT_EQ(QuoteExecArgument("/100%/x"), "\"/100%%/x\"");
-    EXPECT_EQ(QuoteExecArgument("/a\nb"), "");
-    EXPECT_EQ(QuoteExecArgument("/a\tb"), "");
+    // Line ends and tabs as the key's escapes; other control characters cannot be written.
+    EXPECT_EQ(QuoteExecArgument("/a\nb\tc\rd"), "\"/a\\nb\\tc\\rd\"");
+    EXPECT_EQ(QuoteExecArgument("/a\x01b"), "");
 }
 
 TEST(DesktopEntryExec, PlayerEntryTakesOneFileAndNamesItsType) {
@@ -26,39 +28,81 @@ TEST(DesktopEntryExec, PlayerEntryTakesOneFileAndNamesItsType) {
     const std::string launcher = DesktopEntry({"Murmel", "", "/opt/Murmel", "murmel", ""});
     EXPECT_NE(launcher.find("\nExec=/opt/Murmel\n"), std::string::npos);
     EXPECT_EQ(launcher.find("MimeType"), std::string::npos);
-    EXPECT_EQ(DesktopEntry({"x", "", "/a\nb", "x", ""}), "");
+    EXPECT_EQ(DesktopEntry({"x", "", "/a\x01b", "x", ""}), "");
+    // The desktop checks the first word before it unescapes "%%": a shell starts such a path.
+    EXPECT_NE(DesktopEntry({"x", "", "/a%b/M", "x", "application/x-mvm"})
+                  .find(R"(Exec=sh -c "exec \"\$0\" \"\$@\"" "/a%%b/M" %f)"
+                        "\n"),
+              std::string::npos);
 }
 
-TEST(MimeAppsList, DefaultReplacedOrAddedAndOtherLinesKept) {
-    EXPECT_EQ(WithDefaultApplication("", "application/x-mvm", "murmelplay.desktop"),
-              "[Default Applications]\napplication/x-mvm=murmelplay.desktop\n");
-    const std::string list =
-        "[Added Associations]\napplication/x-mvm=other.desktop;\n\n"
-        "[Default Applications]\ntext/plain=editor.desktop\napplication/x-mvm=other.desktop\n\n"
-        "[Removed Associations]\nimage/png=viewer.desktop;\n";
-    const std::string replaced =
-        WithDefaultApplication(list, "application/x-mvm", "murmelplay.desktop");
-    EXPECT_EQ(replaced,
-              "[Added Associations]\napplication/x-mvm=other.desktop;\n\n"
-              "[Default "
-              "Applications]\ntext/plain=editor.desktop\napplication/x-mvm=murmelplay.desktop\n\n"
-              "[Removed Associations]\nimage/png=viewer.desktop;\n");
-    const std::string added = WithDefaultApplication(
-        "[Default Applications]\ntext/plain=editor.desktop\n\n[Other]\nk=v\n", "application/x-mvm",
-        "murmelplay.desktop");
-    EXPECT_EQ(added,
-              "[Default "
-              "Applications]\ntext/plain=editor.desktop\napplication/x-mvm=murmelplay.desktop\n\n"
-              "[Other]\nk=v\n");
-    EXPECT_EQ(WithDefaultApplication("[Other]\nk=v", "application/x-mvm", "m.desktop"),
-              "[Other]\nk=v\n\n[Default Applications]\napplication/x-mvm=m.desktop\n");
+namespace {
+
+constexpr const char* kType = "application/x-mvm";
+constexpr const char* kEntry = "murmelplay.desktop";
+
+struct ListCase {
+    const char* what;
+    std::string before, after;
+};
+
+}  // namespace
+
+TEST(MimeAppsList, DefaultSetAsTheDesktopReadsItAndOtherBytesKept) {
+    const ListCase cases[] = {
+        {"no list yet", "", "[Default Applications]\napplication/x-mvm=murmelplay.desktop\n"},
+        {"another default replaced, other groups kept",
+         "[Added Associations]\napplication/x-mvm=other.desktop;\n\n"
+         "[Default Applications]\ntext/plain=e.desktop\napplication/x-mvm=other.desktop\n\n"
+         "[Removed Associations]\nimage/png=viewer.desktop;\n",
+         "[Added Associations]\napplication/x-mvm=other.desktop;\n\n"
+         "[Default Applications]\ntext/plain=e.desktop\napplication/x-mvm=murmelplay.desktop\n\n"
+         "[Removed Associations]\nimage/png=viewer.desktop;\n"},
+        {"added at the end of the group's lines",
+         "[Default Applications]\ntext/plain=e.desktop\n\n[Other]\nk=v\n",
+         "[Default Applications]\ntext/plain=e.desktop\napplication/x-mvm=murmelplay.desktop\n\n"
+         "[Other]\nk=v\n"},
+        {"group added after a last line without line end", "[Other]\nk=v",
+         "[Other]\nk=v\n\n[Default Applications]\napplication/x-mvm=murmelplay.desktop\n"},
+        {"indented group header is the group", "  [Default Applications] \ntext/plain=e.desktop\n",
+         "  [Default Applications] \ntext/plain=e.desktop\napplication/x-mvm=murmelplay.desktop\n"},
+        {"blanks around '=' name the same key",
+         "[Default Applications]\n\tapplication/x-mvm = other.desktop\ntext/plain = e.desktop\n",
+         "[Default Applications]\napplication/x-mvm=murmelplay.desktop\ntext/plain = e.desktop\n"},
+        {"a repeated group's later line would win, so it goes",
+         "[Default Applications]\napplication/x-mvm=a.desktop\n[X]\nk=v\n"
+         "[Default Applications]\napplication/x-mvm=b.desktop\nz=1\n",
+         "[Default Applications]\napplication/x-mvm=murmelplay.desktop\n[X]\nk=v\n"
+         "[Default Applications]\nz=1\n"},
+        {"CR LF kept and used", "[Default Applications]\r\ntext/plain=e.desktop\r\n",
+         "[Default "
+         "Applications]\r\ntext/plain=e.desktop\r\napplication/x-mvm=murmelplay.desktop\r\n"},
+        {"CR only kept and used", "[Other]\rk=v\r",
+         "[Other]\rk=v\r\r[Default Applications]\rapplication/x-mvm=murmelplay.desktop\r"},
+        {"a header with more after its bracket is none", "[Default Applications]x\na=b\n",
+         "[Default Applications]x\na=b\n\n[Default Applications]\n"
+         "application/x-mvm=murmelplay.desktop\n"},
+    };
+    for (const ListCase& c : cases) {
+        EXPECT_EQ(WithDefaultApplication(c.before, kType, kEntry), c.after) << c.what;
+        EXPECT_EQ(WithDefaultApplication(c.after, kType, kEntry), c.after) << c.what;
+    }
 }
 
 TEST(MimeAppsList, RemovalTakesOnlyOurOwnDefault) {
-    const std::string ours =
-        "[Default Applications]\ntext/plain=e.desktop\napplication/x-mvm=murmelplay.desktop\n";
-    EXPECT_EQ(WithoutDefaultApplication(ours, "application/x-mvm", "murmelplay.desktop"),
-              "[Default Applications]\ntext/plain=e.desktop\n");
-    const std::string theirs = "[Default Applications]\napplication/x-mvm=other.desktop\n";
-    EXPECT_EQ(WithoutDefaultApplication(theirs, "application/x-mvm", "murmelplay.desktop"), theirs);
+    const ListCase cases[] = {
+        {"ours",
+         "[Default Applications]\ntext/plain=e.desktop\napplication/x-mvm=murmelplay.desktop\n",
+         "[Default Applications]\ntext/plain=e.desktop\n"},
+        {"ours as the desktop reads it, CR LF kept",
+         " [Default Applications]\r\napplication/x-mvm = murmelplay.desktop; \r\nk=v\r\n",
+         " [Default Applications]\r\nk=v\r\n"},
+        {"another's stays", "[Default Applications]\napplication/x-mvm=other.desktop\n",
+         "[Default Applications]\napplication/x-mvm=other.desktop\n"},
+        {"ours in another group stays",
+         "[Added Associations]\napplication/x-mvm=murmelplay.desktop\n",
+         "[Added Associations]\napplication/x-mvm=murmelplay.desktop\n"},
+    };
+    for (const ListCase& c : cases)
+        EXPECT_EQ(WithoutDefaultApplication(c.before, kType, kEntry), c.after) << c.what;
 }

@@ -1,6 +1,7 @@
 // The ".mvm" association written into a private desktop and asked back through
 // the desktop's own tools.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <filesystem>
 
 #include "FileAssociation.h"
+#include "SafeFile.h"
 #include "TestFiles.h"
 
 using namespace murmel;
@@ -127,7 +129,7 @@ TEST_F(FileAssociationTest, RegistrationFailureIsIgnored) {
     setenv("XDG_DATA_HOME", saved.c_str(), 1);
     EXPECT_THROW(WriteFileAssociation(program, {world + "blocked/", folders.config}),
                  std::exception);
-    EXPECT_THROW(WriteFileAssociation(world + "bad\nfolder/", folders), std::exception);
+    EXPECT_THROW(WriteFileAssociation(world + "bad\x01folder/", folders), std::exception);
 }
 
 TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
@@ -155,4 +157,34 @@ TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
     if (std::system("command -v update-mime-database >/dev/null") == 0) {
         EXPECT_FALSE(fs::exists(folders.data + "mime/application/x-mvm.xml"));
     }
+}
+
+TEST_F(FileAssociationTest, AListThatCannotBeReadWholeIsNamedAndKept) {
+    fs::create_directories(folders.config);
+    const std::string list = folders.config + "mimeapps.list";
+    // Real lists can be large: every association the desktop ever made.
+    std::string large = "[Added Associations]\n";
+    while (large.size() < (3u << 20))
+        large += "text/x-" + std::to_string(large.size()) + "=editor.desktop;\n";
+    WriteFile(list, large);
+    EXPECT_TRUE(WriteFileAssociation(program, folders));
+    EXPECT_EQ(ReadFile(list),
+              large + "\n[Default Applications]\napplication/x-mvm=murmelplay.desktop\n");
+
+    // One that cannot be read is named and kept; everything else is in place all the same.
+    fs::remove(list);
+    ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+    fs::remove_all(folders.data);
+    try {
+        WriteFileAssociation(program, folders);
+        ADD_FAILURE() << "no error for an unreadable list";
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.Path(), list);
+    }
+    EXPECT_TRUE(fs::is_fifo(list));
+    EXPECT_TRUE(fs::exists(folders.data + "applications/murmelplay.desktop"));
+    EXPECT_THROW(RemoveDesktopIntegration(program, folders), EFileError);
+    EXPECT_TRUE(fs::is_fifo(list));
+    // The entry stays with the default that names it, for a later run to take both.
+    EXPECT_TRUE(fs::exists(folders.data + "applications/murmelplay.desktop"));
 }

@@ -192,6 +192,20 @@ TEST_F(ExportTest, BadInputExitsOneAndWritesNothing) {
     EXPECT_EQ(files, 3u);  // bad.mvm, kept.mp3, good.mvm: no temporary file left behind
     EXPECT_TRUE(LooseTempFiles().empty());
 
+    // Neither the voice mail itself, under any name, nor what is not a regular file.
+    const std::string good = ReadFile(folder + "good.mvm");
+    std::filesystem::create_hard_link(folder + "good.mvm", folder + "same.mp3");
+    std::filesystem::create_symlink("/dev/stdout", folder + "stdout.mp3");
+    for (const std::string& target : {folder + "good.mvm", folder + "same.mp3",
+                                      folder + "stdout.mp3", std::string("/dev/stdout")}) {
+        out = Output("'" + kCli + "' export '" + folder + "good.mvm' '" + target + "'", &status);
+        EXPECT_EQ(status, 1) << target;
+        EXPECT_NE(out.find(target), std::string::npos) << out;
+    }
+    EXPECT_EQ(ReadFile(folder + "good.mvm"), good);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder + "stdout.mp3"));
+    EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+
     EXPECT_EQ((Output("'" + kCli + "' export a.mvm b.mp3 --speed 3", &status), status), 2);
     EXPECT_EQ((Output("'" + kCli + "' export a.mvm b.mp3 --preset 5K", &status), status), 2);
     EXPECT_EQ((Output("'" + kCli + "' export a.mvm", &status), status), 2);
