@@ -1,9 +1,12 @@
 #include "TForm1.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
@@ -157,26 +160,49 @@ void TForm1::SeekTo(int64_t ms) {
 }
 
 void TForm1::AddShortcuts() {
-    auto add = [this](int key, auto action) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
+    auto add = [this](QKeySequence key, auto action) {
+        auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, action);
     };
-    add(Qt::Key_Left, [this] { SeekTo(core_.Voice().Position() - kSeekStepMs); });
-    add(Qt::Key_Right, [this] { SeekTo(core_.Voice().Position() + kSeekStepMs); });
-    add(Qt::Key_Home, [this] { SeekTo(0); });
-    add(Qt::Key_Space, [this] { SpaceKey(); });
+    add(QKeySequence(Qt::Key_Left), [this] { SeekTo(core_.Voice().Position() - kSeekStepMs); });
+    add(QKeySequence(Qt::Key_Right), [this] { SeekTo(core_.Voice().Position() + kSeekStepMs); });
+    add(QKeySequence(Qt::Key_Home), [this] { SeekTo(0); });
+    // Play and stop have keys of their own that no button needs; Space does it too
+    // when no control takes it (keyPressEvent).
+    for (QKeySequence key : {QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::Key_MediaPlay),
+                             QKeySequence(Qt::Key_MediaTogglePlayPause)})
+        add(key, [this] { BitBtn2Click(); });
+    add(QKeySequence(Qt::Key_MediaStop), [this] {
+        if (core_.Playing()) BitBtn2Click();
+    });
+    // Outside a dialog Qt's buttons ignore Return; here a focused button takes it,
+    // as Space, like everywhere else on the desktop.
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        if (!qobject_cast<QCheckBox*>(button)) button->installEventFilter(this);
 }
 
-// Space plays and stops wherever the focus is, except on the music box, which it ticks.
-void TForm1::SpaceKey() {
-    if (focusWidget() == ui_->cbMusic)
-        ui_->cbMusic->toggle();
-    else
+// Space reaches the window only when the focused control has no use for it (the
+// progress bar, the window itself): then it plays or stops.
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         BitBtn2Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TForm1::PressedByReturn(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    if (!button || (key != Qt::Key_Return && key != Qt::Key_Enter)) return false;
+    button->animateClick();
+    return true;
 }
 
 // A click on the bar jumps there; a drag jumps along with it.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (PressedByReturn(watched, event)) return true;
     const QEvent::Type type = event->type();
     if (watched != ui_->ProgressBar1 ||
         (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&

@@ -48,6 +48,7 @@ class TForm1 : public QWidget, private PlayerListener {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private slots:
     void TmProgressTimer();
@@ -74,7 +75,7 @@ class TForm1 : public QWidget, private PlayerListener {
     void HideMessageLine();
     void ShowSpeed();
     void SeekTo(int64_t ms);
-    void SpaceKey();
+    static bool PressedByReturn(QObject* watched, QEvent* event);
     void AddShortcuts();
     void ExportProgressed(int64_t doneMs, int64_t totalMs);
     void ExportFinished(const std::string& error, bool cancelled);

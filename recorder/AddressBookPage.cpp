@@ -1,6 +1,9 @@
 #include "AddressBookPage.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QFocusEvent>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -53,6 +56,11 @@ AddressBookPage::AddressBookPage(QWidget* formMain, std::string programFolder)
             &AddressBookPage::TakeSelection);
     connect(lstvuAddress_, &QTreeWidget::itemDoubleClicked, this,
             &AddressBookPage::lstvuAddressDblClick);
+    // Tabbing into the list makes its first row current without selecting it; the
+    // commands act on the selection, so the row the keyboard is on is selected.
+    connect(lstvuAddress_, &QTreeWidget::currentItemChanged, this, &AddressBookPage::SelectCurrent);
+    lstvuAddress_->installEventFilter(this);
+    AddSortKeys();
     CreatePopupMenu();
     ConnectToolBar();
 }
@@ -76,6 +84,39 @@ void AddressBookPage::CreatePopupMenu() {
     connect(lstvuAddress_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         pmAddress_->popup(lstvuAddress_->viewport()->mapToGlobal(at));
     });
+}
+
+void AddressBookPage::SelectCurrent() {
+    if (!lstvuAddress_->selectedItems().isEmpty() || lstvuAddress_->topLevelItemCount() == 0)
+        return;
+    QTreeWidgetItem* current = lstvuAddress_->currentItem();
+    if (current)
+        current->setSelected(true);
+    else if (lstvuAddress_->hasFocus())
+        lstvuAddress_->setCurrentItem(lstvuAddress_->topLevelItem(0));
+}
+
+bool AddressBookPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstvuAddress_ && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+        QTimer::singleShot(0, this, &AddressBookPage::SelectCurrent);  // after the view's own
+    return QObject::eventFilter(watched, event);
+}
+
+// Sorting by keyboard: Ctrl+1, Ctrl+2, ... on the list sort by that column, as a
+// click on its header does; the header's context menu offers the same.
+void AddressBookPage::AddSortKeys() {
+    QHeaderView* header = lstvuAddress_->header();
+    header->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (int column = 0; column < lstvuAddress_->columnCount() && column < 9; ++column) {
+        const QString title = lstvuAddress_->headerItem()->text(column);
+        auto* action = new QAction(QStringLiteral("按%1排序").arg(title), lstvuAddress_);
+        action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + column)));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, [this, column] { SortColumnClick(column); });
+        lstvuAddress_->addAction(action);
+        header->addAction(action);
+    }
 }
 
 void AddressBookPage::ConnectToolBar() {

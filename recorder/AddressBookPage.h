@@ -39,8 +39,13 @@ class AddressBookPage : public QObject {
     void pmAddressPopup();
     void lstvuAddressDblClick() { sbtnWriteToAddressClick(); }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void SelectCurrent();
     void CreatePopupMenu();
+    void AddSortKeys();
     void ConnectToolBar();
     void SortColumnClick(int column);
     void ShowRows();

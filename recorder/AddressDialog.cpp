@@ -4,12 +4,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "AccessibleNames.h"
 #include "AddressBook.h"
 #include "FaceImages.h"
 
 namespace murmel {
 
-AddressDialog::AddressDialog(QWidget* parent) : QDialog(parent) {}
+AddressDialog::AddressDialog(QWidget* parent) : QDialog(parent) { InstallAccessibleNames(); }
 
 void AddressDialog::Connect() {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -1,8 +1,12 @@
 #include "FormSetup.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <initializer_list>
+#include <vector>
 
+#include "AccessibleNames.h"
 #include "IniFile.h"
 #include "ui_FormSetup.h"
 
@@ -21,11 +25,27 @@ QString MessageTitle(const QWidget* dialog) {
 }
 std::string Std(const QString& text) { return text.toStdString(); }
 
+// Tab enters a group of options at the chosen one, as on every desktop; the arrow
+// keys move within the group (Qt finds the others without their Tab focus).
+void TabToCheckedOption(std::initializer_list<QRadioButton*> group) {
+    std::vector<QRadioButton*> options(group);
+    auto update = [options] {
+        for (QRadioButton* option : options)
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QRadioButton* option : options) QObject::connect(option, &QRadioButton::toggled, update);
+    update();
+}
+
 }  // namespace
 
 TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::TFormSetup>()), model_(std::move(programFolder)) {
+    InstallAccessibleNames();
     ui_->setupUi(this);
+    // The authentication box is editable: its text field takes the focus and is
+    // what a screen reader announces, so it carries the label's name too.
+    ui_->cbAuth->lineEdit()->setAccessibleName(AccessibleLabelText(ui_->Label6->text()));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     connect(ui_->rbMAPI, &QRadioButton::toggled, this, &TFormSetup::rbClick);
@@ -34,6 +54,8 @@ TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
     connect(ui_->Button2, &QPushButton::clicked, this, &TFormSetup::Button2Click);
     connect(ui_->bitBtnAutoDect, &QPushButton::clicked, this, &TFormSetup::bitBtnAutoDectClick);
     FormCreate();
+    TabToCheckedOption({ui_->rbMAPI, ui_->rbSMTP});
+    TabToCheckedOption({ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K});
 }
 
 TFormSetup::~TFormSetup() = default;

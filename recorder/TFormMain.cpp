@@ -151,7 +151,8 @@ void TFormMain::ApplyIcons() {
     ui->bitbtnRec->setIcon(RecordIcon());
     ui->BitBtn1->setIcon(ThemeIcon("audio-x-generic", QStyle::SP_DirOpenIcon, s));
     ui->bitBtnSendMail->setIcon(ThemeIcon("mail-send", QStyle::SP_ArrowForward, s));
-    ui->BitBtnOutlookSendMail->setIcon(ThemeIcon("mail-forward", QStyle::SP_ArrowRight, s));
+    // The mail program's button looks unlike our own send button.
+    ui->BitBtnOutlookSendMail->setIcon(ThemeIcon("internet-mail", QStyle::SP_DesktopIcon, s));
     ui->sbtnNewAddress->setIcon(ThemeIcon("contact-new", QStyle::SP_FileDialogNewFolder, s));
     ui->sbtnDeleteAddress->setIcon(ThemeIcon("edit-delete", QStyle::SP_TrashIcon, s));
     ui->sbtnEditAddress->setIcon(ThemeIcon("document-edit", QStyle::SP_FileDialogDetailedView, s));

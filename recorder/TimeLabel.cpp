@@ -1,10 +1,42 @@
 #include "TimeLabel.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPainter>
 #include <QTimer>
 
-TTimeLabel::TTimeLabel(QWidget* parent) : QLabel(parent) {}
+namespace {
+
+// Screen readers hear the label's name ("录音时间") and, as its value and
+// description, the time it shows now.
+class TimeLabelAccessible : public QAccessibleWidget {
+  public:
+    explicit TimeLabelAccessible(TTimeLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        const auto* label = static_cast<const TTimeLabel*>(widget());
+        if (t == QAccessible::Value || t == QAccessible::Description) return label->text();
+        if (t == QAccessible::Name && label->accessibleName().isEmpty()) return label->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* TimeLabelFactory(const QString& className, QObject* object) {
+    if (className != QLatin1String("TTimeLabel") || !object || !object->isWidgetType())
+        return nullptr;
+    return new TimeLabelAccessible(static_cast<TTimeLabel*>(object));
+}
+
+}  // namespace
+
+TTimeLabel::TTimeLabel(QWidget* parent) : QLabel(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(TimeLabelFactory);
+        return true;
+    }();
+    (void)installed;
+}
 
 bool TTimeLabel::event(QEvent* event) {
     switch (event->type()) {

@@ -138,17 +138,32 @@ class PlayerSpeedWindowTest : public QObject {
         QCOMPARE(Position(), 0);
         QCOMPARE(window->Core().Music().Volume(), PlayerCore::kStartVolume);
 
-        // Space on the file button plays and stops rather than opening a dialog.
-        Find<QPushButton>("BitBtn1")->setFocus();
-        QTest::keyClick(window.get(), Qt::Key_Space);
+        // Space on the bar plays and stops; Ctrl+P does so wherever the focus is.
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* bar = Find<QProgressBar>("ProgressBar1");
+        bar->setFocus();
+        QTest::keyClick(bar, Qt::Key_Space);
         QVERIFY(!window->Core().Playing());
-        QTest::keyClick(window.get(), Qt::Key_Space);
+        auto* music = Find<QCheckBox>("cbMusic");
+        QTest::keyClick(music, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(window->Core().Playing());
-        // On the music box it ticks the box.
-        Find<QCheckBox>("cbMusic")->setFocus();
-        QTest::keyClick(window.get(), Qt::Key_Space);
-        QVERIFY(!Find<QCheckBox>("cbMusic")->isChecked());
+        // On the music box Space ticks the box; on a button Space and Return press it.
+        music->setFocus();
+        QTest::keyClick(music, Qt::Key_Space);
+        QVERIFY(!music->isChecked());
         QVERIFY(window->Core().Playing());
+        auto* speed = Find<QToolButton>("sbtnSpeed");
+        const QString before = speed->text();
+        speed->setFocus();
+        QTest::keyClick(speed, Qt::Key_Return);
+        QTRY_VERIFY(speed->text() != before);
+        auto* play = Find<QPushButton>("BitBtn2");
+        play->setFocus();
+        QTest::keyClick(play, Qt::Key_Space);
+        QVERIFY(!window->Core().Playing());
+        QTest::keyClick(play, Qt::Key_Return);
+        QTRY_VERIFY(window->Core().Playing());
     }
 
     void exportWritesTheMp3OnAWorkerThread() {

@@ -287,6 +287,36 @@ class AddressWindowTest : public QObject {
         host.Select({2});
         host.Button("sbtnDeleteAddress")->click();
         QCOMPARE(ReadFile(book), "3:bob:a@x\r\n1:carol:c@x\r\n");
+        // From the keyboard: Ctrl+1 and Ctrl+2 on the list sort as the headers do.
+        host.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host.window));
+        host.list->setFocus();
+        QTest::keyClick(host.list, Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(host.Names(), (QStringList{"bob", "carol"}));
+        QTest::keyClick(host.list, Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(host.Names(), (QStringList{"carol", "bob"}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    }
+
+    void tabbingIntoTheListSelectsTheRowItIsOn() {
+        HostWindow host;
+        AddressBookPage page(&host.window, folder);
+        page.LoadAddressBook();
+        host.list->clearSelection();
+        host.list->setCurrentItem(nullptr);
+        host.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host.window));
+        host.pages->setFocus();
+        QTest::keyClick(host.pages, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(host.list));
+        QTRY_COMPARE(host.list->selectedItems().size(), 1);
+        QCOMPARE(host.list->currentItem(), host.list->selectedItems().first());
+        QTest::keyClick(host.list, Qt::Key_Down);
+        QCOMPARE(host.list->selectedItems().size(), 1);
+        QCOMPARE(host.list->indexOfTopLevelItem(host.list->selectedItems().first()), 1);
+        // The commands act on it: write to takes its address.
+        host.Button("sbtnWriteToAddress")->click();
+        QVERIFY(host.recipient->text().contains(QStringLiteral("bob@x.org")));
     }
 
     void loadFailuresAreShownAndEarlierRowsStay() {
