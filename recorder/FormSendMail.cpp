@@ -1,6 +1,6 @@
 #include "FormSendMail.h"
 
-#include <QFontMetrics>
+#include <QLabel>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
@@ -23,13 +23,22 @@ void TFormSendMail::ShowCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
 }
 
+// The whole reason, wrapped: the dialog grows downwards to hold it.
 void TFormSendMail::ShowReason(const std::string& reason) {
-    QString text = QString::fromStdString(reason);
-    QFontMetrics metrics(ui_->lbReason->font());
-    ui_->lbReason->setText(metrics.elidedText(text, Qt::ElideMiddle, ui_->lbReason->width()));
-    ui_->lbReason->setToolTip(text);  // the whole line, also for screen readers
-    ui_->lbReason->setAccessibleDescription(text);
-    ui_->lbReason->show();
+    const QString text = QString::fromStdString(reason);
+    QLabel* label = ui_->lbReason;
+    label->setWordWrap(true);
+    label->setText(text);
+    label->setToolTip(text);
+    label->setAccessibleDescription(text);  // read out after its name, "失败原因"
+    const int height = std::max(label->height(), label->heightForWidth(label->width()));
+    label->resize(label->width(), height);
+    const int bottom = label->y() + height + kReasonMargin;
+    if (bottom > this->height()) {
+        setMinimumHeight(bottom);
+        resize(width(), bottom);
+    }
+    label->show();
 }
 
 void TFormSendMail::SetMaximum(int64_t maximum) {

@@ -15,6 +15,7 @@ class TFormSendMail : public QDialog, public murmel::SendSessionView {
   public:
     // How long "邮件发送成功" stays up before the dialog closes itself.
     static constexpr int kSuccessShownMs = 800;
+    static constexpr int kReasonMargin = 6;  // below the reason, to the dialog's edge
 
     TFormSendMail(QWidget* parent, murmel::SendSession& session);
     ~TFormSendMail() override;

@@ -161,8 +161,10 @@ TEST_F(SendWindow, ARefusalLeavesTheDialogOpenWithTheFailureAndWhy) {
             QTest::qWait(300);  // stays open
             if (QApplication::activeModalWidget() != modal) return true;
             auto* label = modal->findChild<QLabel*>("lbReason");
-            shownReason = label->toolTip();
-            reasonVisible = label->isVisible() && !label->text().isEmpty();
+            shownReason = label->text();  // whole, wrapped, within the dialog
+            reasonVisible = label->isVisible() && label->wordWrap() &&
+                            label->height() >= label->heightForWidth(label->width()) &&
+                            modal->rect().contains(label->geometry());
             plainText = label->textFormat() == Qt::PlainText;  // "<b>" stays as it came
             QTest::mouseClick(modal->findChild<QPushButton*>("Button1"), Qt::LeftButton);
             return true;
