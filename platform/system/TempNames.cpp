@@ -62,8 +62,8 @@ std::string ReserveTempNames(const std::vector<std::string>& extensions) {
         for (const std::string& path : made) unlink(path.c_str());
         unlink(base.c_str());
         if (error != EEXIST)
-            throw std::runtime_error("Unable to create a temporary file in " + TempFolder() +
-                                     ": " + std::strerror(error));
+            throw std::runtime_error("Unable to create a temporary file in " + TempFolder() + ": " +
+                                     std::strerror(error));
     }
     throw std::runtime_error("Unable to create a temporary file in " + TempFolder() +
                              ": every name is taken");

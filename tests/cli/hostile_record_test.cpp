@@ -105,8 +105,8 @@ TEST_F(HostileRecord, NamesAnotherUserHoldsOrLinksInASharedTemporaryFolderAreNev
     for (int run = 0; run < 4; ++run) {
         const std::string out = folder + "mail" + std::to_string(run) + ".mvm";
         test::CliProcess process(
-            {"record", out, "--preset", "none", "--music",
-             MURMEL_TEST_DATA "/valid/play-organ.mid", "--slider", "50:60"},
+            {"record", out, "--preset", "none", "--music", MURMEL_TEST_DATA "/valid/play-organ.mid",
+             "--slider", "50:60"},
             {"MURMEL_CAPTURE=tone:440", "MURMEL_AUDIO=null", "TMPDIR=" + shared});
         ASSERT_TRUE(process.WaitFor([&] { return !process.Out().empty(); })) << process.Err();
         EXPECT_EQ(OwnJournals(shared), 1) << "run " << run;
