@@ -48,6 +48,11 @@ TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
     ui_->cbAuth->lineEdit()->setAccessibleName(AccessibleLabelText(ui_->Label6->text()));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    // An empty field shows, greyed, that the setting is not made; the text itself
+    // is never saved.
+    for (QLineEdit* field :
+         {ui_->edtSMTP, ui_->edtAccount, ui_->edtPW, ui_->edtName, ui_->edtEmailAdd})
+        field->setPlaceholderText(QString::fromUtf8(SettingsDialogModel::kNotSet));
     connect(ui_->rbMAPI, &QRadioButton::toggled, this, &TFormSetup::rbClick);
     connect(ui_->rbSMTP, &QRadioButton::toggled, this, &TFormSetup::rbClick);
     connect(ui_->Button1, &QPushButton::clicked, this, &TFormSetup::Button1Click);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "GbkText.h"
+#include "LinkedFiles.h"
 #include "SafeFile.h"
 
 namespace murmel {
@@ -100,7 +101,7 @@ void SaveAddressBook(const std::string& path, const std::vector<AddressEntry>& r
                      std::string_view unreadTail) {
     for (const AddressEntry& row : rows) CheckAddressEntry(row);
     std::string text = FormatAddressBook(rows, unreadTail);
-    ReplaceFileAtomically(path, text.data(), text.size(), FileSharing::Private);
+    ReplaceFileAtomically(WriteThroughTarget(path), text.data(), text.size(), FileSharing::Private);
 }
 
 void CheckAddressEntry(const AddressEntry& entry) {

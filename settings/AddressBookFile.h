@@ -35,7 +35,8 @@ struct AddressBookContents {
 };
 
 constexpr const char* kAddressBookFile = "Address/Default.txt";
-constexpr uint64_t kMaxAddressBookBytes = 16u << 20;  // far beyond any hand-kept book
+// Far beyond any book people keep, below what would exhaust memory.
+constexpr uint64_t kMaxAddressBookBytes = 1ull << 30;
 
 // Splits file text into rows. Empty lines are skipped. A face that is not a decimal
 // integer throws EAddressBookError("'TEXT' is not a valid integer value") after
@@ -51,7 +52,9 @@ void LoadAddressBook(const std::string& path, AddressBookContents& contents);
 std::string FormatAddressBook(const std::vector<AddressEntry>& rows, std::string_view unreadTail);
 
 // Replaces the file at `path` whole (sibling temporary file renamed over it, the
-// old file's mode kept), so a failed save leaves the old book intact. Refuses rows
+// old file's mode kept), so a failed save leaves the old book intact. A link the
+// user made to a book of their own is written through (WriteThroughTarget); no
+// other link is followed. Refuses rows
 // CheckAddressEntry rejects before touching the file. Throws EFileError or
 // EAddressBookError.
 void SaveAddressBook(const std::string& path, const std::vector<AddressEntry>& rows,

@@ -1,21 +1,24 @@
 #include "IniFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <sstream>
+#include <new>
 
 #include "GbkText.h"
+#include "LinkedFiles.h"
 #include "SafeFile.h"
 
 namespace murmel {
 namespace {
 
-constexpr size_t kMaxFileBytes = 64u << 20;  // a settings file is small; refuse to slurp more
+// Far above any settings file people keep (some grow to tens of megabytes), below
+// what would exhaust memory. A larger file is read as empty and never rewritten.
+constexpr uint64_t kMaxFileBytes = 1ull << 30;
 
 std::string_view Trim(std::string_view text) {
     const char* blanks = " \t";
@@ -92,20 +95,6 @@ std::string AbsolutePath(const std::string& path) {
     return std::string(cwd) + "/" + path;
 }
 
-// Writes through a symlink to the file it names, so a linked settings file stays linked.
-std::string RealTarget(const std::string& path) {
-    std::string target = path;
-    for (int hops = 0; hops < 32; ++hops) {
-        char buffer[PATH_MAX];
-        ssize_t length = readlink(target.c_str(), buffer, sizeof buffer - 1);
-        if (length < 0) break;
-        std::string link(buffer, static_cast<size_t>(length));
-        if (link.front() != '/') link = target.substr(0, target.rfind('/') + 1) + link;
-        target = link;
-    }
-    return target;
-}
-
 }  // namespace
 
 bool ParseIniNumber(std::string_view text, int32_t& value) {
@@ -128,31 +117,39 @@ bool ParseIniNumber(std::string_view text, int32_t& value) {
     return true;
 }
 
-IniFile::IniFile(std::string path) : path_(AbsolutePath(path)) {}
+IniFile::IniFile(std::string path, IniFileMode mode) : path_(AbsolutePath(path)), mode_(mode) {}
 
-std::vector<std::string> IniFile::ReadLines() const {
+std::vector<std::string> IniFile::ReadLines(const std::string& path, std::string* failure) {
+    // A missing file has no lines; so has a folder, FIFO or device in its place,
+    // which is never waited on and never replaced. A regular file we cannot read
+    // whole has none for a reader either, but `failure` says why, so that no
+    // write replaces what we never saw.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
     std::vector<std::string> lines;
-    // A missing file, or a FIFO or device in its place, reads as empty: never
-    // waits on a writer or reads without end.
-    std::string content;
     try {
-        const std::vector<uint8_t> bytes = ReadRegularFile(path_, kMaxFileBytes);
-        content.assign(bytes.begin(), bytes.end());
-    } catch (const EFileError&) {
-        return lines;
-    }
-    std::istringstream stream(content);
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        const std::vector<uint8_t> bytes = ReadRegularFile(path, kMaxFileBytes);
+        std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        while (!text.empty()) {
+            const size_t end = std::min(text.find('\n'), text.size());
+            std::string_view line = text.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            lines.emplace_back(line);
+            text.remove_prefix(std::min(end + 1, text.size()));
+        }
+    } catch (const EFileError& error) {
+        if (failure) *failure = error.Reason();
+        return {};
+    } catch (const std::bad_alloc&) {
+        if (failure) *failure = "too large to hold in memory";
+        return {};
     }
     return lines;
 }
 
 std::string IniFile::ReadText(std::string_view section, std::string_view key,
                               std::string_view defaultValue) const {
-    std::vector<std::string> lines = ReadLines();
+    std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindKey(lines, FindSection(lines, section), key);
     std::string value(defaultValue);
     if (at != std::string::npos) {
@@ -166,7 +163,7 @@ std::string IniFile::ReadText(std::string_view section, std::string_view key,
 
 int32_t IniFile::ReadNumber(std::string_view section, std::string_view key,
                             int32_t defaultValue) const {
-    std::vector<std::string> lines = ReadLines();
+    std::vector<std::string> lines = ReadLines(path_);
     size_t at = FindKey(lines, FindSection(lines, section), key);
     if (at == std::string::npos) return defaultValue;
     std::string_view name, text;
@@ -176,13 +173,23 @@ int32_t IniFile::ReadNumber(std::string_view section, std::string_view key,
 }
 
 bool IniFile::HasSection(std::string_view section) const {
-    std::vector<std::string> lines = ReadLines();
+    std::vector<std::string> lines = ReadLines(path_);
     SectionSpan span = FindSection(lines, section);
     return span.header != std::string::npos && span.lastKey != span.header;
 }
 
 void IniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
-    std::vector<std::string> lines = ReadLines();
+    std::string target;
+    try {
+        target = WriteThroughTarget(path_);
+    } catch (const EFileError& error) {
+        throw EIniFileError("Unable to write to " + path_ + ": " + error.Reason());
+    }
+    std::string failure;
+    std::vector<std::string> lines = ReadLines(target, &failure);
+    if (!failure.empty())
+        throw EIniFileError("Unable to write to " + path_ + ": it could not be read whole (" +
+                            failure + "), left as it is");
     std::string keyLine = WithoutLineBreaks(key) + "=" + WithoutLineBreaks(value);
     SectionSpan span = FindSection(lines, section);
     size_t at = FindKey(lines, span, key);
@@ -194,39 +201,23 @@ void IniFile::WriteText(std::string_view section, std::string_view key, std::str
         lines.push_back("[" + WithoutLineBreaks(section) + "]");
         lines.push_back(keyLine);
     }
-    WriteLines(lines);
+    WriteLines(target, lines);
 }
 
 void IniFile::WriteNumber(std::string_view section, std::string_view key, int32_t value) {
     WriteText(section, key, std::to_string(value));
 }
 
-void IniFile::WriteLines(const std::vector<std::string>& lines) const {
-    const EIniFileError refused("Unable to write to " + path_);
-    std::string target = RealTarget(path_);
-    struct stat info{};
-    bool exists = stat(target.c_str(), &info) == 0;
-    if (exists && (!S_ISREG(info.st_mode) || access(target.c_str(), W_OK) != 0)) throw refused;
-    mode_t mode = exists ? (info.st_mode & 07777) : 0600;  // a new file may hold a password
-
+void IniFile::WriteLines(const std::string& target, const std::vector<std::string>& lines) const {
     std::string content;
     for (const std::string& line : lines) content += line + "\r\n";
-
-    std::string temporary = target + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) throw refused;
-    bool written = fchmod(fd, mode) == 0 || !exists;
-    for (size_t done = 0; written && done < content.size();) {
-        ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) done += static_cast<size_t>(n);
-    }
-    written = written && fsync(fd) == 0;
-    written = (close(fd) == 0) && written;
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-        unlink(temporary.c_str());
-        throw refused;
+    try {
+        ReplaceFileWith(target, FileSharing::Private, [&](int fd) {
+            if (mode_ == IniFileMode::OwnerOnly && fchmod(fd, 0600) != 0) return false;
+            return WriteAll(fd, content.data(), content.size());
+        });
+    } catch (const EFileError&) {
+        throw EIniFileError("Unable to write to " + path_);
     }
 }
 

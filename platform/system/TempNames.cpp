@@ -41,6 +41,34 @@ std::string MyGetTempFileName() {
                              std::strerror(errno));
 }
 
+std::string ReserveTempNames(const std::vector<std::string>& extensions) {
+    // Each round costs one base name; there are no more names than this to try.
+    constexpr int kRounds = 0x10000;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string base = MyGetTempFileName();
+        std::vector<std::string> made;
+        int error = 0;
+        for (const std::string& extension : extensions) {
+            const std::string path = base + extension;
+            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                error = errno;
+                break;
+            }
+            close(fd);
+            made.push_back(path);
+        }
+        if (error == 0) return base;
+        for (const std::string& path : made) unlink(path.c_str());
+        unlink(base.c_str());
+        if (error != EEXIST)
+            throw std::runtime_error("Unable to create a temporary file in " + TempFolder() + ": " +
+                                     std::strerror(error));
+    }
+    throw std::runtime_error("Unable to create a temporary file in " + TempFolder() +
+                             ": every name is taken");
+}
+
 int CreateDerivedTempFile(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw std::runtime_error("Unable to create " + path + ": " + std::strerror(errno));

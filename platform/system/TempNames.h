@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace murmel {
 
@@ -14,6 +15,13 @@ std::string MyGetTempFileName();
 
 // The recorder's name for the same thing.
 inline std::string NewTempBaseName() { return MyGetTempFileName(); }
+
+// Reserves a base name with every file derived from it: BASE and BASE + each of
+// `extensions` are created empty, exclusively, mode 0600, never through a link.
+// When any of them is taken (another user's file, a planted link), this round's
+// files are removed and a new base name is taken, until all are ours. Returns
+// BASE. Throws std::runtime_error when no name can be reserved.
+std::string ReserveTempNames(const std::vector<std::string>& extensions);
 
 // Creates a file derived from a reserved name (the name plus an extension)
 // exclusively, mode 0600, never through a link: anything already at that path,

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "GbkText.h"
+#include "SafeFile.h"
 
 namespace murmel {
 
@@ -14,7 +15,14 @@ AddressBook::AddressBook(const std::string& programFolder)
 void AddressBook::LoadAddressBook() {
     contents_ = {};
     selection_.clear();
-    murmel::LoadAddressBook(path_, contents_);
+    unreadable_.clear();
+    try {
+        murmel::LoadAddressBook(path_, contents_);
+    } catch (const EFileError& error) {
+        // "File not found" names no path: a missing book is made by the first save.
+        if (!error.Path().empty()) unreadable_ = error.Reason();
+        throw;
+    }
 }
 
 std::vector<std::string> AddressBook::TakeWarnings() {
@@ -22,6 +30,8 @@ std::vector<std::string> AddressBook::TakeWarnings() {
 }
 
 void AddressBook::SaveAddressBook() const {
+    if (!unreadable_.empty())
+        throw EFileError(path_, "it could not be read (" + unreadable_ + "), left as it is");
     murmel::SaveAddressBook(path_, contents_.Rows, contents_.UnreadTail);
 }
 

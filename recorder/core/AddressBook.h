@@ -41,6 +41,8 @@ class AddressBook {
     void LoadAddressBook();
     std::vector<std::string> TakeWarnings();
     // Writes every row in display order. Throws EFileError or EAddressBookError.
+    // A book that exists but could not be read is never overwritten: every save
+    // throws EFileError naming it, until a load succeeds.
     void SaveAddressBook() const;
 
     // Selection by display index; the selected row is the first selected one.
@@ -71,6 +73,7 @@ class AddressBook {
 
     std::string path_;
     AddressBookContents contents_;
+    std::string unreadable_;  // why the existing file could not be read; empty when it was
     std::vector<size_t> selection_;
     int sortColumn_ = -1;
     bool ascending_ = true;

@@ -115,8 +115,12 @@ void RecordingSession::StartWithMusic() {
     Changed();
 }
 
+// Every file of the recording is made ours before any is written: in a shared
+// temporary folder another user may hold (or link) some of the names.
 void RecordingSession::ReserveRecordingFiles(bool withMusic) {
-    tempBaseName_ = NewTempBaseName();
+    std::vector<std::string> extensions = {kVoiceTrackExtension, kJournalExtension};
+    if (withMusic) extensions.push_back(kScheduleExtension);
+    tempBaseName_ = ReserveTempNames(extensions);
     recordingHasMusic_ = withMusic;
     chain_.WaveFile_Output.Wave().SetFileName(VoiceTrackPath());
     if (withMusic) schedulePath_ = tempBaseName_ + kScheduleExtension;
@@ -327,7 +331,12 @@ void RecordingSession::PackVoiceMail(const std::string& target) {
 }
 
 void RecordingSession::RemoveRecordingFiles(bool withSchedule) {
-    RemoveJournal();  // first: saved or discarded, it is no longer to be recovered
+    // The journal first: saved or discarded, it is no longer to be recovered. Its
+    // name was reserved even when no journal could be written.
+    if (journal_)
+        RemoveJournal();
+    else
+        RemoveTemporaryFile(JournalPathFor(tempBaseName_));
     RemoveTemporaryFile(VoiceTrackPath());
     if (withSchedule) RemoveTemporaryFile(schedulePath_);
     RemoveTemporaryFile(tempBaseName_);  // the empty file that reserved the name

@@ -1,6 +1,8 @@
 #include "SettingsDialogModel.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 #include "GbkText.h"
 #include "IniFile.h"
@@ -17,23 +19,26 @@ std::string ReadUtf8(const IniFile& ini, const char* section, const char* key,
     return GbkToUtf8(ini.ReadText(section, key, Utf8ToGbk(defaultValue)));
 }
 
-void WriteUtf8(IniFile& ini, const char* section, const char* key, const std::string& value) {
-    ini.WriteText(section, key, Utf8ToGbk(value));
-}
-
 int AuthIndexFromNumber(int32_t number) { return number == 0 || number == 1 ? number : -1; }
 
-// Refuses text that would turn into "?" in the file (a password above all, which
-// would then fail at the server with no hint why).
-void CheckStorable(const SettingsDialogValues& values) {
-    const std::pair<const std::string*, const char*> fields[] = {
-        {&values.MyName, "您的姓名"},     {&values.EmailAdd, "您的邮件地址"},
-        {&values.ServerPassword, "密码"}, {&values.ServerName, "SMTP服务器地址"},
-        {&values.ServerUser, "帐号"},     {&values.ServerPort, "端口"},
-    };
-    for (const auto& [text, label] : fields)
-        if (!FitsGbk(*text))
-            throw ESettingsText(std::string("“") + label + "”中有无法保存的字符，请修改");
+// What the file keeps for a text field, in GBK: the placeholder is no value, so it
+// keeps the empty text; nothing is written when the stored value is what the field
+// shows, so bytes that are no valid GBK (shown as "?") and values longer than a
+// read returns stay as they are, byte for byte. Text
+// the file would change (characters GBK lacks become "?", blanks at either end
+// are cut off when read) is refused, naming the field, never its content.
+std::optional<std::string> TextToStore(const IniFile& settings, const char* key,
+                                       const std::string& text, const char* label) {
+    if (text == SettingsDialogModel::kNotSet) return std::string();
+    const std::string absent = "\n";  // no stored value holds a line break
+    const std::string stored = settings.ReadText("SMTP", key, absent);
+    if (stored != absent && GbkToUtf8(stored) == text) return std::nullopt;
+    if (!FitsGbk(text))
+        throw ESettingsText(std::string("“") + label + "”中有无法保存的字符，请修改");
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (!text.empty() && (blank(text.front()) || blank(text.back())))
+        throw ESettingsText(std::string("“") + label + "”的开头和结尾不能是空格，请修改");
+    return Utf8ToGbk(text);
 }
 
 }  // namespace
@@ -73,16 +78,32 @@ SettingsDialogValues SettingsDialogModel::FormCreate() const {
 }
 
 void SettingsDialogModel::Button1Click(const SettingsDialogValues& values) const {
-    CheckStorable(values);
     SettingsStore settings(programFolder_);
+    // In the file's order; every field is checked before anything is written.
+    const struct {
+        const char* key;
+        const std::string& text;
+        const char* label;
+    } fields[] = {
+        {"ServerName", values.ServerName, "SMTP服务器地址"},
+        {"ServerPort", values.ServerPort, "端口"},
+        {"ServerUser", values.ServerUser, "帐号"},
+        {"ServerPassword", values.ServerPassword, "密码"},
+        {"MyName", values.MyName, "您的姓名"},
+        {"EmailAdd", values.EmailAdd, "您的邮件地址"},
+    };
+    // Checked as the dialog shows them, top to bottom, so the first refusal is
+    // about the uppermost field.
+    std::optional<std::string> stored[std::size(fields)];
+    for (size_t i : {4, 5, 3, 0, 2, 1})
+        stored[i] = TextToStore(settings, fields[i].key, fields[i].text, fields[i].label);
+    auto writeField = [&](size_t i) {
+        if (stored[i]) settings.WriteText("SMTP", fields[i].key, *stored[i]);
+    };
     settings.WriteText("Mailer", "MAPI", values.UseMapi ? "YES" : "NO");
-    WriteUtf8(settings, "SMTP", "ServerName", values.ServerName);
-    WriteUtf8(settings, "SMTP", "ServerPort", values.ServerPort);
-    WriteUtf8(settings, "SMTP", "ServerUser", values.ServerUser);
-    WriteUtf8(settings, "SMTP", "ServerPassword", values.ServerPassword);
-    WriteUtf8(settings, "SMTP", "MyName", values.MyName);
+    for (size_t i = 0; i < 5; ++i) writeField(i);
     settings.WriteNumber("SMTP", "SMTPAuthenticationType", values.AuthIndex);
-    WriteUtf8(settings, "SMTP", "EmailAdd", values.EmailAdd);
+    writeField(5);
     settings.WriteText("SoundSetup", "Resolution", values.Resolution);
     settings.WriteText("AutoNameFile", "AutoName", values.AutoName ? "YES" : "NO");
     settings.WriteText("firstUse", "FirstUse", "0");

@@ -25,8 +25,8 @@ struct SettingsDialogValues {
     std::string RecordingsFolder;  // shown only
 };
 
-// A field holds characters the settings file (GBK) cannot store; the message names
-// the field, never its content.
+// A field holds text the settings file would not give back as typed (characters
+// GBK lacks, blanks at either end); the message names the field, never its content.
 class ESettingsText : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -54,8 +54,11 @@ class SettingsDialogModel {
     static bool AccountFieldsEnabled(const SettingsDialogValues& values) { return !values.UseMapi; }
 
     // Writes every key, in the settings file's order, ending with "FirstUse" = "0".
-    // A field GBK cannot hold throws ESettingsText before anything is written; the
-    // first refused write throws EIniFileError, and keys written before it stay.
+    // A text field still showing the stored value is left as the file holds it,
+    // byte for byte; one showing the placeholder kNotSet is saved empty. A field
+    // GBK cannot hold, or with blanks at its start or end (the file would cut them
+    // off), throws ESettingsText before anything is written; the first refused
+    // write throws EIniFileError, and keys written before it stay.
     void Button1Click(const SettingsDialogValues& values) const;
 
     // Fills server, account, port and authentication from the table row of the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "CliProcess.h"
@@ -68,6 +69,53 @@ TEST_F(HostileRecord, AnotherUsersFileInASharedFolderIsLeftAlone) {
     test::CliResult run = Record(shared + "take.mp3");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(test::ReadFile(shared + "take.mp3"), "theirs");
+}
+
+// This user's journals in the temporary folder that hold something.
+int OwnJournals(const std::string& tempFolder) {
+    int count = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(tempFolder)) {
+        struct stat info {};
+        const std::string path = entry.path().string();
+        if (path.ends_with(".journal") && lstat(path.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == geteuid() && info.st_size > 0)
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(HostileRecord, NamesAnotherUserHoldsOrLinksInASharedTemporaryFolderAreNeverUsed) {
+    MURMEL_NEED_ROOT();
+    const std::string shared = test::SharedStickyFolder("hostile-record-tmp");
+    const std::string victim = folder + "bashrc";
+    test::WriteFile(victim, "my own settings");
+    // Of every four base names another user holds the voice track's name of one,
+    // the journal's of the next, links the schedule's of the third to our file.
+    for (unsigned number = 1; number <= 0xFFFF; ++number) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%X.tmp", number);
+        const std::string base = shared + name;
+        if (number % 4 == 1) test::PlantForeignFile(base + ".mp3");
+        if (number % 4 == 2) test::PlantForeignFile(base + ".journal");
+        if (number % 4 == 3) {
+            ASSERT_EQ(symlink(victim.c_str(), (base + ".Ctr").c_str()), 0);
+            ASSERT_EQ(lchown((base + ".Ctr").c_str(), test::kOtherUser, test::kOtherUser), 0);
+        }
+    }
+    for (int run = 0; run < 4; ++run) {
+        const std::string out = folder + "mail" + std::to_string(run) + ".mvm";
+        test::CliProcess process(
+            {"record", out, "--preset", "none", "--music", MURMEL_TEST_DATA "/valid/play-organ.mid",
+             "--slider", "50:60"},
+            {"MURMEL_CAPTURE=tone:440", "MURMEL_AUDIO=null", "TMPDIR=" + shared});
+        ASSERT_TRUE(process.WaitFor([&] { return !process.Out().empty(); })) << process.Err();
+        EXPECT_EQ(OwnJournals(shared), 1) << "run " << run;
+        process.Signal(SIGINT);
+        test::CliResult result = process.Finish(std::chrono::seconds(10));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(test::ReadFile(victim), "my own settings") << "run " << run;
+        EXPECT_GT(fs::file_size(out), 0u);
+    }
 }
 
 TEST_F(HostileRecord, AStartThatFailsLeavesNoFile) {

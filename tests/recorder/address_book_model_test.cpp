@@ -105,4 +105,16 @@ TEST_F(AddressBookModelTest, LoadFailureKeepsEarlierRowsAndTheRestOfTheFile) {
     EXPECT_EQ(Names(), std::vector<std::string>{"A"});
     book.AddAddress({3, "C", "c@x"});
     EXPECT_EQ(ReadFile(file), "1:A:a@x\r\n3:C:c@x\r\nbad\r\n2:B:b@x\r\n");
+
+    // A book too large to read whole is never overwritten by the next save.
+    const uintmax_t huge = (uintmax_t{1} << 30) + 1;
+    std::filesystem::resize_file(file, huge);  // sparse: no disk space used
+    EXPECT_THROW(book.LoadAddressBook(), EFileError);
+    try {
+        book.AddAddress({4, "D", "d@x"});
+        FAIL() << "saved over a book it could not read";
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.Path(), file);
+    }
+    EXPECT_EQ(std::filesystem::file_size(file), huge);
 }

@@ -90,6 +90,37 @@ TEST_F(SettingsDialogModelTest, TextTheFileCannotHoldIsRefusedBeforeAnyWrite) {
     EXPECT_EQ(model.FormCreate().MyName, "张三·李");
 }
 
+TEST_F(SettingsDialogModelTest, OkKeepsUntouchedValuesByteForByteAndNeverStoresThePlaceholder) {
+    // A name whose bytes are no valid GBK (shown as "?") and a password too long
+    // for one read, stored by hand or by another program.
+    const std::string name = "Zh\x80ng\xFF", password(3000, 'p');
+    const std::string smtp = "[SMTP]\r\nServerPassword=" + password + "\r\nMyName=" + name +
+                             "\r\nEmailAdd=" + Utf8ToGbk("没有设置") + "\r\n";
+    WriteFile(settingsFile, smtp);
+    SettingsDialogValues values = model.FormCreate();
+    EXPECT_EQ(values.ServerName, "没有设置");
+    model.Button1Click(values);
+    const std::string saved = ReadFile(settingsFile);
+    EXPECT_NE(saved.find("\r\nServerPassword=" + password + "\r\nMyName=" + name + "\r\n"),
+              std::string::npos);
+    EXPECT_NE(saved.find("\r\nServerName=\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\r\nEmailAdd=\r\n"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find(Utf8ToGbk("没有设置")), std::string::npos) << saved;
+
+    // Blanks at either end would be cut off when read: refused, nothing written.
+    values.ServerPassword = " pass word ";
+    try {
+        model.Button1Click(values);
+        FAIL() << "saved";
+    } catch (const ESettingsText& error) {
+        EXPECT_STREQ(error.what(), "“密码”的开头和结尾不能是空格，请修改");
+    }
+    EXPECT_EQ(ReadFile(settingsFile), saved);
+    values.ServerPassword = "pass word";
+    model.Button1Click(values);
+    EXPECT_EQ(model.FormCreate().ServerPassword, "pass word");
+}
+
 TEST_F(SettingsDialogModelTest, AuthenticationBoxTextToIndex) {
     EXPECT_EQ(SettingsDialogModel::AuthIndexFromText("不需要"), 0);
     EXPECT_EQ(SettingsDialogModel::AuthIndexFromText("需要"), 1);

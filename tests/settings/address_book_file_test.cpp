@@ -152,6 +152,20 @@ TEST_F(AddressBookFileTest, DeletingTheLastRowLeavesAnEmptyFileWithItsMode) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+TEST_F(AddressBookFileTest, ALinkTheUserMadeIsWrittenThroughOthersAreNotFollowed) {
+    const std::string kept = FreshFolder("synced") + "book.txt";
+    WriteFile(kept, "1:A:a\r\n");
+    ASSERT_EQ(symlink(kept.c_str(), path.c_str()), 0);
+    SaveAddressBook(path, {{2, "B", "b"}});
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFile(kept), "2:B:b\r\n");
+    // A link someone else made is neither followed nor replaced.
+    if (lchown(path.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_THROW(SaveAddressBook(path, {{3, "C", "c"}}), EFileError);
+    EXPECT_EQ(ReadFile(kept), "2:B:b\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+}
+
 TEST_F(AddressBookFileTest, RefusedRowLeavesTheFileUntouched) {
     WriteFile(path, "1:A:a\r\n");
     EXPECT_THROW(SaveAddressBook(path, {{1, "A", "a"}, {2, "B:C", "b"}}), EAddressBookError);

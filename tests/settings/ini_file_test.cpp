@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "../TestFiles.h"
 #include "SettingsStore.h"
@@ -150,12 +151,53 @@ TEST_F(IniFileTest, ExistingFileKeepsModeAndSymlinkNewFileIsPrivate) {
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     // No temporary sibling is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 3);
+
+    // In the temporary folder (a schedule's home) a link is never followed, nor
+    // is one in a folder others may write.
+    std::string planted = TempFolder() + "1A2B.tmp.Ctr";
+    ASSERT_EQ(symlink(real.c_str(), planted.c_str()), 0);
+    EXPECT_THROW(IniFile(planted).WriteText("0", "Time", "0"), EIniFileError);
+    chmod(folder.c_str(), 0777);
+    EXPECT_THROW(linked.WriteText("A", "b", "3"), EIniFileError);
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(ReadFile(real), "[A]\r\nb=2\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(planted));
+    unlink(planted.c_str());
+}
+
+TEST_F(IniFileTest, AFileThatCannotBeReadWholeIsNeverRewritten) {
+    // Sparse files: the size is what counts, no disk space is used.
+    WriteFile(path, "[SMTP]\r\nServerPassword=secret\r\n");
+    std::filesystem::resize_file(path, 68u << 20);  // large, and read like any other
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadText("SMTP", "ServerPassword", ""), "secret");
+    const uintmax_t huge = (1ull << 30) + 1;  // beyond what we read whole
+    std::filesystem::resize_file(path, huge);
+    EXPECT_EQ(ini.ReadText("SMTP", "ServerPassword", "default"), "default");
+    try {
+        ini.WriteText("firstUse", "FirstUse", "0");
+        FAIL() << "rewrote a file it could not read";
+    } catch (const EIniFileError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Unable to write to " + path + ": ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_EQ(std::filesystem::file_size(path), huge);
+    std::ifstream in(path, std::ios::binary);
+    std::string head(31, '\0');
+    in.read(head.data(), 31);
+    EXPECT_EQ(head, "[SMTP]\r\nServerPassword=secret\r\n");
 }
 
 TEST(SettingsStoreTest, LivesInTheProgramFolder) {
     std::string folder = FreshFolder("program");
     SettingsStore store(folder);
     EXPECT_EQ(store.FileName(), folder + "user.dll");
+    WriteFile(store.FileName(), "[firstUse]\r\nFirstUse=1\r\n");
+    chmod(store.FileName().c_str(), 0644);  // as shipped; the password must not stay readable
+    store.WriteText("SMTP", "ServerPassword", "secret");
+    struct stat info{};
+    ASSERT_EQ(stat(store.FileName().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     store.WriteText("SoundSetup", "Resolution", "8K");
     EXPECT_EQ(SettingsStore(folder).ReadText("soundsetup", "resolution", "2K"), "8K");
 }
