@@ -8,6 +8,7 @@
 #include "ChildProcess.h"
 #include "DesktopEntry.h"
 #include "MimeAppsList.h"
+#include "LinkedFiles.h"
 #include "SafeFile.h"
 
 namespace murmel {
@@ -146,7 +147,9 @@ bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders
     changed |= WriteIfChanged(folders.data + "applications/" + kPlayerDesktopEntry, entry);
     changed |= InstallIcon(programFolder, folders, kPlayerIcon, "apps", kPlayerIcon);
     changed |= InstallIcon(programFolder, folders, kPlayerIcon, "mimetypes", kMimeIcon);
-    const std::string list = folders.config + "mimeapps.list";
+    // A list the user keeps elsewhere (dotfiles) through a link of their own is
+    // written through, the link kept.
+    const std::string list = WriteThroughTarget(folders.config + "mimeapps.list");
     std::exception_ptr listFailure;  // reported once the rest is in place
     try {
         changed |= WriteIfChanged(
@@ -196,7 +199,8 @@ void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFol
         try {
             // The default goes first: while the list cannot be edited, the player's entry
             // stays, so that a later run still knows the default in it is ours.
-            const std::string list = folders.config + "mimeapps.list", old = UserList(list);
+            const std::string list = WriteThroughTarget(folders.config + "mimeapps.list");
+            const std::string old = UserList(list);
             const std::string rest =
                 WithoutDefaultApplication(old, kVoiceMailMimeType, kPlayerDesktopEntry);
             if (rest != old)

@@ -171,6 +171,17 @@ TEST_F(FileAssociationTest, AListThatCannotBeReadWholeIsNamedAndKept) {
     EXPECT_EQ(ReadFile(list),
               large + "\n[Default Applications]\napplication/x-mvm=murmelplay.desktop\n");
 
+    // A list the user keeps elsewhere through a link is written through, the link kept.
+    const std::string kept = FreshFolder("dotfiles") + "mimeapps.list";
+    WriteFile(kept, "[Default Applications]\ntext/plain=editor.desktop\n");
+    fs::remove(list);
+    fs::create_symlink(kept, list);
+    fs::remove_all(folders.data);
+    EXPECT_TRUE(WriteFileAssociation(program, folders));
+    EXPECT_TRUE(fs::is_symlink(list));
+    EXPECT_EQ(ReadFile(kept),
+              "[Default Applications]\ntext/plain=editor.desktop\napplication/x-mvm=murmelplay.desktop\n");
+
     // One that cannot be read is named and kept; everything else is in place all the same.
     fs::remove(list);
     ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
