@@ -38,9 +38,9 @@ void TFormRecovery::Fill() {
         // that is taken by now.
         const QString destination = QFile::decodeName(
             QByteArray::fromStdString(murmel::RecoveryDestination(orphan, programFolder_)));
-        auto* row = new QTreeWidgetItem(
-            {QString::fromStdString(murmel::OrphanDateText(orphan)),
-             QString::fromStdString(murmel::OrphanLengthText(orphan)), kind, destination});
+        auto* row = new QTreeWidgetItem({QString::fromStdString(murmel::OrphanDateText(orphan)),
+                                         QString::fromStdString(murmel::OrphanLengthText(orphan)),
+                                         kind, destination});
         row->setToolTip(2, QFile::decodeName(QByteArray::fromStdString(orphan.journal.track)));
         row->setToolTip(3, destination);
         ui->lstvuRecordings->addTopLevelItem(row);

@@ -251,10 +251,9 @@ std::string TFormMain::ChooseSaveName(SaveDialogKind kind, const std::string& fi
 }
 
 bool TFormMain::ConfirmReplace(const std::string& path) {
-    return QMessageBox::question(this, windowTitle(),
-                                 QString::fromUtf8(kReplaceQuestion).arg(FromPath(path)),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(
+               this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(FromPath(path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormMain::StatusText(const std::string& text) {

@@ -112,8 +112,8 @@ std::string EncodePath(const std::string& path) {
     std::string out;
     for (unsigned char c : path) {
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                           c == '~' || c == '/';
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
         if (plain) {
             out += static_cast<char>(c);
         } else {
@@ -126,8 +126,7 @@ std::string EncodePath(const std::string& path) {
 }
 
 std::string InfoText(const std::string& path, const std::string& top) {
-    const std::string stored =
-        top.empty() ? path : path.substr(top == "/" ? 1 : top.size() + 1);
+    const std::string stored = top.empty() ? path : path.substr(top == "/" ? 1 : top.size() + 1);
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -161,8 +160,8 @@ std::string MoveToTrash(const std::string& given) {
         const std::string infoPath = trash.root + "info/" + entry + ".trashinfo";
         const std::string target = trash.root + "files/" + entry;
         // The info file is the claim on the name (the specification's order).
-        const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            0600);
+        const int fd =
+            open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) throw EFileError(infoPath, errno);
         const bool written = WriteAll(fd, info.data(), info.size());

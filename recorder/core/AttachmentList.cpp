@@ -56,8 +56,10 @@ namespace {
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
     if (text.size() < end.size()) return false;
     return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                  std::tolower(static_cast<unsigned char>(b)); });
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
 // The real folder a path names, links resolved; empty when it cannot be found.
@@ -97,7 +99,8 @@ AttachmentList::SaveAsResult AttachmentList::SaveAs(
 
 bool AttachmentList::IsOwnRecording(const std::string& path) const {
     const size_t slash = path.find_last_of('/');
-    const std::string folder = RealFolder(slash == std::string::npos ? "" : path.substr(0, slash + 1));
+    const std::string folder =
+        RealFolder(slash == std::string::npos ? "" : path.substr(0, slash + 1));
     if (folder.empty()) return false;
     for (const std::string& own : ownFolders_)
         if (RealFolder(own) == folder) return true;

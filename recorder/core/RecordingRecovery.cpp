@@ -79,9 +79,10 @@ class JournalLock {
             close(fd_);
             throw ERecordingTaken(path + ": being recovered by another process");
         }
-        struct stat held {}, now {};
-        if (fstat(fd_, &held) != 0 || lstat(path.c_str(), &now) != 0 ||
-            held.st_ino != now.st_ino || held.st_dev != now.st_dev) {
+        struct stat held {};
+        struct stat now {};
+        if (fstat(fd_, &held) != 0 || lstat(path.c_str(), &now) != 0 || held.st_ino != now.st_ino ||
+            held.st_dev != now.st_dev) {
             close(fd_);
             throw ERecordingTaken(path + ": already recovered");
         }

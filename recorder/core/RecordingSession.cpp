@@ -113,8 +113,8 @@ void RecordingSession::StartWithMusic() {
         music_.Play();
         try {
             const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
-            VolumeSchedule(schedulePath_).WriteEntry(0, static_cast<int32_t>(time),
-                                                     sliderPosition_);
+            VolumeSchedule(schedulePath_)
+                .WriteEntry(0, static_cast<int32_t>(time), sliderPosition_);
         } catch (const std::exception&) {
             // The recording starts regardless; the player falls back for a missing entry.
         }
@@ -356,8 +356,7 @@ std::string RecordingSession::AskSaveName(SaveDialogKind kind, const char* exten
     for (;;) {
         std::string chosen = listener_.ChooseSaveName(kind, proposal);
         struct stat info {};
-        if (chosen.empty() || lstat(chosen.c_str(), &info) != 0 ||
-            listener_.ConfirmReplace(chosen))
+        if (chosen.empty() || lstat(chosen.c_str(), &info) != 0 || listener_.ConfirmReplace(chosen))
             return chosen;
         proposal = chosen;
     }

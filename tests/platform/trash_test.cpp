@@ -1,6 +1,8 @@
 // The trash: a file lands in it with an info file the desktop reads (compared
 // with what `gio trash` writes for the same file), names never collide, and
 // what is not a regular file stays where it is.
+#include "Trash.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 
 #include "SafeFile.h"
 #include "TestFiles.h"
-#include "Trash.h"
 
 namespace murmel::test {
 namespace {
@@ -35,8 +36,9 @@ TEST(Trash, AFileLandsInTheHomeTrashAsGioPutsIt) {
     EXPECT_EQ(ReadFile(trashed), "sound");
     const std::string info = ReadFile(data + "/Trash/info/录音 50%#.mp3.trashinfo");
     EXPECT_EQ(info.substr(0, 13), "[Trash Info]\n");
-    EXPECT_TRUE(std::regex_match(Line(info, "DeletionDate"),
-                                 std::regex("DeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d")))
+    EXPECT_TRUE(
+        std::regex_match(Line(info, "DeletionDate"),
+                         std::regex("DeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d")))
         << info;
 
     // A second file of the same name takes a name of its own.
@@ -67,7 +69,8 @@ TEST(Trash, OnlyRegularFilesAreTrashed) {
 }
 
 TEST(Trash, AnotherFileSystemHasItsOwnTrash) {
-    struct stat shm {}, data {};
+    struct stat shm {};
+    struct stat data {};
     if (stat("/dev/shm", &shm) != 0 || access("/dev/shm", W_OK) != 0 ||
         stat(std::getenv("XDG_DATA_HOME"), &data) != 0 || shm.st_dev == data.st_dev)
         GTEST_SKIP() << "no second writable file system";

@@ -422,8 +422,9 @@ class RecorderWindowTest : public QObject {
         window.MenuItemDelClick();
         QCOMPARE(list->count(), 0);
         QVERIFY(!fs::exists(ours));
-        QCOMPARE(murmel::test::ReadFile(std::string(qgetenv("XDG_DATA_HOME")) + "/Trash/files/a.mp3"),
-                 std::string("voice"));
+        QCOMPARE(
+            murmel::test::ReadFile(std::string(qgetenv("XDG_DATA_HOME")) + "/Trash/files/a.mp3"),
+            std::string("voice"));
         QVERIFY2(driver.Messages.isEmpty(), qPrintable(driver.Messages.join('|')));
     }
 
