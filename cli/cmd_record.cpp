@@ -93,6 +93,8 @@ RecordOptions ParseRecordOptions(const Arguments& arguments) {
     return options;
 }
 
+void CheckRecordingTarget(const std::string& path);
+
 // Answers the session's questions from the command line and reports on stderr.
 class CliListener : public RecorderListener {
   public:
@@ -100,6 +102,13 @@ class CliListener : public RecorderListener {
     std::string ChooseMusic(const std::string&) override { return options_.music; }
     std::string ChooseSaveName(SaveDialogKind, const std::string&) override {
         return options_.output;
+    }
+    // OUT is the user's word to replace what is there, checked once more: what
+    // has turned up there since the start is refused, and the recording waits in
+    // the temporary folder for `recover`.
+    bool ConfirmReplace(const std::string& path) override {
+        CheckRecordingTarget(path);
+        return true;
     }
     void ShowError(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());

@@ -13,12 +13,11 @@
 namespace murmel::cli {
 namespace {
 
-// DATE  LENGTH  KIND  TRACK[ -> TARGET][  (PROBLEM)]
+// DATE  LENGTH  KIND  TRACK -> DESTINATION[  (PROBLEM)]
 void PrintOrphan(const OrphanRecording& orphan) {
     std::string line = OrphanDateText(orphan) + "  " + OrphanLengthText(orphan) + "  " +
                        (orphan.journal.withMusic ? "with music" : "voice only") + "  " +
-                       orphan.journal.track;
-    if (!orphan.journal.target.empty()) line += " -> " + orphan.journal.target;
+                       orphan.journal.track + " -> " + RecoveryDestination(orphan, ProgramFolder());
     if (!orphan.problem.empty()) line += "  (" + orphan.problem + ")";
     std::printf("%s\n", PrintableText(line).c_str());  // journals are anyone's to write
 }
@@ -37,23 +36,27 @@ int Recover(const Arguments& arguments) {
     for (const OrphanRecording& orphan : scan.orphans) {
         if (list) {
             PrintOrphan(orphan);
-        } else if (discard) {
-            DiscardRecording(orphan);
-            std::printf("discarded %s\n", PrintableText(orphan.journal.track).c_str());
-        } else {
-            try {
-                RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
-                if (!saved.note.empty())
-                    std::fprintf(stderr, "murmel-cli recover: %s\n",
-                                 PrintableText(saved.note).c_str());
-                std::printf("recovered %s\n", PrintableText(saved.path).c_str());
-            } catch (const std::exception& error) {
-                // The recording stays where it was for another try.
-                std::fprintf(stderr, "murmel-cli recover: %s: %s\n",
-                             PrintableText(orphan.journal.track).c_str(),
-                             PrintableText(error.what()).c_str());
-                status = 1;
+            continue;
+        }
+        try {
+            if (discard) {
+                DiscardRecording(orphan);
+                std::printf("discarded %s\n", PrintableText(orphan.journal.track).c_str());
+                continue;
             }
+            RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
+            if (!saved.note.empty())
+                std::fprintf(stderr, "murmel-cli recover: %s\n", PrintableText(saved.note).c_str());
+            std::printf("recovered %s\n", PrintableText(saved.path).c_str());
+        } catch (const ERecordingTaken& taken) {
+            // Another recovery saves it (or has): not this run's failure.
+            std::fprintf(stderr, "murmel-cli recover: %s\n", PrintableText(taken.what()).c_str());
+        } catch (const std::exception& error) {
+            // The recording stays where it was for another try.
+            std::fprintf(stderr, "murmel-cli recover: %s: %s\n",
+                         PrintableText(orphan.journal.track).c_str(),
+                         PrintableText(error.what()).c_str());
+            status = 1;
         }
     }
     return status;

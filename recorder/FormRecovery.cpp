@@ -34,13 +34,18 @@ void TFormRecovery::Fill() {
         if (!orphan.problem.empty())
             kind +=
                 QString::fromUtf8(" (无法读取: ") + QString::fromStdString(orphan.problem) + ")";
-        auto* row =
-            new QTreeWidgetItem({QString::fromStdString(murmel::OrphanDateText(orphan)),
-                                 QString::fromStdString(murmel::OrphanLengthText(orphan)), kind});
+        // Where "恢复" will put it: the path it was meant for, or "MyVoice" when
+        // that is taken by now.
+        const QString destination = QFile::decodeName(
+            QByteArray::fromStdString(murmel::RecoveryDestination(orphan, programFolder_)));
+        auto* row = new QTreeWidgetItem({QString::fromStdString(murmel::OrphanDateText(orphan)),
+                                         QString::fromStdString(murmel::OrphanLengthText(orphan)),
+                                         kind, destination});
         row->setToolTip(2, QFile::decodeName(QByteArray::fromStdString(orphan.journal.track)));
+        row->setToolTip(3, destination);
         ui->lstvuRecordings->addTopLevelItem(row);
     }
-    for (int column = 0; column < 3; ++column) ui->lstvuRecordings->resizeColumnToContents(column);
+    for (int column = 0; column < 4; ++column) ui->lstvuRecordings->resizeColumnToContents(column);
 }
 
 std::vector<int> TFormRecovery::SelectedRows() const {
@@ -60,6 +65,10 @@ void TFormRecovery::bitbtnRecoverClick() {
             scan_.orphans.erase(scan_.orphans.begin() + row);
             if (!saved.note.empty()) failures << QString::fromLocal8Bit(saved.note);
             if (recovered_) recovered_(saved.path);
+        } catch (const murmel::ERecordingTaken& taken) {
+            // Another recovery has it: no longer ours to offer.
+            scan_.orphans.erase(scan_.orphans.begin() + row);
+            failures << QString::fromLocal8Bit(taken.what());
         } catch (const std::exception& error) {
             // The recording stays where it was, for another try.
             failures << QString::fromLocal8Bit(error.what());
@@ -72,10 +81,20 @@ void TFormRecovery::bitbtnRecoverClick() {
 }
 
 void TFormRecovery::bitbtnDiscardClick() {
+    QStringList failures;
     for (int row : SelectedRows()) {
-        murmel::DiscardRecording(scan_.orphans[static_cast<size_t>(row)]);
+        try {
+            murmel::DiscardRecording(scan_.orphans[static_cast<size_t>(row)]);
+        } catch (const murmel::ERecordingTaken& taken) {
+            failures << QString::fromLocal8Bit(taken.what());  // another recovery has it
+        } catch (const std::exception& error) {
+            failures << QString::fromLocal8Bit(error.what());
+            continue;  // still there, for another try
+        }
         scan_.orphans.erase(scan_.orphans.begin() + row);
     }
+    ui->lbRecoveryNotes->setText(failures.join('\n'));
+    ui->lbRecoveryNotes->setVisible(!failures.isEmpty());
     Fill();
     Finish();
 }

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QUrl>
@@ -84,6 +85,9 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     attachments_.OnRemoved = [this](size_t index) {
         delete ui->ListViewShowFileIcon->takeItem(static_cast<int>(index));
     };
+    // Deleting moves only these to the trash; other files just leave the list.
+    attachments_.SetRecordingFolders({programFolder_ + "MyVoice/", TempFolder()});
+    ui->ListViewShowFileIcon->viewport()->installEventFilter(this);
     session_->BGVolumeChange(ui->sbMusicVolume->value());
     // The elapsed time changes 20 times a second: a label of fixed size repaints
     // itself alone instead of asking the whole window for a new layout each time.
@@ -214,6 +218,7 @@ void TFormMain::tmRecTimer() {
 void TFormMain::DisplayChanged(const RecorderDisplay& display) {
     ui->bitbtnRec->setText(QString::fromStdString(display.recCaption));
     ui->cbRecWithMusic->setEnabled(display.musicCheckEnabled);
+    ui->BitBtn1->setEnabled(display.musicChoiceEnabled);
     ui->lbRecTime->setText(QString::fromStdString(display.recTimeText));
     ui->lbVolume->setText(QString::fromStdString(display.volumeText));
     if (display.timerEnabled && !tmRec.isActive()) tmRec.start();
@@ -240,12 +245,18 @@ std::string TFormMain::ChooseSaveName(SaveDialogKind kind, const std::string& fi
                                  : QStringLiteral("Mp3 File (*.mp3)"));
     dialog.setObjectName(voiceMail ? QStringLiteral("sdMVM") : QStringLiteral("sdMp3"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // The name is taken as typed: no extension added, no replace question.
+    // The name is taken as typed, no extension added; the core asks before replacing.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(QString());
     if (!fileName.empty()) dialog.selectFile(FromPath(fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
     return ToPath(dialog.selectedFiles().first());
+}
+
+bool TFormMain::ConfirmReplace(const std::string& path) {
+    return QMessageBox::question(
+               this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(FromPath(path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormMain::StatusText(const std::string& text) {
@@ -335,6 +346,20 @@ void TFormMain::AttachmentAdded(size_t index) {
     ui->ListViewShowFileIcon->insertItem(static_cast<int>(index), entry);
 }
 
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    QListWidget* list = ui->ListViewShowFileIcon;
+    if (watched == list->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                        event->type() == QEvent::MouseButtonDblClick)) {
+        // Whatever the button: the menu then acts on what the user sees selected.
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (!list->itemAt(at)) {
+            list->clearSelection();
+            list->setCurrentItem(nullptr);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 int TFormMain::SelectedAttachment() const {
     QListWidgetItem* item = ui->ListViewShowFileIcon->currentItem();
     if (!item || !item->isSelected()) return -1;
@@ -374,19 +399,34 @@ void TFormMain::MenuItemAddClick() {
 void TFormMain::MenuItemDelClick() {
     const int index = SelectedAttachment();
     if (index < 0) return;
-    if (attachments_.Delete(static_cast<size_t>(index)) == AttachmentList::DeleteResult::InUse)
+    AttachmentList::DeleteResult result = AttachmentList::DeleteResult::Removed;
+    if (!Guarded([&] { result = attachments_.Delete(static_cast<size_t>(index)); })) return;
+    if (result == AttachmentList::DeleteResult::InUse)
         ShowMessage(QString::fromUtf8(AttachmentList::kDeleteFailed));
 }
 
 void TFormMain::MenuItemSaveAsClick() {
     const int index = SelectedAttachment();
     if (index < 0) return;
-    QFileDialog sdAttachment(this);
-    sdAttachment.setObjectName(QStringLiteral("sdAttachment"));
-    sdAttachment.setOption(QFileDialog::DontUseNativeDialog);
-    sdAttachment.setAcceptMode(QFileDialog::AcceptSave);
-    if (sdAttachment.exec() != QDialog::Accepted || sdAttachment.selectedFiles().isEmpty()) return;
-    if (!attachments_.SaveAs(static_cast<size_t>(index),
-                             ToPath(sdAttachment.selectedFiles().first())))
-        ShowMessage(QString::fromUtf8(AttachmentList::kSaveAsFailed));
+    QString chosen;
+    for (;;) {
+        QFileDialog sdAttachment(this);
+        sdAttachment.setObjectName(QStringLiteral("sdAttachment"));
+        // The list asks about the file it will really write (the name plus the
+        // item's extension), not about the name typed.
+        sdAttachment.setOptions(QFileDialog::DontUseNativeDialog |
+                                QFileDialog::DontConfirmOverwrite);
+        sdAttachment.setAcceptMode(QFileDialog::AcceptSave);
+        if (!chosen.isEmpty()) sdAttachment.selectFile(chosen);
+        if (sdAttachment.exec() != QDialog::Accepted || sdAttachment.selectedFiles().isEmpty())
+            return;
+        chosen = sdAttachment.selectedFiles().first();
+        const AttachmentList::SaveAsResult result = attachments_.SaveAs(
+            static_cast<size_t>(index), ToPath(chosen),
+            [this](const std::string& target) { return ConfirmReplace(target); });
+        if (result == AttachmentList::SaveAsResult::Declined) continue;  // asked again
+        if (result == AttachmentList::SaveAsResult::Failed)
+            ShowMessage(QString::fromUtf8(AttachmentList::kSaveAsFailed));
+        return;
+    }
 }

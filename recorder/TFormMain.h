@@ -36,6 +36,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     static constexpr const char* kWelcome = "欢迎首次使用,请设置您的邮件参数";
     static constexpr const char* kFeedbackSubject = "我有建议";
     static constexpr const char* kFeedbackGreeting = "奎岚语音邮件开发小组，你们好:";
+    // Asked before any save replaces a file; names the file really written.
+    static constexpr const char* kReplaceQuestion = "%1 已经存在。\n要替换它吗?";
 
     // Runs the window-creation steps: music folder, address book, send mode,
     // file-type registration.
@@ -75,6 +77,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // A press on the attachment list's empty space clears its selection.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -82,6 +86,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void DisplayChanged(const murmel::RecorderDisplay& display) override;
     std::string ChooseMusic(const std::string& folder) override;
     std::string ChooseSaveName(murmel::SaveDialogKind kind, const std::string& fileName) override;
+    bool ConfirmReplace(const std::string& path) override;
     void StatusText(const std::string& text) override;
     void ShowError(const std::string& text) override;
 

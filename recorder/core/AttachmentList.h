@@ -38,16 +38,27 @@ class AttachmentList {
     static std::string CaptionOf(const std::string& path);
 
     // Save as: CHOSEN followed by the extension of ITEM_PATH (from its last dot in
-    // the file name on; nothing when it has none), appended even when CHOSEN has one.
+    // the file name on; nothing when it has none), unless CHOSEN ends in it already
+    // (in any letter case): the name the user typed is the name written.
     static std::string SaveAsTarget(const std::string& chosen, const std::string& itemPath);
-    // Copies the item's file to SaveAsTarget, replacing a file of that name. False
-    // when the copy failed (the window then says kSaveAsFailed).
-    bool SaveAs(size_t index, const std::string& chosen) const;
+    enum class SaveAsResult { Saved, Declined, Failed };
+    // Copies the item's file to SaveAsTarget, replacing a file of that name only
+    // when `confirmReplace(target)` agrees (Declined otherwise). Failed when the
+    // copy failed (the window then says kSaveAsFailed).
+    SaveAsResult SaveAs(size_t index, const std::string& chosen,
+                        const std::function<bool(const std::string&)>& confirmReplace) const;
 
-    enum class DeleteResult { Deleted, AlreadyGone, InUse };
-    // Deletes the item's file and removes the item; InUse (the window says
-    // kDeleteFailed) leaves both when the file exists and cannot be deleted, or is
-    // read-only, or is not a regular file.
+    // The folders whose files are recordings of ours ("MyVoice", the temporary
+    // folder). Only a file directly in one of them goes to the trash with its item.
+    void SetRecordingFolders(std::vector<std::string> folders) { ownFolders_ = std::move(folders); }
+    bool IsOwnRecording(const std::string& path) const;
+
+    enum class DeleteResult { Trashed, Removed, AlreadyGone, InUse };
+    // Removes the item. A recording of ours is moved to the desktop's trash
+    // (Trashed), so a slip can be undone; any other file is never touched
+    // (Removed). InUse (the window says kDeleteFailed) keeps the item and the
+    // recording when it is read-only or not a regular file. A trash that refuses
+    // throws EFileError and keeps both.
     DeleteResult Delete(size_t index);
 
     // pmFileIconPopup: which items of the menu are enabled.
@@ -60,6 +71,7 @@ class AttachmentList {
 
   private:
     std::vector<Attachment> items_;
+    std::vector<std::string> ownFolders_;
 };
 
 }  // namespace murmel

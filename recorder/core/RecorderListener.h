@@ -8,6 +8,7 @@ namespace murmel {
 struct RecorderDisplay {
     std::string recCaption = "录音";        // bitbtnRec
     bool musicCheckEnabled = true;          // cbRecWithMusic
+    bool musicChoiceEnabled = true;         // BitBtn1: not while a recording with music runs
     std::string recTimeText = "00:00.000";  // lbRecTime
     std::string volumeText = "85%";         // lbVolume
     bool timerEnabled = false;              // tmRec: the window ticks only while this holds
@@ -30,10 +31,13 @@ class RecorderListener {
     // odBGMusic, opened in `folder`: a MIDI file's path, or empty when cancelled.
     virtual std::string ChooseMusic(const std::string& /*folder*/) { return ""; }
     // sdMp3 / sdMVM, opened on `fileName`: the chosen path exactly as typed (no
-    // extension added, no replace question), or empty when cancelled.
+    // extension added; the core asks about replacing), or empty when cancelled.
     virtual std::string ChooseSaveName(SaveDialogKind, const std::string& /*fileName*/) {
         return "";
     }
+    // `path` exists and a save would replace it: true to replace. On false the
+    // save question is asked again, on that name.
+    virtual bool ConfirmReplace(const std::string& /*path*/) { return false; }
     // The status bar's text (StatusBar1).
     virtual void StatusText(const std::string&) {}
     // A failure the window's standard error display shows (a message box), for

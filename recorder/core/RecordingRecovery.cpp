@@ -1,6 +1,8 @@
 #include "RecordingRecovery.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,20 +42,66 @@ void RemoveFile(const std::string& path) {
         unlink(path.c_str());
 }
 
-bool StartsWith(const std::string& text, const std::string& start) {
-    return !start.empty() && text.compare(0, start.size(), start) == 0;
+std::string BaseOf(const std::string& journalPath) {
+    return journalPath.substr(0, journalPath.size() - strlen(kJournalExtension));
+}
+
+// The recorder writes these beside the reserved name and nowhere else.
+bool IsOwnTrack(const std::string& track, const std::string& base) {
+    return track == base + ".mp3" || track == base + ".Mp3";
+}
+bool IsOwnSchedule(const std::string& schedule, const std::string& base) {
+    return schedule == base + ".Ctr";
 }
 
 // The files of a recording, the journal first (so a crash half-way never offers a
 // saved recording twice) and the reservation last. Only names derived from the
-// reservation are removed, and the track where the recording was meant to go.
+// journal's own name are removed.
 void RemoveTemporaries(const OrphanRecording& orphan, bool withTrack) {
     const RecordingJournal& journal = orphan.journal;
+    const std::string base = BaseOf(orphan.journalPath);
     RemoveFile(orphan.journalPath);
-    if (withTrack && (StartsWith(journal.track, journal.base) || journal.track == journal.target))
-        RemoveFile(journal.track);
-    if (StartsWith(journal.schedule, journal.base)) RemoveFile(journal.schedule);
-    RemoveFile(journal.base);
+    if (withTrack && IsOwnTrack(journal.track, base)) RemoveFile(journal.track);
+    if (IsOwnSchedule(journal.schedule, base)) RemoveFile(journal.schedule);
+    RemoveFile(base);
+}
+
+// Holds a recording's journal locked while it is saved or discarded. A journal
+// gone or replaced by the time the lock is ours was finished by someone else.
+class JournalLock {
+  public:
+    explicit JournalLock(const OrphanRecording& orphan) {
+        const std::string& path = orphan.journalPath;
+        fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd_ < 0 && errno == ENOENT) throw ERecordingTaken(path + ": already recovered");
+        if (fd_ < 0) throw EFileError(path, errno);
+        if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            close(fd_);
+            throw ERecordingTaken(path + ": being recovered by another process");
+        }
+        struct stat held {};
+        struct stat now {};
+        if (fstat(fd_, &held) != 0 || lstat(path.c_str(), &now) != 0 || held.st_ino != now.st_ino ||
+            held.st_dev != now.st_dev) {
+            close(fd_);
+            throw ERecordingTaken(path + ": already recovered");
+        }
+    }
+    ~JournalLock() { close(fd_); }
+    JournalLock(const JournalLock&) = delete;
+    JournalLock& operator=(const JournalLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
+// Another recovery is at work on it right now.
+bool IsLockedElsewhere(const std::string& journalPath) {
+    const int fd = open(journalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return locked;
 }
 
 // For a damaged journal: the track its name implies.
@@ -77,13 +125,19 @@ void Measure(OrphanRecording& orphan) {
 void Inspect(const std::string& journalPath, RecoveryScan& scan) {
     OrphanRecording orphan;
     orphan.journalPath = journalPath;
-    const std::string base = journalPath.substr(0, journalPath.size() - strlen(kJournalExtension));
+    const std::string base = BaseOf(journalPath);
+    if (IsLockedElsewhere(journalPath)) return;
     try {
         orphan.journal = RecordingJournal::FromText([&] {
             std::vector<uint8_t> bytes = ReadRegularFile(journalPath, kMaxJournalSize);
             return std::string(bytes.begin(), bytes.end());
         }());
-        if (orphan.journal.base != base) throw EJournalError("names another recording");
+        const RecordingJournal& journal = orphan.journal;
+        if (journal.base != base) throw EJournalError("names another recording");
+        if (!IsOwnTrack(journal.track, base))
+            throw EJournalError("its track " + journal.track + " is not this recording's");
+        if (journal.withMusic && !IsOwnSchedule(journal.schedule, base))
+            throw EJournalError("its schedule " + journal.schedule + " is not this recording's");
     } catch (const std::exception& error) {
         scan.notes.push_back("damaged journal " + journalPath + " ignored: " + error.what());
         orphan.journalDamaged = true;
@@ -121,6 +175,46 @@ std::vector<uint8_t> PackVoiceMail(const std::vector<uint8_t>& track,
     return image;
 }
 
+std::tm StartTime(const RecordingJournal& journal) {
+    std::tm local{};
+    const std::time_t started = static_cast<std::time_t>(journal.started);
+    localtime_r(&started, &local);
+    return local;
+}
+
+std::string AddNote(const std::string& notes, const std::string& note) {
+    return notes.empty() ? note : notes + "; " + note;
+}
+
+// Creates PATH with BYTES, never replacing anything there. Empty on success,
+// otherwise why not (a partial file of ours is removed).
+std::string WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    // Shared as every saved recording is: the user's umask applies.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return errno == EEXIST ? "is taken by another file" : std::strerror(errno);
+    int error = 0;
+    if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) return "";
+    unlink(path.c_str());
+    return std::strerror(error);
+}
+
+// Named after its start, under a name no recording has yet.
+std::string SaveInRecordingsFolder(const RecordingJournal& journal, const std::string& extension,
+                                   const std::vector<uint8_t>& bytes,
+                                   const std::string& programFolder) {
+    const std::string path = ReserveAutomaticName(RecordingsFolder(programFolder),
+                                                  TimeStampName(StartTime(journal)), extension);
+    try {
+        ReplaceFileAtomically(path, bytes.data(), bytes.size(), FileSharing::Shared);
+    } catch (...) {
+        RemoveTemporaryFile(path);  // only our own empty reservation
+        throw;
+    }
+    return path;
+}
+
 }  // namespace
 
 RecoveryScan FindOrphanRecordings(const std::string& tempFolder) {
@@ -149,6 +243,7 @@ RecoveryScan FindOrphanRecordings(const std::string& tempFolder) {
 
 RecoveredRecording RecoverRecording(const OrphanRecording& orphan,
                                     const std::string& programFolder) {
+    const JournalLock lock(orphan);
     const RecordingJournal& journal = orphan.journal;
     const std::vector<uint8_t> file = ReadRegularFile(journal.track);
     const RepairedWaveTrack track = RepairWaveTrack(file.data(), file.size());
@@ -166,28 +261,38 @@ RecoveredRecording RecoverRecording(const OrphanRecording& orphan,
         }
     }
     if (!journal.target.empty()) {
-        // The recording was meant for this very path: complete it there.
-        ReplaceFileAtomically(journal.target, bytes.data(), bytes.size(), FileSharing::Shared);
-        result.path = journal.target;
-    } else {
-        // Named after its start, under a name no recording has yet.
-        std::tm local{};
-        const std::time_t started = static_cast<std::time_t>(journal.started);
-        localtime_r(&started, &local);
-        result.path =
-            ReserveAutomaticName(RecordingsFolder(programFolder), TimeStampName(local), extension);
-        try {
-            ReplaceFileAtomically(result.path, bytes.data(), bytes.size(), FileSharing::Shared);
-        } catch (...) {
-            RemoveTemporaryFile(result.path);  // only our own empty reservation
-            throw;
+        // The recording was meant for this path: completed there while it is free.
+        const std::string refusal = WriteNewFile(journal.target, bytes);
+        if (refusal.empty()) {
+            result.path = journal.target;
+        } else {
+            result.path = SaveInRecordingsFolder(journal, extension, bytes, programFolder);
+            result.note = AddNote(result.note, journal.target + ": " + refusal + "; saved as " +
+                                                   result.path + " instead");
         }
+    } else {
+        result.path = SaveInRecordingsFolder(journal, extension, bytes, programFolder);
     }
-    RemoveTemporaries(orphan, journal.track != result.path);
+    RemoveTemporaries(orphan, true);
     return result;
 }
 
-void DiscardRecording(const OrphanRecording& orphan) { RemoveTemporaries(orphan, true); }
+std::string RecoveryDestination(const OrphanRecording& orphan, const std::string& programFolder) {
+    const RecordingJournal& journal = orphan.journal;
+    if (!journal.target.empty() && !Exists(journal.target)) return journal.target;
+    const std::string folder = programFolder + "MyVoice/";
+    const std::string stamp = TimeStampName(StartTime(journal));
+    const std::string extension = journal.withMusic ? ".mvm" : ".mp3";
+    for (int n = 1;; ++n) {
+        std::string path = folder + stamp + (n > 1 ? "_" + std::to_string(n) : "") + extension;
+        if (!Exists(path)) return path;
+    }
+}
+
+void DiscardRecording(const OrphanRecording& orphan) {
+    const JournalLock lock(orphan);
+    RemoveTemporaries(orphan, true);
+}
 
 std::string OrphanDateText(const OrphanRecording& orphan) {
     std::tm local{};

@@ -1,5 +1,7 @@
 #include "RecordingSession.h"
 
+#include <sys/stat.h>
+
 #include <ctime>
 
 #include "MMUtils.h"
@@ -85,7 +87,12 @@ void RecordingSession::StartRecording() {
 void RecordingSession::StartWithoutMusic() {
     ApplyQualityPreset();
     ReserveRecordingFiles(false);
-    StartInput();
+    try {
+        StartInput();
+    } catch (...) {
+        AbandonStart();
+        throw;
+    }
     display_.musicCheckEnabled = false;
     Changed();
 }
@@ -98,21 +105,38 @@ void RecordingSession::StartWithMusic() {
     }
     ApplyQualityPreset();
     ReserveRecordingFiles(true);
-    // Loaded anew, so the tune plays from its beginning.
-    const std::string tune = music_.FileName();
-    music_.SetFileName("");
-    music_.SetFileName(tune);
-    music_.Play();
     try {
-        const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
-        VolumeSchedule(schedulePath_).WriteEntry(0, static_cast<int32_t>(time), sliderPosition_);
-    } catch (const std::exception&) {
-        // The recording starts regardless; the player falls back for a missing entry.
+        // Loaded anew, so the tune plays from its beginning.
+        const std::string tune = music_.FileName();
+        music_.SetFileName("");
+        music_.SetFileName(tune);
+        music_.Play();
+        try {
+            const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
+            VolumeSchedule(schedulePath_)
+                .WriteEntry(0, static_cast<int32_t>(time), sliderPosition_);
+        } catch (const std::exception&) {
+            // The recording starts regardless; the player falls back for a missing entry.
+        }
+        scheduleIndex_ = 1;
+        StartInput();
+    } catch (...) {
+        AbandonStart();
+        throw;
     }
-    scheduleIndex_ = 1;
-    StartInput();
     display_.musicCheckEnabled = false;
+    // The schedule belongs to this tune: another one is not taken until the stop.
+    display_.musicChoiceEnabled = false;
     Changed();
+}
+
+void RecordingSession::AbandonStart() noexcept {
+    if (recording_) return;  // the input did start: the recording is real
+    music_.Stop();
+    RemoveTemporaryFile(JournalPathFor(tempBaseName_));  // reserved, maybe never written
+    RemoveTemporaryFile(VoiceTrackPath());  // no start event: nothing was recorded
+    if (recordingHasMusic_) RemoveTemporaryFile(schedulePath_);
+    RemoveTemporaryFile(tempBaseName_);
 }
 
 // Every file of the recording is made ours before any is written: in a shared
@@ -192,6 +216,7 @@ void RecordingSession::WaveIn_MicStop() {
     display_.timerEnabled = false;
     recording_ = false;
     music_.Stop();
+    display_.musicChoiceEnabled = true;
     Changed();
     if (!wasRecording || stopRequested_ || closing_) return;
     // The input ended on its own (the device went away): what was recorded is
@@ -234,11 +259,11 @@ void RecordingSession::BGVolumeChange(int position) {
 }
 
 void RecordingSession::BitBtn1Click() {
+    // The running schedule was logged against the tune playing now.
+    if (recording_ && recordingHasMusic_) return;
     std::string tune = listener_.ChooseMusic(MusicFolder());
     if (tune.empty()) return;
     music_.SetFileName(tune);
-    // The voice mail takes the tune current at the stop; so does a recovery.
-    if (recording_ && recordingHasMusic_ && journal_) WriteJournal();
 }
 
 void RecordingSession::odBGMusicSelectionChange(const std::string& path) {
@@ -288,7 +313,7 @@ void RecordingSession::SaveVoiceMail(bool automatic) {
             throw;
         }
     } else {
-        target = listener_.ChooseSaveName(SaveDialogKind::sdMVM, sdMVMFileName_);
+        target = AskSaveName(SaveDialogKind::sdMVM, ".mvm");
         if (target.empty()) {
             RemoveRecordingFiles(true);  // cancelled: the recording is discarded
             return;
@@ -313,7 +338,7 @@ void RecordingSession::SavePlainRecording(bool automatic) {
             throw;
         }
     } else {
-        target = listener_.ChooseSaveName(SaveDialogKind::sdMp3, sdMp3FileName_);
+        target = AskSaveName(SaveDialogKind::sdMp3, ".mp3");
         if (target.empty()) {
             RemoveRecordingFiles(false);
             return;
@@ -324,6 +349,22 @@ void RecordingSession::SavePlainRecording(bool automatic) {
     }
     RemoveRecordingFiles(false);
     attachments_.AddAttachment(target);
+}
+
+std::string RecordingSession::AskSaveName(SaveDialogKind kind, const char* extension) {
+    const std::string& last = SaveDialogFileName(kind);
+    const size_t slash = last.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? RecordingsFolder(programFolder_) : last.substr(0, slash + 1);
+    // Never the last recording's own name: Enter would replace it.
+    std::string proposal = folder + TimeStampName(Now()) + extension;
+    for (;;) {
+        std::string chosen = listener_.ChooseSaveName(kind, proposal);
+        struct stat info {};
+        if (chosen.empty() || lstat(chosen.c_str(), &info) != 0 || listener_.ConfirmReplace(chosen))
+            return chosen;
+        proposal = chosen;
+    }
 }
 
 void RecordingSession::PackVoiceMail(const std::string& target) {

@@ -74,7 +74,8 @@ class RecordingSession {
     std::string VoiceTrackPath() const { return tempBaseName_ + kVoiceTrackExtension; }
     int SliderPosition() const { return sliderPosition_; }
     const RecorderDisplay& Display() const { return display_; }
-    // The names sdMp3 and sdMVM open on next (an automatic save puts its target here).
+    // The name last saved through sdMp3 or sdMVM, or by an automatic save of that
+    // kind: the next save question opens in its folder.
     const std::string& SaveDialogFileName(SaveDialogKind kind) const;
     const std::string& ProgramFolder() const { return programFolder_; }
     std::string MusicFolder() const { return programFolder_ + "BGMusic/"; }
@@ -107,6 +108,11 @@ class RecordingSession {
     // The saving steps after the input has stopped (Part of StopRecording).
     void SaveRecording();
     void SaveVoiceMail(bool automatic);
+    // The save question: a fresh time-stamp name is proposed, and a name that
+    // exists is replaced only when the listener agrees. Empty when cancelled.
+    std::string AskSaveName(SaveDialogKind kind, const char* extension);
+    // A start that failed: the tune stops and the reserved files go.
+    void AbandonStart() noexcept;
     void SavePlainRecording(bool automatic);
     void RemoveRecordingFiles(bool withSchedule);
     // The input stopped on its own (device error, file source ended): save it.

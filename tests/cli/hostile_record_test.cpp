@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "CliProcess.h"
 #include "HostileFiles.h"
@@ -132,6 +134,9 @@ TEST_F(HostileRecord, AStartThatFailsLeavesNoFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(run.err.empty());
     EXPECT_FALSE(fs::exists(folder + "out.mp3"));
+    for (const auto& entry : fs::directory_iterator(TempFolder()))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos)
+            << entry.path() << ": no reservation or track left behind";
 }
 
 TEST_F(HostileRecord, AFullDiskIsReportedAndTheRecordingKept) {
@@ -145,6 +150,30 @@ TEST_F(HostileRecord, AFullDiskIsReportedAndTheRecordingKept) {
     test::CliResult list = test::RunCli({"recover", "--list"}, kTone);
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("-> " + disk.Path() + "take.wav"), std::string::npos) << list.out;
+}
+
+TEST_F(HostileRecord, RecoverNeverReplacesWhatTookAKilledRecordingsPlace) {
+    const std::string out = folder + "take.wav";
+    test::CliProcess process({"record", out, "--preset", "none"}, kTone);
+    ASSERT_TRUE(process.WaitFor([&] { return !process.Out().empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    process.Signal(SIGKILL);
+    process.Finish(std::chrono::seconds(10));
+    test::WriteFile(out, "notes written since");  // what `record` itself refuses to replace
+    test::CliResult run = test::RunCli({"recover"}, kTone);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(test::ReadFile(out), "notes written since");
+    // The note says where it went instead.
+    const std::string note = out + ": is taken by another file; saved as ";
+    const size_t at = run.err.find(note);
+    ASSERT_NE(at, std::string::npos) << run.err;
+    const size_t end = run.err.find(" instead", at);
+    ASSERT_NE(end, std::string::npos) << run.err;
+    const std::string saved = run.err.substr(at + note.size(), end - at - note.size());
+    EXPECT_NE(saved.find("/MyVoice/"), std::string::npos) << saved;
+    EXPECT_NE(run.out.find("recovered " + saved + "\n"), std::string::npos) << run.out;
+    ExpectFinalised(saved);
+    fs::remove(saved);
 }
 
 TEST_F(HostileRecord, HangupPipeAndTerminateFinaliseTheFile) {

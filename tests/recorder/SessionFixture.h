@@ -23,7 +23,8 @@ namespace murmel::test {
 
 struct ScriptedUser : RecorderListener {
     std::deque<std::string> musicAnswers, saveAnswers;
-    std::vector<std::string> musicFolders, saveProposals, statusTexts, errors;
+    std::deque<bool> replaceAnswers;  // none left: no
+    std::vector<std::string> musicFolders, saveProposals, replaceQuestions, statusTexts, errors;
     std::vector<SaveDialogKind> saveKinds;
     RecorderDisplay display;
     void DisplayChanged(const RecorderDisplay& d) override { display = d; }
@@ -38,6 +39,12 @@ struct ScriptedUser : RecorderListener {
         saveProposals.push_back(proposal);
         std::string answer = saveAnswers.empty() ? "" : saveAnswers.front();
         if (!saveAnswers.empty()) saveAnswers.pop_front();
+        return answer;
+    }
+    bool ConfirmReplace(const std::string& path) override {
+        replaceQuestions.push_back(path);
+        const bool answer = !replaceAnswers.empty() && replaceAnswers.front();
+        if (!replaceAnswers.empty()) replaceAnswers.pop_front();
         return answer;
     }
     void StatusText(const std::string& text) override { statusTexts.push_back(text); }

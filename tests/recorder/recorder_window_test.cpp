@@ -24,6 +24,7 @@
 #include "FormAbout.h"
 #include "FormSetup.h"
 #include "IniFile.h"
+#include "ModalDriver.h"
 #include "PkStreamCol.h"
 #include "PresetsStore.h"
 #include "RecordingSession.h"
@@ -67,6 +68,14 @@ void AcceptFile(const QString& path) {
         (void)QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 2000);
         static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
     });
+}
+
+// Types PATH into an open file dialog and presses OK.
+void AcceptTyped(QFileDialog* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (name) name->setText(path);
+    (void)QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 2000);
+    static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
 }
 
 }  // namespace
@@ -264,6 +273,8 @@ class RecorderWindowTest : public QObject {
         AcceptFile(tune);
         QTest::mouseClick(Find<QPushButton>(window, "bitbtnRec"), Qt::LeftButton);
         QTRY_VERIFY(window.Session().Recording());
+        // The schedule belongs to this tune: no other one until the stop.
+        QVERIFY(!Find<QPushButton>(window, "BitBtn1")->isEnabled());
         auto* slider = Find<QSlider>(window, "sbMusicVolume");
         slider->setFocus();
         QTest::qWait(200);
@@ -276,6 +287,7 @@ class RecorderWindowTest : public QObject {
         QCOMPARE(window.Session().ScheduleIndex(), 6);
         QTest::qWait(300);
         QTest::mouseClick(Find<QPushButton>(window, "bitbtnRec"), Qt::LeftButton);
+        QVERIFY(Find<QPushButton>(window, "BitBtn1")->isEnabled());
 
         const QStringList saved = MyVoice();
         QCOMPARE(saved.size(), 1);
@@ -355,36 +367,140 @@ class RecorderWindowTest : public QObject {
     void attachmentPopupFollowsTheSelection() {
         TFormMain window(folder);
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* list = Find<QListWidget>(window, "ListViewShowFileIcon");
         auto* open = window.findChild<QAction*>("MenuItemOpen");
         auto* add = window.findChild<QAction*>("MenuItemAdd");
         auto* del = window.findChild<QAction*>("MenuItemDel");
         auto* saveAs = window.findChild<QAction*>("MenuItemSaveAs");
-        window.UpdateFileIconMenu();
-        QVERIFY(!open->isEnabled() && add->isEnabled() && !del->isEnabled() &&
-                !saveAs->isEnabled());
+        auto onlyAdd = [&] {
+            window.UpdateFileIconMenu();
+            return !open->isEnabled() && add->isEnabled() && !del->isEnabled() &&
+                   !saveAs->isEnabled();
+        };
+        QVERIFY(onlyAdd());
 
-        const std::string file = folder + "keep.txt";
-        murmel::test::WriteFile(file, "x");
-        fs::permissions(file,
-                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-        window.Attachments().AddAttachment(file);
+        murmel::test::WriteFile(folder + "keep.txt", "x");
+        window.Attachments().AddAttachment(folder + "keep.txt");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), QStringLiteral("keep.txt"));
         QVERIFY(!list->item(0)->icon().isNull());
-        list->setCurrentRow(0);
-        window.UpdateFileIconMenu();
-        QVERIFY(open->isEnabled() && add->isEnabled() && del->isEnabled() && saveAs->isEnabled());
+        QTest::qWait(50);  // the view lays its items out later
+        const QPoint item = list->visualItemRect(list->item(0)).center();
+        const QPoint empty = list->viewport()->rect().bottomRight() - QPoint(3, 3);
+        QVERIFY(!list->itemAt(empty));
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item);
+            window.UpdateFileIconMenu();
+            QVERIFY(open->isEnabled() && add->isEnabled() && del->isEnabled() &&
+                    saveAs->isEnabled());
+            // Empty space: nothing is selected any more, so only "添加" is offered,
+            // already when the button goes down (where the desktop opens the menu).
+            QTest::mousePress(list->viewport(), button, {}, empty);
+            QVERIFY2(onlyAdd(), button == Qt::LeftButton ? "left press" : "right press");
+            QTest::mouseRelease(list->viewport(), button, {}, empty);
+            QVERIFY2(onlyAdd(), button == Qt::LeftButton ? "left click" : "right click");
+        }
+    }
 
-        QString message;
-        WhenModal<QMessageBox>([&](QMessageBox* box) {
-            message = box->text();
-            box->accept();
-        });
+    // A file the user brought leaves the list and stays on disk; a recording of
+    // ours goes to the desktop's trash.
+    void deleteNeverRemovesTheUsersOwnFiles() {
+        TFormMain window(folder);
+        auto* list = Find<QListWidget>(window, "ListViewShowFileIcon");
+        const std::string contract = folder + "contract.pdf", ours = folder + "MyVoice/a.mp3";
+        murmel::test::WriteFile(contract, "signed");
+        murmel::test::WriteFile(ours, "voice");
+        window.Attachments().AddAttachment(contract);
+        window.Attachments().AddAttachment(ours);
+        ModalDriver driver;
+        list->setCurrentRow(0);
         window.MenuItemDelClick();
-        QCOMPARE(message, QStringLiteral("文件可能正在使用中，请稍后再试"));
         QCOMPARE(list->count(), 1);
-        QVERIFY(fs::exists(file));
+        QCOMPARE(murmel::test::ReadFile(contract), std::string("signed"));
+        list->setCurrentRow(0);
+        window.MenuItemDelClick();
+        QCOMPARE(list->count(), 0);
+        QVERIFY(!fs::exists(ours));
+        QCOMPARE(
+            murmel::test::ReadFile(std::string(qgetenv("XDG_DATA_HOME")) + "/Trash/files/a.mp3"),
+            std::string("voice"));
+        QVERIFY2(driver.Messages.isEmpty(), qPrintable(driver.Messages.join('|')));
+    }
+
+    // Naming by dialog: a fresh name is proposed, and replacing a file is asked
+    // about, naming it; "no" asks for the name again.
+    void theSaveDialogProposesAFreshNameAndAsksBeforeReplacing() {
+        murmel::SettingsStore(folder).WriteText("AutoNameFile", "AutoName", "NO");
+        const QString old = QString::fromStdString(folder + "old.mp3");
+        murmel::test::WriteFile(old.toStdString(), "an earlier recording");
+        TFormMain window(folder);
+        window.Session().Now = [] {
+            std::tm t{};
+            t.tm_year = 104, t.tm_mon = 6, t.tm_mday = 5, t.tm_hour = 9, t.tm_min = 3, t.tm_sec = 7;
+            return t;
+        };
+        window.show();
+        QStringList proposals, questions;
+        auto answerQuestion = [&](QMessageBox::StandardButton answer) {
+            WhenModal<QMessageBox>([&questions, answer](QMessageBox* box) {
+                questions << box->text();
+                box->button(answer)->click();
+            });
+        };
+        WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+            proposals << dialog->selectedFiles().value(0);
+            AcceptTyped(dialog, old);
+            answerQuestion(QMessageBox::No);
+            WhenModal<QFileDialog>([&](QFileDialog* again) {
+                proposals << again->selectedFiles().value(0);
+                AcceptTyped(again, old);
+                answerQuestion(QMessageBox::Yes);
+            });
+        });
+        auto* record = Find<QPushButton>(window, "bitbtnRec");
+        QTest::mouseClick(record, Qt::LeftButton);
+        QTest::qWait(300);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(proposals,
+                 QStringList({QString::fromStdString(folder + "MyVoice/2004_7_5_9_3_7.mp3"), old}));
+        const QString question = QStringLiteral("%1 已经存在。\n要替换它吗?").arg(old);
+        QCOMPARE(questions, QStringList({question, question}));
+        QVERIFY(murmel::test::ReadFile(old.toStdString()).substr(0, 4) == "RIFF");
+        QCOMPARE(window.CurrentMailFields().attachments, QStringList{old});
+    }
+
+    // Save as writes the name typed plus the item's extension only when it lacks
+    // it, and asks about that very file.
+    void saveAsAsksAboutTheFileReallyWritten() {
+        TFormMain window(folder);
+        window.show();
+        const std::string item = folder + "合同.pdf", copy = folder + "副本.pdf";
+        murmel::test::WriteFile(item, "contract");
+        murmel::test::WriteFile(copy, "older copy");
+        window.Attachments().AddAttachment(item);
+        Find<QListWidget>(window, "ListViewShowFileIcon")->setCurrentRow(0);
+        QStringList questions;
+        auto answerQuestion = [&](QMessageBox::StandardButton answer) {
+            WhenModal<QMessageBox>([&questions, answer](QMessageBox* box) {
+                questions << box->text();
+                box->button(answer)->click();
+            });
+        };
+        WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+            AcceptTyped(dialog, QString::fromStdString(folder + "副本"));
+            answerQuestion(QMessageBox::No);
+            WhenModal<QFileDialog>([&](QFileDialog* again) {
+                AcceptTyped(again, QString::fromStdString(copy));
+                answerQuestion(QMessageBox::Yes);
+            });
+        });
+        window.MenuItemSaveAsClick();
+        const QString question =
+            QStringLiteral("%1 已经存在。\n要替换它吗?").arg(QString::fromStdString(copy));
+        QCOMPARE(questions, QStringList({question, question}));
+        QCOMPARE(murmel::test::ReadFile(copy), std::string("contract"));
+        QVERIFY(!fs::exists(copy + ".pdf"));
     }
 };
 

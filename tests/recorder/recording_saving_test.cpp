@@ -64,13 +64,29 @@ TEST_F(SessionTest, ACancelledVoiceMailRemovesBothTemporaryFiles) {
     EXPECT_TRUE(TempFiles().empty());
 }
 
-TEST_F(SessionTest, TheSaveQuestionOpensOnTheLastAutomaticName) {
-    session->bitbtnRecClick();
-    session->bitbtnRecClick();
+TEST_F(SessionTest, TheSaveQuestionProposesAFreshNameAndAsksBeforeReplacing) {
     Setting("AutoNameFile", "AutoName", "NO");
+    const std::string chosen = folder + "greeting.mp3";
+    WriteFile(chosen, "an earlier recording");
+    // Typed over an existing file: declined, asked again on that name, then agreed.
+    user.saveAnswers = {chosen, chosen};
+    user.replaceAnswers = {false, true};
     session->bitbtnRecClick();
     session->bitbtnRecClick();
     EXPECT_EQ(user.saveProposals.at(0), MyVoice("2004_7_5_9_3_7.mp3"));
+    EXPECT_EQ(user.saveProposals.at(1), chosen);
+    EXPECT_EQ(user.replaceQuestions, (std::vector<std::string>{chosen, chosen}));
+    EXPECT_NE(ReadFile(chosen), "an earlier recording");
+
+    // The next question opens in that folder on a new name, never on the last one.
+    session->Now = [] {
+        std::tm t{};
+        t.tm_year = 104, t.tm_mon = 6, t.tm_mday = 5, t.tm_hour = 9, t.tm_min = 4;
+        return t;
+    };
+    session->bitbtnRecClick();
+    session->bitbtnRecClick();  // cancelled
+    EXPECT_EQ(user.saveProposals.at(2), folder + "2004_7_5_9_4_0.mp3");
 }
 
 TEST_F(SessionTest, AFailedCopyIsReportedAndKeepsTheTemporaryTrack) {

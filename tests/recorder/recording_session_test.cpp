@@ -47,12 +47,18 @@ TEST_F(SessionTest, MyVoiceIsCreatedWhenMissing) {
     EXPECT_TRUE(fs::exists(MyVoice("2004_7_5_9_3_7.mp3")));
 }
 
-TEST_F(SessionTest, StartFailureLeavesTheRecorderIdle) {
+TEST_F(SessionTest, StartFailureLeavesTheRecorderIdleTheMusicStoppedAndNoFiles) {
     device.present = false;
-    EXPECT_THROW(session->bitbtnRecClick(), EMMWaveInError);
-    EXPECT_FALSE(session->Recording());
-    EXPECT_EQ(user.display.recCaption, "录音");
-    EXPECT_TRUE(user.display.musicCheckEnabled);
+    for (bool withMusic : {false, true}) {
+        session->cbRecWithMusicClick(withMusic);
+        user.musicAnswers = {tune};
+        EXPECT_THROW(session->bitbtnRecClick(), EMMWaveInError);
+        EXPECT_FALSE(session->Recording());
+        EXPECT_FALSE(music->Playing());
+        EXPECT_EQ(user.display.recCaption, "录音");
+        EXPECT_TRUE(user.display.musicCheckEnabled);
+        EXPECT_TRUE(TempFiles().empty()) << "no reservation left behind, music " << withMusic;
+    }
 }
 
 TEST_F(SessionTest, MusicWithoutTuneCancelledDoesNothing) {
@@ -149,17 +155,21 @@ TEST_F(SessionTest, ChoosingMusicShowsTheSelectionAndLoadsTheTune) {
     EXPECT_EQ(music->FileName(), tune);
 }
 
-TEST_F(SessionTest, TheTuneChosenDuringARecordingIsPacked) {
+TEST_F(SessionTest, NoOtherTuneIsTakenWhileARecordingWithMusicRuns) {
     const std::string other = folder + "BGMusic/other.mid";
     WriteFile(other, ReadFile(tune) + "tail");
     session->cbRecWithMusicClick(true);
     user.musicAnswers = {tune, other};
     session->bitbtnRecClick();
+    EXPECT_FALSE(user.display.musicChoiceEnabled);
     session->BitBtn1Click();
+    EXPECT_EQ(user.musicFolders.size(), 1u) << "the music dialog is not offered";
+    EXPECT_TRUE(music->Playing());
     session->bitbtnRecClick();
+    EXPECT_TRUE(user.display.musicChoiceEnabled);
     TPkStreams mail;
     mail.LoadFromFile(MyVoice("2004_7_5_9_3_7.mvm"));
-    EXPECT_EQ(mail.Find("BGMusic")->size(), fs::file_size(other));
+    EXPECT_EQ(mail.Find("BGMusic")->size(), fs::file_size(tune));
 }
 
 TEST_F(SessionTest, SendButtonsStopAndSaveARunningRecording) {

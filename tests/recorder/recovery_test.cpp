@@ -3,6 +3,7 @@
 // failed save leaves everything where it was.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,19 +186,74 @@ TEST_F(RecoverTest, WithoutItsTuneTheVoiceIsStillSaved) {
     EXPECT_NE(saved.note.find("without music"), std::string::npos);
 }
 
-TEST_F(RecoverTest, ARecordingMeantForAPathIsCompletedThere) {
-    RecordingJournal journal = Leave("I1.tmp", GoneProcess());
+TEST_F(RecoverTest, ARecordingMeantForAPathGoesThereOnlyWhileItIsFree) {
     const std::string target = program + "chosen.mp3";
-    const std::string unfinished = UnfinishedTrack(5000);
-    test::WriteFile(target, unfinished);
-    journal.track = journal.target = target;
-    WriteRecordingJournal(journal);
-    fs::remove(journal.base + ".mp3");
-    RecoveredRecording saved = RecoverRecording(FindOrphanRecordings(temp).orphans.at(0), program);
+    for (const char* base : {"I1.tmp", "I2.tmp"}) {
+        RecordingJournal journal = Leave(base, GoneProcess());
+        journal.target = target;
+        WriteRecordingJournal(journal);
+    }
+    const std::string unfinished = test::ReadFile(temp + "I1.tmp.mp3");
+    RecoveryScan scan = FindOrphanRecordings(temp);
+    ASSERT_EQ(scan.orphans.size(), 2u);
+    EXPECT_EQ(RecoveryDestination(scan.orphans[0], program), target);
+    RecoveredRecording saved = RecoverRecording(scan.orphans[0], program);
     EXPECT_EQ(saved.path, target);
+    EXPECT_TRUE(saved.note.empty());
     EXPECT_EQ(test::ReadFile(target), Mended(unfinished));
     EXPECT_TRUE(fs::is_empty(program + "MyVoice"));
+
+    // The second was meant for the same path, which holds the first by now.
+    EXPECT_EQ(RecoveryDestination(scan.orphans[1], program), AutoName(".mp3"));
+    saved = RecoverRecording(scan.orphans[1], program);
+    EXPECT_EQ(saved.path, AutoName(".mp3"));
+    EXPECT_EQ(saved.note,
+              target + ": is taken by another file; saved as " + AutoName(".mp3") + " instead");
+    EXPECT_EQ(test::ReadFile(target), Mended(unfinished));
     EXPECT_TRUE(fs::is_empty(temp));
+}
+
+TEST_F(RecoverTest, AJournalNamingFilesElsewhereIsRefusedAndThoseFilesKept) {
+    const std::string keep = program + "keep.mp3", notes = program + "notes.Ctr";
+    test::WriteFile(keep, UnfinishedTrack(100));
+    test::WriteFile(notes, "[0]\r\nTime=0\r\n");
+    RecordingJournal track = Leave("L1.tmp", GoneProcess());
+    track.track = keep;
+    WriteRecordingJournal(track);
+    RecordingJournal schedule = Leave("L2.tmp", GoneProcess(), 100, true);
+    schedule.schedule = notes;
+    WriteRecordingJournal(schedule);
+    RecoveryScan scan = FindOrphanRecordings(temp);
+    ASSERT_EQ(scan.notes.size(), 2u);
+    EXPECT_NE(scan.notes[0].find("its track " + keep + " is not this recording's"),
+              std::string::npos);
+    EXPECT_NE(scan.notes[1].find("its schedule " + notes + " is not this recording's"),
+              std::string::npos);
+    ASSERT_EQ(scan.orphans.size(), 2u);
+    EXPECT_EQ(scan.orphans[0].journal.track, temp + "L1.tmp.mp3") << "its own track is offered";
+    for (const OrphanRecording& orphan : scan.orphans) DiscardRecording(orphan);
+    EXPECT_TRUE(fs::exists(keep));
+    EXPECT_TRUE(fs::exists(notes));
+    EXPECT_TRUE(fs::is_empty(temp));
+}
+
+TEST_F(RecoverTest, ARecordingIsSavedOnceHoweverManyRecoveriesRun) {
+    Leave("M1.tmp", GoneProcess());
+    const OrphanRecording orphan = FindOrphanRecordings(temp).orphans.at(0);
+    const OrphanRecording seenByOther = FindOrphanRecordings(temp).orphans.at(0);
+    {
+        // Another recovery at work on it: neither offered nor saved here.
+        const int other = open(orphan.journalPath.c_str(), O_RDONLY);
+        ASSERT_EQ(flock(other, LOCK_EX), 0);
+        EXPECT_TRUE(FindOrphanRecordings(temp).orphans.empty());
+        EXPECT_THROW(RecoverRecording(orphan, program), ERecordingTaken);
+        EXPECT_THROW(DiscardRecording(orphan), ERecordingTaken);
+        close(other);
+    }
+    EXPECT_EQ(RecoverRecording(orphan, program).path, AutoName(".mp3"));
+    EXPECT_THROW(RecoverRecording(seenByOther, program), ERecordingTaken);
+    EXPECT_EQ(std::distance(fs::directory_iterator(program + "MyVoice"), fs::directory_iterator()),
+              1);
 }
 
 TEST_F(RecoverTest, DiscardRemovesTheRecordingButNotTheTune) {

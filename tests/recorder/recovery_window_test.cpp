@@ -87,6 +87,11 @@ class RecoveryWindowTest : public QObject {
             QCOMPARE(list->headerItem()->text(0), QStringLiteral("日期"));
             QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("0:02.000"));
             QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("0:01.000"));
+            // Where each will go, shown before the user decides.
+            QCOMPARE(list->headerItem()->text(3), QStringLiteral("保存到"));
+            QVERIFY(list->topLevelItem(0)->text(3).startsWith(
+                QString::fromStdString(folder + "MyVoice/")));
+            QVERIFY(list->topLevelItem(0)->text(3).endsWith(QStringLiteral(".mp3")));
             QCOMPARE(dialog->findChild<QLabel*>("lbRecoveryHint")->buddy(), list);
             // Only the first is recovered; the second is left for later.
             list->clearSelection();
