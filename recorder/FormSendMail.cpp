@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "LibraryText.h"
 #include "ui_TFormSendMail.h"
 
 TFormSendMail::TFormSendMail(QWidget* parent, murmel::SendSession& session)
@@ -20,11 +21,11 @@ TFormSendMail::TFormSendMail(QWidget* parent, murmel::SendSession& session)
 TFormSendMail::~TFormSendMail() = default;
 
 void TFormSendMail::ShowCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(LibraryText(caption));
 }
 
 void TFormSendMail::ShowReason(const std::string& reason) {
-    QString text = QString::fromStdString(reason);
+    QString text = LibraryText(reason);
     QFontMetrics metrics(ui_->lbReason->font());
     ui_->lbReason->setText(metrics.elidedText(text, Qt::ElideMiddle, ui_->lbReason->width()));
     ui_->lbReason->setToolTip(text);  // the whole line, also for screen readers

@@ -7,6 +7,7 @@
 
 #include "CompletionSound.h"
 #include "FormSendMail.h"
+#include "LibraryText.h"
 #include "MailHandOff.h"
 #include "SendCounter.h"
 #include "SendSession.h"
@@ -115,5 +116,5 @@ void SendCommands::ReapEndedSessions() {
 }
 
 void SendCommands::ShowMessage(const QString& text) {
-    QMessageBox::warning(formMain_, QStringLiteral("Murmel"), text);
+    QMessageBox::warning(formMain_, formMain_->window()->windowTitle(), LibraryText(text));
 }

@@ -16,6 +16,7 @@
 #include "FormAbout.h"
 #include "FormRecovery.h"
 #include "FormSetup.h"
+#include "LibraryText.h"
 #include "MailFooter.h"
 #include "QtUIThreadPost.h"
 #include "RecordingChain.h"
@@ -130,14 +131,11 @@ TFormMain::~TFormMain() {
 void TFormMain::CreateAttachmentMenu() {
     pmFileIcon = new QMenu(this);
     pmFileIcon->setObjectName(QStringLiteral("pmFileIcon"));
-    MenuItemOpen = pmFileIcon->addAction(QStringLiteral("打开(&O)"), this,
-                                         &TFormMain::ListViewShowFileIconDblClick);
-    MenuItemAdd =
-        pmFileIcon->addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
-    MenuItemDel =
-        pmFileIcon->addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
-    MenuItemSaveAs =
-        pmFileIcon->addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
+    MenuItemOpen =
+        pmFileIcon->addAction(tr("打开(&O)"), this, &TFormMain::ListViewShowFileIconDblClick);
+    MenuItemAdd = pmFileIcon->addAction(tr("添加(&A)"), this, &TFormMain::MenuItemAddClick);
+    MenuItemDel = pmFileIcon->addAction(tr("删除(&D)"), this, &TFormMain::MenuItemDelClick);
+    MenuItemSaveAs = pmFileIcon->addAction(tr("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
     MenuItemOpen->setObjectName(QStringLiteral("MenuItemOpen"));
     MenuItemAdd->setObjectName(QStringLiteral("MenuItemAdd"));
     MenuItemDel->setObjectName(QStringLiteral("MenuItemDel"));
@@ -181,7 +179,7 @@ void TFormMain::ShowMessage(const QString& text) {
 }
 
 void TFormMain::ShowError(const std::string& text) {
-    QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
+    QMessageBox::critical(this, windowTitle(), LibraryText(text));
 }
 
 // --- recording ---
@@ -209,7 +207,7 @@ void TFormMain::tmRecTimer() {
 }
 
 void TFormMain::DisplayChanged(const RecorderDisplay& display) {
-    ui->bitbtnRec->setText(QString::fromStdString(display.recCaption));
+    ui->bitbtnRec->setText(LibraryText(display.recCaption));
     ui->cbRecWithMusic->setEnabled(display.musicCheckEnabled);
     ui->lbRecTime->setText(QString::fromStdString(display.recTimeText));
     ui->lbVolume->setText(QString::fromStdString(display.volumeText));
@@ -218,7 +216,7 @@ void TFormMain::DisplayChanged(const RecorderDisplay& display) {
 }
 
 std::string TFormMain::ChooseMusic(const std::string& folder) {
-    QFileDialog odBGMusic(this, QStringLiteral("请选择Midi文件作为背景音乐"), FromPath(folder),
+    QFileDialog odBGMusic(this, tr("请选择Midi文件作为背景音乐"), FromPath(folder),
                           QStringLiteral("MIDI File(*.mid)"));
     odBGMusic.setObjectName(QStringLiteral("odBGMusic"));
     // Qt's own dialog, so the status bar can follow the selection while it is open.
@@ -246,7 +244,7 @@ std::string TFormMain::ChooseSaveName(SaveDialogKind kind, const std::string& fi
 }
 
 void TFormMain::StatusText(const std::string& text) {
-    ui->StatusBar1->showMessage(QString::fromStdString(text));
+    ui->StatusBar1->showMessage(LibraryText(text));
 }
 
 // --- send buttons ---
@@ -295,7 +293,7 @@ void TFormMain::showEvent(QShowEvent* event) {
 void TFormMain::FormShow() {
     Guarded([this] { OfferRecovery(); });
     if (SettingsStore(programFolder_).ReadText("firstUse", "FirstUse", "0") != "1") return;
-    ShowMessage(QString::fromUtf8(kWelcome));
+    ShowMessage(tr(kWelcome));
     SetupClick();
 }
 
@@ -359,7 +357,7 @@ void TFormMain::ListViewShowFileIconDblClick() {
 }
 
 void TFormMain::MenuItemAddClick() {
-    QFileDialog odAddFile(this, QStringLiteral("请选择文件作为本邮件的附件"), odAddFileFolder_);
+    QFileDialog odAddFile(this, tr("请选择文件作为本邮件的附件"), odAddFileFolder_);
     odAddFile.setObjectName(QStringLiteral("odAddFile"));
     odAddFile.setOption(QFileDialog::DontUseNativeDialog);
     odAddFile.setFileMode(QFileDialog::ExistingFile);
@@ -372,7 +370,7 @@ void TFormMain::MenuItemDelClick() {
     const int index = SelectedAttachment();
     if (index < 0) return;
     if (attachments_.Delete(static_cast<size_t>(index)) == AttachmentList::DeleteResult::InUse)
-        ShowMessage(QString::fromUtf8(AttachmentList::kDeleteFailed));
+        ShowMessage(LibraryText(AttachmentList::kDeleteFailed));
 }
 
 void TFormMain::MenuItemSaveAsClick() {
@@ -385,5 +383,5 @@ void TFormMain::MenuItemSaveAsClick() {
     if (sdAttachment.exec() != QDialog::Accepted || sdAttachment.selectedFiles().isEmpty()) return;
     if (!attachments_.SaveAs(static_cast<size_t>(index),
                              ToPath(sdAttachment.selectedFiles().first())))
-        ShowMessage(QString::fromUtf8(AttachmentList::kSaveAsFailed));
+        ShowMessage(LibraryText(AttachmentList::kSaveAsFailed));
 }
