@@ -186,6 +186,26 @@
 Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach them to a message some other way:
 %2</translation>
     </message>
+    <message>
+        <source>xdg-email 运行失败</source>
+        <translation>xdg-email failed</translation>
+    </message>
+    <message>
+        <source>xdg-email 运行结束，状态为 %1</source>
+        <translation>xdg-email exited with status %1</translation>
+    </message>
+    <message>
+        <source>记录的是另一个录音</source>
+        <translation>it names another recording</translation>
+    </message>
+    <message>
+        <source>%1：不是普通文件</source>
+        <translation>%1: not a regular file</translation>
+    </message>
+    <message>
+        <source>%1：文件太大（%2 字节，最多 %3 字节）</source>
+        <translation>%1: file too large (%2 bytes, at most %3)</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -48,9 +48,9 @@ constexpr const char* kStoredTexts[] = {
 };
 
 struct Pattern {
-    const char* given;    // what the library says, as a regular expression
-    const char* shown;    // what the window shows, %1... for the captured parts
-    bool nested = false;  // the last part is a library text itself (a reason, a name)
+    const char* given;  // what the library says, as a regular expression
+    const char* shown;  // what the window shows, %1... for the captured parts
+    int nested = 0;     // the part that is a library text itself (a reason, a name), from 1
 };
 
 // Messages with parts of their own (paths, reasons, codes). Paths and codes are
@@ -68,19 +68,27 @@ constexpr Pattern kPatterns[] = {
     {"Cannot open file \"(.*)\"\\. (.*)", QT_TRANSLATE_NOOP("LibraryText", "无法打开文件“%1”。%2")},
     {"The server refused: (.*)", QT_TRANSLATE_NOOP("LibraryText", "服务器拒绝：%1")},
     {"damaged journal (.*) ignored: (.*)",
-     QT_TRANSLATE_NOOP("LibraryText", "录音记录 %1 已损坏，没有使用：%2"), true},
+     QT_TRANSLATE_NOOP("LibraryText", "录音记录 %1 已损坏，没有使用：%2"), 2},
     {"journal (.*) without its track (.*) removed",
      QT_TRANSLATE_NOOP("LibraryText", "录音记录 %1 所记的录音 %2 已不存在，记录已删除")},
     {"saved without music: (.*)", QT_TRANSLATE_NOOP("LibraryText", "已保存，但没有背景音乐：%1"),
-     true},
+     1},
     {"背景音乐(.+)", QT_TRANSLATE_NOOP("LibraryText", "背景音乐%1")},
     {"“(.*)”中有无法保存的字符，请修改",
-     QT_TRANSLATE_NOOP("LibraryText", "“%1”中有无法保存的字符，请修改"), true},
+     QT_TRANSLATE_NOOP("LibraryText", "“%1”中有无法保存的字符，请修改"), 1},
     {"无法打开邮件程序，邮件没有交出。\n\\((.*)\\)\n\n录制好的语音邮件在 \"MyVoice\" "
      "文件夹中，可以用其他方式作为附件发送：\n(.*)",
      QT_TRANSLATE_NOOP("LibraryText",
                        "无法打开邮件程序，邮件没有交出。\n(%1)\n\n录制好的语音邮件在 \"MyVoice\" "
-                       "文件夹中，可以用其他方式作为附件发送：\n%2")},
+                       "文件夹中，可以用其他方式作为附件发送：\n%2"),
+     1},
+    {"xdg-email failed", QT_TRANSLATE_NOOP("LibraryText", "xdg-email 运行失败")},
+    {"xdg-email exited with status (\\d+)",
+     QT_TRANSLATE_NOOP("LibraryText", "xdg-email 运行结束，状态为 %1")},
+    {"names another recording", QT_TRANSLATE_NOOP("LibraryText", "记录的是另一个录音")},
+    {"(.*): not a regular file", QT_TRANSLATE_NOOP("LibraryText", "%1：不是普通文件")},
+    {"(.*): file too large \\((\\d+) bytes, at most (\\d+)\\)",
+     QT_TRANSLATE_NOOP("LibraryText", "%1：文件太大（%2 字节，最多 %3 字节）")},
 };
 
 QString Translate(const char* text) { return QCoreApplication::translate(kContext, text); }
@@ -102,13 +110,14 @@ QString Shown(const QString& text, int depth) {
         if (!match.hasMatch()) continue;
         QString shown = Translate(kPatterns[i].shown);
         QStringList parts;
-        const int last = match.lastCapturedIndex();
-        for (int part = 1; part <= last; ++part)
-            parts << (part == last && kPatterns[i].nested && depth > 0
+        for (int part = 1; part <= match.lastCapturedIndex(); ++part)
+            parts << (part == kPatterns[i].nested && depth > 0
                           ? Shown(match.captured(part), depth - 1)
                           : match.captured(part));
+        // All parts at once, so a "%" in a path is never taken for a place.
         if (parts.size() == 1) shown = shown.arg(parts[0]);
         if (parts.size() == 2) shown = shown.arg(parts[0], parts[1]);
+        if (parts.size() == 3) shown = shown.arg(parts[0], parts[1], parts[2]);
         return shown;
     }
     return text;

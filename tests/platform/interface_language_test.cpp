@@ -111,8 +111,9 @@ std::vector<Shown> TextsOf(QWidget* root) {
         if (auto* memo = qobject_cast<QPlainTextEdit*>(widget))
             Add(texts, widget, "plainText", memo->toPlainText(), memo->isEnabled());
         if (auto* box = qobject_cast<QComboBox*>(widget))
-            for (int i = 0; i < box->count(); ++i)
-                Add(texts, widget, "item", box->itemText(i), box->isEditable());
+            for (int i = 0; i < box->count(); ++i)  // folders to look in are the user's
+                Add(texts, widget, "item", box->itemText(i),
+                    box->isEditable() || box->itemText(i).startsWith('/'));
         if (auto* pages = qobject_cast<QTabWidget*>(widget))
             for (int i = 0; i < pages->count(); ++i) {
                 Add(texts, widget, "tabText", pages->tabText(i));
@@ -289,6 +290,16 @@ class InterfaceLanguageTest : public QObject {
         window.MenuItemAddClick();
         AwaitNoModal();
 
+        // A recording not named automatically: its save dialog.
+        murmel::SettingsStore(folder).WriteText("AutoNameFile", "AutoName", "NO");
+        auto* record = Find<QPushButton>(window, "bitbtnRec");
+        record->click();
+        QTest::qWait(300);
+        Check(&window);  // the caption while recording
+        CheckModal<QFileDialog>();
+        record->click();
+        AwaitNoModal();
+
         // No recipient: the hand-off refuses, in a box with the window's caption.
         QString title;
         CheckModal<QMessageBox>([&title](QMessageBox* box) {
@@ -311,7 +322,7 @@ class InterfaceLanguageTest : public QObject {
         });
         Find<QAbstractButton>(window, "sbtnNewAddress")->click();
         AwaitNoModal();
-        QCOMPARE(walked.size(), 12);
+        QCOMPARE(walked.size(), 14);
         window.close();
     }
 
@@ -357,6 +368,9 @@ class InterfaceLanguageTest : public QObject {
         Check(&window);
         CheckModal<QFileDialog>();  // open
         Find<QPushButton>(window, "BitBtn1")->click();
+        AwaitNoModal();
+        CheckModal<QFileDialog>();  // where to export the voice mail
+        Find<QPushButton>(window, "bitbtnExport")->click();
         AwaitNoModal();
         window.close();
     }
