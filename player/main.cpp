@@ -16,6 +16,7 @@
 #include "LibraryText.h"
 #include "LookAndFeel.h"
 #include "PlayerCommandLine.h"
+#include "PlayerSettings.h"
 #include "ProgramFolder.h"
 #include "TForm1.h"
 #include "Translations.h"
@@ -61,7 +62,11 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
     ApplyLookAndFeel(application);
-    LoadTranslations(application);
+    // [Interface] Language in Murmelplay.ini overrides the desktop's language.
+    LoadTranslations(application,
+                     InterfaceLocale(murmel::PlayerSettings(murmel::ProgramFolder() +
+                                                            murmel::PlayerSettings::kFileName)
+                                         .Language()));
     application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));
 
     // Every start re-points ".mvm" at this player, off the window thread.

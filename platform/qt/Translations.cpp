@@ -24,6 +24,10 @@ void Install(QTranslator* translator, bool loaded) {
 
 }  // namespace
 
+QLocale InterfaceLocale(const std::string& setting) {
+    return setting.empty() ? QLocale::system() : QLocale(QString::fromStdString(setting));
+}
+
 InterfaceLanguage LanguageFor(const QLocale& locale) {
     const QStringList languages = locale.uiLanguages();
     const QString first = languages.isEmpty() ? locale.name() : languages.first();

@@ -1,6 +1,7 @@
 #pragma once
 #include <QLocale>
 #include <QString>
+#include <string>
 class QCoreApplication;
 
 // The windows are written in Chinese; every other language comes from a translation
@@ -8,6 +9,10 @@ class QCoreApplication;
 // its own translation where there is one and English otherwise. Qt's own dialogs
 // and buttons follow in the same language.
 enum class InterfaceLanguage { Chinese, English };
+
+// The locale a setting names ("en", "zh_CN", "de"...), or the desktop's when the
+// setting is empty: the user may choose a language other than the desktop's.
+QLocale InterfaceLocale(const std::string& setting);
 
 // The language for a locale: its first user-interface language decides (LANGUAGE,
 // then LC_ALL, LC_MESSAGES, LANG, as the desktop sets them).
