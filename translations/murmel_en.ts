@@ -206,6 +206,26 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
         <source>%1：文件太大（%2 字节，最多 %3 字节）</source>
         <translation>%1: file too large (%2 bytes, at most %3)</translation>
     </message>
+    <message>
+        <source>无法连接声音服务器</source>
+        <translation>Connection to the sound server failed</translation>
+    </message>
+    <message>
+        <source>声音服务器没有响应</source>
+        <translation>The sound server does not answer</translation>
+    </message>
+    <message>
+        <source>没有声音服务器：%1</source>
+        <translation>No sound server: %1</translation>
+    </message>
+    <message>
+        <source>声音服务器已停止：%1 秒没有响应</source>
+        <translation>The sound server stopped: no answer for %1 seconds</translation>
+    </message>
+    <message>
+        <source>%1 秒没有收到声音</source>
+        <translation>No sound arrived for %1 seconds</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>

@@ -48,9 +48,10 @@ constexpr const char* kStoredTexts[] = {
 };
 
 struct Pattern {
-    const char* given;  // what the library says, as a regular expression
-    const char* shown;  // what the window shows, %1... for the captured parts
-    int nested = 0;     // the part that is a library text itself (a reason, a name), from 1
+    const char* given;       // what the library says, as a regular expression
+    const char* shown;       // what the window shows, %1... for the captured parts
+    int nested = 0;          // the part that is a library text itself (a reason, a name), from 1
+    bool translated = true;  // false: the same in every language
 };
 
 // Messages with parts of their own (paths, reasons, codes). Paths and codes are
@@ -86,6 +87,15 @@ constexpr Pattern kPatterns[] = {
     {"xdg-email exited with status (\\d+)",
      QT_TRANSLATE_NOOP("LibraryText", "xdg-email 运行结束，状态为 %1")},
     {"names another recording", QT_TRANSLATE_NOOP("LibraryText", "记录的是另一个录音")},
+    // The sound server's failures, alone or after the failed call's name.
+    {"(.*)\n\r(.*)", "%1\n\r%2", 2, false},
+    {"Connection to the sound server failed",
+     QT_TRANSLATE_NOOP("LibraryText", "无法连接声音服务器")},
+    {"[Tt]he sound server does not answer", QT_TRANSLATE_NOOP("LibraryText", "声音服务器没有响应")},
+    {"no sound server: (.*)", QT_TRANSLATE_NOOP("LibraryText", "没有声音服务器：%1")},
+    {"the sound server stopped: no answer for (\\d+) seconds",
+     QT_TRANSLATE_NOOP("LibraryText", "声音服务器已停止：%1 秒没有响应")},
+    {"no sound arrived for (\\d+) seconds", QT_TRANSLATE_NOOP("LibraryText", "%1 秒没有收到声音")},
     {"(.*): not a regular file", QT_TRANSLATE_NOOP("LibraryText", "%1：不是普通文件")},
     {"(.*): file too large \\((\\d+) bytes, at most (\\d+)\\)",
      QT_TRANSLATE_NOOP("LibraryText", "%1：文件太大（%2 字节，最多 %3 字节）")},
@@ -108,7 +118,8 @@ QString Shown(const QString& text, int depth) {
     for (size_t i = 0; i < expressions.size(); ++i) {
         const QRegularExpressionMatch match = expressions[i].match(text);
         if (!match.hasMatch()) continue;
-        QString shown = Translate(kPatterns[i].shown);
+        QString shown = kPatterns[i].translated ? Translate(kPatterns[i].shown)
+                                                : QString::fromUtf8(kPatterns[i].shown);
         QStringList parts;
         for (int part = 1; part <= match.lastCapturedIndex(); ++part)
             parts << (part == kPatterns[i].nested && depth > 0
