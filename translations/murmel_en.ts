@@ -542,7 +542,7 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
     </message>
     <message>
         <source>上次退出时以下录音没有保存(&amp;L):</source>
-        <translation>Recordings &amp;left unsaved when the program last ended:</translation>
+        <translation>&amp;These recordings were not saved when the program last ended:</translation>
     </message>
     <message>
         <source>未保存的录音</source>
@@ -578,7 +578,7 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
     </message>
     <message>
         <source>以后再说(&amp;C)</source>
-        <translation>Ask Me Later (&amp;C)</translation>
+        <translation>Ask &amp;Later</translation>
     </message>
     <message>
         <source>保留录音,下次启动时再问</source>
@@ -684,7 +684,7 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
     </message>
     <message>
         <source>自动设置</source>
-        <translation>Detect</translation>
+        <translation>Auto-Detect</translation>
     </message>
     <message>
         <source>自动设置关于邮件帐号的高级选项</source>
