@@ -54,9 +54,11 @@ InterfaceLanguage LoadTranslations(QCoreApplication& application, const QLocale&
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     const QString own = QString::fromLatin1(kOwnTranslations);
     QTranslator* ours = NewTranslator(application);
-    bool loaded = ours->load(locale, QStringLiteral("murmel"), QStringLiteral("_"), own);
-    const QLocale shown = loaded ? locale : english;
-    if (!loaded) loaded = ours->load(english, QStringLiteral("murmel"), QStringLiteral("_"), own);
+    bool loaded = ours->load(locale, QStringLiteral("murmel"), QStringLiteral("_"), own) ||
+                  ours->load(english, QStringLiteral("murmel"), QStringLiteral("_"), own);
+    // The language of the translation found ("de:en" may have found English).
+    const QLocale shown =
+        loaded && !ours->language().isEmpty() ? QLocale(ours->language()) : english;
     Install(ours, loaded);
     QTranslator* qt = NewTranslator(application);
     Install(qt, qt->load(shown, QStringLiteral("qtbase"), QStringLiteral("_"), qtFolder));
