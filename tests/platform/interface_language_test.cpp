@@ -249,8 +249,8 @@ class InterfaceLanguageTest : public QObject {
     void recorderWindowAndItsDialogs() {
         murmel::SettingsStore(folder).WriteText("firstUse", "FirstUse", "1");
         TFormMain window(folder);
-        // The welcome, then the settings it opens; there, an address the table does
-        // cannot read brings two more messages.
+        // The welcome, then the settings it opens; there, an address without "@"
+        // brings two more messages.
         CheckModal<QMessageBox>([this](QMessageBox* welcome) {
             CheckModal<TFormSetup>([this](TFormSetup* setup) {
                 Find<QRadioButton>(*setup, "rbSMTP")->setChecked(true);
