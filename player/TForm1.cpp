@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "LibraryText.h"
 #include "ProductAddresses.h"
 #include "ProgramFolder.h"
 #include "VoiceMailExport.h"
@@ -47,8 +48,8 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
       core_(output, *this) {
     ui_->setupUi(this);
     setFixedSize(kClientWidth, kClientHeight);
-    ui_->Label2->setText(QStringLiteral("<a href=\"%1\">下载语音邮件录音机</a>")
-                             .arg(QString::fromLatin1(kDownloadPage)));
+    ui_->Label2->setText(
+        tr("<a href=\"%1\">下载语音邮件录音机</a>").arg(QString::fromLatin1(kDownloadPage)));
     ui_->Label2->setToolTip(QString::fromLatin1(kDownloadPage));
     tmProgress_.setInterval(kTickMs);
     tmProgress_.setTimerType(Qt::PreciseTimer);
@@ -135,7 +136,7 @@ void TForm1::UseSettingsFile(const std::string& path) {
 void TForm1::ShowSpeed() {
     const QString text = QStringLiteral("%1×").arg(core_.Speed());
     ui_->sbtnSpeed->setText(text);
-    ui_->sbtnSpeed->setAccessibleName(QStringLiteral("播放速度 %1").arg(text));
+    ui_->sbtnSpeed->setAccessibleName(tr("播放速度 %1").arg(text));
 }
 
 // Steps through the offered speeds; the choice applies at once and is kept.
@@ -229,15 +230,14 @@ void TForm1::bitbtnExportClick() {
     if (source.empty()) return;
     const QFileInfo voiceMail(FileNameText(source));
     const QString chosen = QFileDialog::getSaveFileName(
-        this, QStringLiteral("导出为 MP3 文件"),
+        this, tr("导出为 MP3 文件"),
         voiceMail.dir().filePath(voiceMail.completeBaseName() + ".mp3"),
         QStringLiteral("*.mp3 (*.mp3)"), nullptr, QFileDialog::DontUseNativeDialog);
     if (chosen.isEmpty()) return;
     const std::string target = QFile::encodeName(chosen).toStdString();
 
-    exportProgress_ =
-        new QProgressDialog(QStringLiteral("正在导出 %1").arg(QFileInfo(chosen).fileName()),
-                            QStringLiteral("取消"), 0, 1000, this);
+    exportProgress_ = new QProgressDialog(tr("正在导出 %1").arg(QFileInfo(chosen).fileName()),
+                                          tr("取消"), 0, 1000, this);
     exportProgress_->setWindowTitle(windowTitle());
     exportProgress_->setWindowModality(Qt::WindowModal);
     exportProgress_->setAutoClose(false);
@@ -288,7 +288,7 @@ void TForm1::ExportFinished(const std::string& error, bool /*cancelled*/) {
 }
 
 void TForm1::DisplayChanged(const PlayerDisplay& display) {
-    ui_->BitBtn2->setText(Text(display.playCaption));
+    ui_->BitBtn2->setText(LibraryText(display.playCaption));
     ui_->Label1->setText(Text(display.timeText));
     // The bar counts milliseconds, scaled down for a track too long for an int.
     const int64_t scale = display.progressMaximum / INT32_MAX + 1;
@@ -316,8 +316,8 @@ std::string TForm1::ChooseVoiceMail() {
 
 void TForm1::OpenFailed(const std::string& fileName, const std::string& reason) {
     const QString name = FileNameText(fileName);
-    ShowMessageLine(QStringLiteral("无法打开 %1：%2").arg(QFileInfo(name).fileName(), Text(reason)),
-                    QStringLiteral("%1\n%2").arg(name, Text(reason)));
+    ShowMessageLine(tr("无法打开 %1：%2").arg(QFileInfo(name).fileName(), LibraryText(reason)),
+                    QStringLiteral("%1\n%2").arg(name, LibraryText(reason)));
 }
 
 void TForm1::PlaybackFailed(const std::string& reason) { ShowError(Text(reason)); }
@@ -339,7 +339,8 @@ void TForm1::HideMessageLine() {
 
 void TForm1::ShowError(const QString& text) {
     // Non-blocking, so playback and its timer go on behind the message.
-    auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), text, QMessageBox::Ok, this);
+    auto* box = new QMessageBox(QMessageBox::Critical, windowTitle(), LibraryText(text),
+                                QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

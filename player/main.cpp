@@ -12,10 +12,13 @@
 
 #include "AudioOutput.h"
 #include "FileAssociation.h"
+#include "LibraryText.h"
 #include "LookAndFeel.h"
 #include "PlayerCommandLine.h"
+#include "PlayerSettings.h"
 #include "ProgramFolder.h"
 #include "TForm1.h"
+#include "Translations.h"
 
 namespace {
 
@@ -24,8 +27,8 @@ std::unique_ptr<murmel::AudioOutput> OpenOutput() {
         return murmel::OpenAudioOutput();
     } catch (const std::exception& error) {
         // Without sound the window still opens and says why nothing is heard.
-        QMessageBox::critical(nullptr, QStringLiteral("语音邮件播放器"),
-                              QString::fromStdString(error.what()));
+        QMessageBox::critical(nullptr, QCoreApplication::translate("TForm1", "语音邮件播放器"),
+                              LibraryText(error.what()));
         return murmel::OpenAudioOutput("null");
     }
 }
@@ -58,6 +61,11 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
     ApplyLookAndFeel(application);
+    // [Interface] Language in Murmelplay.ini overrides the desktop's language.
+    LoadTranslations(application,
+                     InterfaceLocale(murmel::PlayerSettings(murmel::ProgramFolder() +
+                                                            murmel::PlayerSettings::kFileName)
+                                         .Language()));
     application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));
 
     // Every start re-points ".mvm" at this player, off the window thread.

@@ -16,6 +16,7 @@
 #include "FormEditAdd.h"
 #include "FormNewAdd.h"
 #include "GbkText.h"
+#include "LibraryText.h"
 #include "SafeFile.h"
 
 using murmel::AddressEntry;
@@ -74,11 +75,11 @@ void AddressBookPage::CreatePopupMenu() {
         connect(action, &QAction::triggered, this, click);
         return action;
     };
-    pmnuNewAddress_ = item("pmnuNewAddress", "新建", &AddressBookPage::pmnuNewAddressClick);
+    pmnuNewAddress_ = item("pmnuNewAddress", tr("新建"), &AddressBookPage::pmnuNewAddressClick);
     pmnuDeleteAddress_ =
-        item("pmnuDeleteAddress", "删除", &AddressBookPage::pmnuDeleteAddressClick);
-    pmnuEditAddress_ = item("pmnuEditAddress", "编辑", &AddressBookPage::pmnuEditAddressClick);
-    pmSendMail_ = item("pmSendMail", "发送", &AddressBookPage::pmSendMailClick);
+        item("pmnuDeleteAddress", tr("删除"), &AddressBookPage::pmnuDeleteAddressClick);
+    pmnuEditAddress_ = item("pmnuEditAddress", tr("编辑"), &AddressBookPage::pmnuEditAddressClick);
+    pmSendMail_ = item("pmSendMail", tr("发送"), &AddressBookPage::pmSendMailClick);
     connect(pmAddress_, &QMenu::aboutToShow, this, &AddressBookPage::pmAddressPopup);
     lstvuAddress_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lstvuAddress_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -259,5 +260,5 @@ void AddressBookPage::pmAddressPopup() {
 }
 
 void AddressBookPage::ShowError(const QString& text) const {
-    QMessageBox::critical(formMain_, formMain_->window()->windowTitle(), text);
+    QMessageBox::critical(formMain_, formMain_->window()->windowTitle(), LibraryText(text));
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <algorithm>
 
+#include "LibraryText.h"
 #include "ui_TFormRecovery.h"
 
 TFormRecovery::TFormRecovery(murmel::RecoveryScan scan, std::string programFolder,
@@ -17,7 +18,7 @@ TFormRecovery::TFormRecovery(murmel::RecoveryScan scan, std::string programFolde
     connect(ui->bitbtnDiscard, &QPushButton::clicked, this, &TFormRecovery::bitbtnDiscardClick);
     connect(ui->bitbtnLater, &QPushButton::clicked, this, &QDialog::reject);
     QStringList notes;
-    for (const std::string& note : scan_.notes) notes << QString::fromLocal8Bit(note);
+    for (const std::string& note : scan_.notes) notes << LibraryText(QString::fromLocal8Bit(note));
     ui->lbRecoveryNotes->setText(notes.join('\n'));
     ui->lbRecoveryNotes->setVisible(!notes.isEmpty());
     Fill();
@@ -30,10 +31,9 @@ TFormRecovery::~TFormRecovery() = default;
 void TFormRecovery::Fill() {
     ui->lstvuRecordings->clear();
     for (const murmel::OrphanRecording& orphan : scan_.orphans) {
-        QString kind = QString::fromUtf8(orphan.journal.withMusic ? "语音邮件" : "录音");
+        QString kind = orphan.journal.withMusic ? tr("语音邮件") : tr("录音");
         if (!orphan.problem.empty())
-            kind +=
-                QString::fromUtf8(" (无法读取: ") + QString::fromStdString(orphan.problem) + ")";
+            kind = tr("%1 (无法读取: %2)").arg(kind, LibraryText(orphan.problem));
         // Where "恢复" will put it: the path it was meant for, or "MyVoice" when
         // that is taken by now.
         const QString destination = QFile::decodeName(
@@ -63,15 +63,15 @@ void TFormRecovery::bitbtnRecoverClick() {
             const murmel::RecoveredRecording saved =
                 murmel::RecoverRecording(scan_.orphans[static_cast<size_t>(row)], programFolder_);
             scan_.orphans.erase(scan_.orphans.begin() + row);
-            if (!saved.note.empty()) failures << QString::fromLocal8Bit(saved.note);
+            if (!saved.note.empty()) failures << LibraryText(QString::fromLocal8Bit(saved.note));
             if (recovered_) recovered_(saved.path);
         } catch (const murmel::ERecordingTaken& taken) {
             // Another recovery has it: no longer ours to offer.
             scan_.orphans.erase(scan_.orphans.begin() + row);
-            failures << QString::fromLocal8Bit(taken.what());
+            failures << LibraryText(QString::fromLocal8Bit(taken.what()));
         } catch (const std::exception& error) {
             // The recording stays where it was, for another try.
-            failures << QString::fromLocal8Bit(error.what());
+            failures << LibraryText(QString::fromLocal8Bit(error.what()));
         }
     }
     ui->lbRecoveryNotes->setText(failures.join('\n'));
@@ -86,7 +86,7 @@ void TFormRecovery::bitbtnDiscardClick() {
         try {
             murmel::DiscardRecording(scan_.orphans[static_cast<size_t>(row)]);
         } catch (const murmel::ERecordingTaken& taken) {
-            failures << QString::fromLocal8Bit(taken.what());  // another recovery has it
+            failures << LibraryText(QString::fromLocal8Bit(taken.what()));  // another recovery has it
         } catch (const std::exception& error) {
             failures << QString::fromLocal8Bit(error.what());
             continue;  // still there, for another try

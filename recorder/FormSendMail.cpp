@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "LibraryText.h"
 #include "ui_TFormSendMail.h"
 
 TFormSendMail::TFormSendMail(QWidget* parent, murmel::SendSession& session)
@@ -20,12 +21,12 @@ TFormSendMail::TFormSendMail(QWidget* parent, murmel::SendSession& session)
 TFormSendMail::~TFormSendMail() = default;
 
 void TFormSendMail::ShowCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(LibraryText(caption));
 }
 
 // The whole reason, wrapped: the dialog grows downwards to hold it.
 void TFormSendMail::ShowReason(const std::string& reason) {
-    const QString text = QString::fromStdString(reason);
+    const QString text = LibraryText(reason);
     QLabel* label = ui_->lbReason;
     label->setWordWrap(true);
     label->setText(text);

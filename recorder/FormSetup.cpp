@@ -8,6 +8,7 @@
 
 #include "AccessibleNames.h"
 #include "IniFile.h"
+#include "LibraryText.h"
 #include "ui_FormSetup.h"
 
 using murmel::SettingsDialogModel;
@@ -71,12 +72,12 @@ void TFormSetup::ShowValues(const SettingsDialogValues& values) {
     ui_->Edit1->setText(Utf8(values.RecordingsFolder));
     (values.UseMapi ? ui_->rbMAPI : ui_->rbSMTP)->setChecked(true);
     rbClick();
-    ui_->edtSMTP->setText(Utf8(values.ServerName));
+    ui_->edtSMTP->setText(ShownValue(values.ServerName));
     ui_->edtPort->setText(Utf8(values.ServerPort));
-    ui_->edtAccount->setText(Utf8(values.ServerUser));
-    ui_->edtPW->setText(Utf8(values.ServerPassword));
-    ui_->edtName->setText(Utf8(values.MyName));
-    ui_->edtEmailAdd->setText(Utf8(values.EmailAdd));
+    ui_->edtAccount->setText(ShownValue(values.ServerUser));
+    ui_->edtPW->setText(ShownValue(values.ServerPassword));
+    ui_->edtName->setText(ShownValue(values.MyName));
+    ui_->edtEmailAdd->setText(ShownValue(values.EmailAdd));
     ui_->cbAuth->setCurrentIndex(values.AuthIndex);
     QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
     const std::vector<std::string>& resolutions = SettingsDialogModel::Resolutions();
@@ -88,13 +89,14 @@ void TFormSetup::ShowValues(const SettingsDialogValues& values) {
 SettingsDialogValues TFormSetup::Values() const {
     SettingsDialogValues values;
     values.UseMapi = ui_->rbMAPI->isChecked();
-    values.ServerName = Std(ui_->edtSMTP->text());
+    values.ServerName = StoredValue(ui_->edtSMTP->text());
     values.ServerPort = Std(ui_->edtPort->text());
-    values.ServerUser = Std(ui_->edtAccount->text());
-    values.ServerPassword = Std(ui_->edtPW->text());
-    values.MyName = Std(ui_->edtName->text());
-    values.EmailAdd = Std(ui_->edtEmailAdd->text());
-    values.AuthIndex = SettingsDialogModel::AuthIndexFromText(Std(ui_->cbAuth->currentText()));
+    values.ServerUser = StoredValue(ui_->edtAccount->text());
+    values.ServerPassword = StoredValue(ui_->edtPW->text());
+    values.MyName = StoredValue(ui_->edtName->text());
+    values.EmailAdd = StoredValue(ui_->edtEmailAdd->text());
+    values.AuthIndex =
+        SettingsDialogModel::AuthIndexFromText(StoredValue(ui_->cbAuth->currentText()));
     const QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
     for (size_t i = 0; i < 4; ++i)
         if (quality[i]->isChecked()) values.Resolution = SettingsDialogModel::Resolutions()[i];
@@ -116,10 +118,10 @@ void TFormSetup::Button1Click() {
     try {
         model_.Button1Click(Values());
     } catch (const murmel::EIniFileError& error) {
-        QMessageBox::critical(this, MessageTitle(this), QString::fromUtf8(error.what()));
+        QMessageBox::critical(this, MessageTitle(this), LibraryText(error.what()));
         return;
     } catch (const murmel::ESettingsText& error) {
-        QMessageBox::warning(this, MessageTitle(this), QString::fromUtf8(error.what()));
+        QMessageBox::warning(this, MessageTitle(this), LibraryText(error.what()));
         return;
     }
     accept();
@@ -131,11 +133,11 @@ void TFormSetup::bitBtnAutoDectClick() {
     SettingsDialogValues values = Values();
     murmel::AutoDetectResult result = model_.AutoDetectSmtp(values);
     if (result == murmel::AutoDetectResult::Filled) {
-        ui_->edtSMTP->setText(Utf8(values.ServerName));
-        ui_->edtAccount->setText(Utf8(values.ServerUser));
+        ui_->edtSMTP->setText(ShownValue(values.ServerName));
+        ui_->edtAccount->setText(ShownValue(values.ServerUser));
         ui_->edtPort->setText(Utf8(values.ServerPort));
         ui_->cbAuth->setCurrentIndex(values.AuthIndex);
     }
     for (const std::string& message : SettingsDialogModel::AutoDetectMessages(result))
-        QMessageBox::information(this, MessageTitle(this), Utf8(message));
+        QMessageBox::information(this, MessageTitle(this), LibraryText(message));
 }

@@ -7,6 +7,7 @@
 
 #include "CompletionSound.h"
 #include "FormSendMail.h"
+#include "LibraryText.h"
 #include "MailHandOff.h"
 #include "SendCounter.h"
 #include "SendSession.h"
@@ -120,8 +121,8 @@ void SendCommands::ReapEndedSessions() {
 
 // Plain text: a file name in the message is never read as markup.
 void SendCommands::ShowMessage(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Murmel"), text, QMessageBox::Ok,
-                    formMain_);
+    QMessageBox box(QMessageBox::Warning, formMain_->window()->windowTitle(), LibraryText(text),
+                    QMessageBox::Ok, formMain_);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

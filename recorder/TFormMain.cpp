@@ -17,6 +17,7 @@
 #include "FormAbout.h"
 #include "FormRecovery.h"
 #include "FormSetup.h"
+#include "LibraryText.h"
 #include "MailFooter.h"
 #include "QtUIThreadPost.h"
 #include "RecordingChain.h"
@@ -136,14 +137,11 @@ TFormMain::~TFormMain() {
 void TFormMain::CreateAttachmentMenu() {
     pmFileIcon = new QMenu(this);
     pmFileIcon->setObjectName(QStringLiteral("pmFileIcon"));
-    MenuItemOpen = pmFileIcon->addAction(QStringLiteral("打开(&O)"), this,
-                                         &TFormMain::ListViewShowFileIconDblClick);
-    MenuItemAdd =
-        pmFileIcon->addAction(QStringLiteral("添加(&A)"), this, &TFormMain::MenuItemAddClick);
-    MenuItemDel =
-        pmFileIcon->addAction(QStringLiteral("删除(&D)"), this, &TFormMain::MenuItemDelClick);
-    MenuItemSaveAs =
-        pmFileIcon->addAction(QStringLiteral("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
+    MenuItemOpen =
+        pmFileIcon->addAction(tr("打开(&O)"), this, &TFormMain::ListViewShowFileIconDblClick);
+    MenuItemAdd = pmFileIcon->addAction(tr("添加(&A)"), this, &TFormMain::MenuItemAddClick);
+    MenuItemDel = pmFileIcon->addAction(tr("删除(&D)"), this, &TFormMain::MenuItemDelClick);
+    MenuItemSaveAs = pmFileIcon->addAction(tr("另存(&S)"), this, &TFormMain::MenuItemSaveAsClick);
     MenuItemOpen->setObjectName(QStringLiteral("MenuItemOpen"));
     MenuItemAdd->setObjectName(QStringLiteral("MenuItemAdd"));
     MenuItemDel->setObjectName(QStringLiteral("MenuItemDel"));
@@ -188,7 +186,7 @@ void TFormMain::ShowMessage(const QString& text) {
 }
 
 void TFormMain::ShowError(const std::string& text) {
-    QMessageBox::critical(this, windowTitle(), QString::fromStdString(text));
+    QMessageBox::critical(this, windowTitle(), LibraryText(text));
 }
 
 // --- recording ---
@@ -216,7 +214,7 @@ void TFormMain::tmRecTimer() {
 }
 
 void TFormMain::DisplayChanged(const RecorderDisplay& display) {
-    ui->bitbtnRec->setText(QString::fromStdString(display.recCaption));
+    ui->bitbtnRec->setText(LibraryText(display.recCaption));
     ui->cbRecWithMusic->setEnabled(display.musicCheckEnabled);
     ui->BitBtn1->setEnabled(display.musicChoiceEnabled);
     ui->lbRecTime->setText(QString::fromStdString(display.recTimeText));
@@ -226,7 +224,7 @@ void TFormMain::DisplayChanged(const RecorderDisplay& display) {
 }
 
 std::string TFormMain::ChooseMusic(const std::string& folder) {
-    QFileDialog odBGMusic(this, QStringLiteral("请选择Midi文件作为背景音乐"), FromPath(folder),
+    QFileDialog odBGMusic(this, tr("请选择Midi文件作为背景音乐"), FromPath(folder),
                           QStringLiteral("MIDI File(*.mid)"));
     odBGMusic.setObjectName(QStringLiteral("odBGMusic"));
     // Qt's own dialog, so the status bar can follow the selection while it is open.
@@ -255,12 +253,12 @@ std::string TFormMain::ChooseSaveName(SaveDialogKind kind, const std::string& fi
 
 bool TFormMain::ConfirmReplace(const std::string& path) {
     return QMessageBox::question(
-               this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(FromPath(path)),
+               this, windowTitle(), tr(kReplaceQuestion).arg(FromPath(path)),
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormMain::StatusText(const std::string& text) {
-    ui->StatusBar1->showMessage(QString::fromStdString(text));
+    ui->StatusBar1->showMessage(LibraryText(text));
 }
 
 // --- send buttons ---
@@ -309,7 +307,7 @@ void TFormMain::showEvent(QShowEvent* event) {
 void TFormMain::FormShow() {
     Guarded([this] { OfferRecovery(); });
     if (SettingsStore(programFolder_).ReadText("firstUse", "FirstUse", "0") != "1") return;
-    ShowMessage(QString::fromUtf8(kWelcome));
+    ShowMessage(tr(kWelcome));
     SetupClick();
 }
 
@@ -387,7 +385,7 @@ void TFormMain::ListViewShowFileIconDblClick() {
 }
 
 void TFormMain::MenuItemAddClick() {
-    QFileDialog odAddFile(this, QStringLiteral("请选择文件作为本邮件的附件"), odAddFileFolder_);
+    QFileDialog odAddFile(this, tr("请选择文件作为本邮件的附件"), odAddFileFolder_);
     odAddFile.setObjectName(QStringLiteral("odAddFile"));
     odAddFile.setOption(QFileDialog::DontUseNativeDialog);
     odAddFile.setFileMode(QFileDialog::ExistingFile);
@@ -402,7 +400,7 @@ void TFormMain::MenuItemDelClick() {
     AttachmentList::DeleteResult result = AttachmentList::DeleteResult::Removed;
     if (!Guarded([&] { result = attachments_.Delete(static_cast<size_t>(index)); })) return;
     if (result == AttachmentList::DeleteResult::InUse)
-        ShowMessage(QString::fromUtf8(AttachmentList::kDeleteFailed));
+        ShowMessage(LibraryText(AttachmentList::kDeleteFailed));
 }
 
 void TFormMain::MenuItemSaveAsClick() {
@@ -426,7 +424,7 @@ void TFormMain::MenuItemSaveAsClick() {
             [this](const std::string& target) { return ConfirmReplace(target); });
         if (result == AttachmentList::SaveAsResult::Declined) continue;  // asked again
         if (result == AttachmentList::SaveAsResult::Failed)
-            ShowMessage(QString::fromUtf8(AttachmentList::kSaveAsFailed));
+            ShowMessage(LibraryText(AttachmentList::kSaveAsFailed));
         return;
     }
 }

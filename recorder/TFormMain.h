@@ -33,11 +33,11 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     Q_OBJECT
   public:
     static constexpr int kTimerIntervalMs = 50;  // tmRec
-    static constexpr const char* kWelcome = "欢迎首次使用,请设置您的邮件参数";
+    static constexpr const char* kWelcome = QT_TR_NOOP("欢迎首次使用,请设置您的邮件参数");
     static constexpr const char* kFeedbackSubject = "我有建议";
     static constexpr const char* kFeedbackGreeting = "奎岚语音邮件开发小组，你们好:";
     // Asked before any save replaces a file; names the file really written.
-    static constexpr const char* kReplaceQuestion = "%1 已经存在。\n要替换它吗?";
+    static constexpr const char* kReplaceQuestion = QT_TR_NOOP("%1 已经存在。\n要替换它吗?");
 
     // Runs the window-creation steps: music folder, address book, send mode,
     // file-type registration.

@@ -13,6 +13,14 @@ constexpr const char* kSpeedKey = "SpeedPercent";  // whole numbers: no locale's
 
 }  // namespace
 
+std::string PlayerSettings::Language() const {
+    try {
+        return IniFile(path_).ReadText("Interface", "Language", "");
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
 double PlayerSettings::Speed() const {
     try {
         const int32_t percent = IniFile(path_).ReadNumber(kSection, kSpeedKey, 100);

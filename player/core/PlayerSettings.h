@@ -16,6 +16,9 @@ class PlayerSettings {
     double Speed() const;
     // Throws as IniFile does when the file cannot be written.
     void SetSpeed(double speed);
+    // [Interface] Language: the windows' language when not the desktop's; empty
+    // when unset or unreadable.
+    std::string Language() const;
 
   private:
     std::string path_;
