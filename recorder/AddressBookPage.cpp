@@ -111,7 +111,7 @@ void AddressBookPage::AddSortKeys() {
     header->setContextMenuPolicy(Qt::ActionsContextMenu);
     for (int column = 0; column < lstvuAddress_->columnCount() && column < 9; ++column) {
         const QString title = lstvuAddress_->headerItem()->text(column);
-        auto* action = new QAction(QStringLiteral("按%1排序").arg(title), lstvuAddress_);
+        auto* action = new QAction(tr("按%1排序").arg(title), lstvuAddress_);
         action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + column)));
         action->setShortcutContext(Qt::WidgetShortcut);
         connect(action, &QAction::triggered, this, [this, column] { SortColumnClick(column); });

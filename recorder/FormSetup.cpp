@@ -79,6 +79,7 @@ void TFormSetup::ShowValues(const SettingsDialogValues& values) {
     ui_->edtName->setText(ShownValue(values.MyName));
     ui_->edtEmailAdd->setText(ShownValue(values.EmailAdd));
     ui_->cbAuth->setCurrentIndex(values.AuthIndex);
+    ui_->cbAllowPlainAuth->setChecked(values.AllowPlainAuth);
     QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
     const std::vector<std::string>& resolutions = SettingsDialogModel::Resolutions();
     for (size_t i = 0; i < resolutions.size(); ++i)
@@ -97,6 +98,7 @@ SettingsDialogValues TFormSetup::Values() const {
     values.EmailAdd = StoredValue(ui_->edtEmailAdd->text());
     values.AuthIndex =
         SettingsDialogModel::AuthIndexFromText(StoredValue(ui_->cbAuth->currentText()));
+    values.AllowPlainAuth = ui_->cbAllowPlainAuth->isChecked();
     const QRadioButton* quality[] = {ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K};
     for (size_t i = 0; i < 4; ++i)
         if (quality[i]->isChecked()) values.Resolution = SettingsDialogModel::Resolutions()[i];
@@ -110,7 +112,7 @@ void TFormSetup::rbClick() {
                            ui_->Label3,        ui_->Label5,     ui_->Label6,      ui_->Label7,
                            ui_->Label8,        ui_->edtName,    ui_->edtEmailAdd, ui_->edtPW,
                            ui_->edtSMTP,       ui_->edtAccount, ui_->edtPort,     ui_->cbAuth,
-                           ui_->bitBtnAutoDect};
+                           ui_->bitBtnAutoDect, ui_->cbAllowPlainAuth};
     for (QWidget* control : controls) control->setEnabled(enabled);
 }
 

@@ -226,6 +226,32 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
         <source>%1 秒没有收到声音</source>
         <translation>No sound arrived for %1 seconds</translation>
     </message>
+    <message>
+        <source>附件不存在或无法读取，邮件没有交出：
+%1</source>
+        <translation>An attachment is missing or cannot be read, so nothing was handed to the mail program:
+%1</translation>
+    </message>
+    <message>
+        <source>邮件发送失败：%1</source>
+        <translation>Sending failed: %1</translation>
+    </message>
+    <message>
+        <source>“%1”的开头和结尾不能是空格，请修改</source>
+        <translation>“%1” cannot begin or end with a space. Please correct it.</translation>
+    </message>
+    <message>
+        <source>%1 已被另一个文件占用，录音已另存为 %2</source>
+        <translation>%1 is taken by another file; the recording was saved as %2 instead</translation>
+    </message>
+    <message>
+        <source>%1：已经恢复过了</source>
+        <translation>%1: already recovered</translation>
+    </message>
+    <message>
+        <source>%1：另一个程序正在恢复它</source>
+        <translation>%1: another program is recovering it</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -502,6 +528,12 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
         <source>直接发送</source>
         <translation>Send directly</translation>
     </message>
+    <message>
+        <source>%1 已经存在。
+要替换它吗?</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
+    </message>
 </context>
 <context>
     <name>TFormNewAdd</name>
@@ -595,6 +627,10 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
     <message>
         <source>%1 (无法读取: %2)</source>
         <translation>%1 (unreadable: %2)</translation>
+    </message>
+    <message>
+        <source>保存到</source>
+        <translation>Save to</translation>
     </message>
 </context>
 <context>
@@ -733,6 +769,14 @@ space, the poorer the sound, but the easier the file is to send by e-mail.</tran
     <message>
         <source>取消(&amp;C)</source>
         <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>&amp;L允许在不加密的连接上发送密码（不安全）</source>
+        <translation>A&amp;llow sending the password unencrypted (unsafe)</translation>
+    </message>
+    <message>
+        <source>只在邮件服务器不支持加密时使用：密码将以明文在网络上传输，可能被他人截获</source>
+        <translation>Only for a mail server that cannot encrypt: your password would travel over the network as plain text, where others could read it</translation>
     </message>
 </context>
 <context>

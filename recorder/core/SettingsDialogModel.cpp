@@ -69,6 +69,7 @@ SettingsDialogValues SettingsDialogModel::FormCreate() const {
     values.EmailAdd = ReadUtf8(settings, "SMTP", "EmailAdd", kNotSet);
     values.AuthIndex =
         AuthIndexFromNumber(settings.ReadNumber("SMTP", "SMTPAuthenticationType", 1));
+    values.AllowPlainAuth = settings.ReadText("SMTP", "AllowPlainAuth", "NO") == "YES";
     std::string resolution = settings.ReadText("SoundSetup", "Resolution", "2K");
     const std::vector<std::string>& known = Resolutions();
     values.Resolution =
@@ -104,6 +105,9 @@ void SettingsDialogModel::Button1Click(const SettingsDialogValues& values) const
     for (size_t i = 0; i < 5; ++i) writeField(i);
     settings.WriteNumber("SMTP", "SMTPAuthenticationType", values.AuthIndex);
     writeField(5);
+    // Off is the default: a file without the key stays without it.
+    if (values.AllowPlainAuth != (settings.ReadText("SMTP", "AllowPlainAuth", "NO") == "YES"))
+        settings.WriteText("SMTP", "AllowPlainAuth", values.AllowPlainAuth ? "YES" : "NO");
     settings.WriteText("SoundSetup", "Resolution", values.Resolution);
     settings.WriteText("AutoNameFile", "AutoName", values.AutoName ? "YES" : "NO");
     settings.WriteText("firstUse", "FirstUse", "0");

@@ -20,6 +20,8 @@ struct SettingsDialogValues {
     std::string MyName;
     std::string EmailAdd;
     int AuthIndex = 1;
+    // The password may go to a server that cannot encrypt ("SMTP"/"AllowPlainAuth").
+    bool AllowPlainAuth = false;
     std::string Resolution = "2K";  // "1K", "2K", "4K" or "8K"
     bool AutoName = true;
     std::string RecordingsFolder;  // shown only
