@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <set>
 
@@ -10,15 +12,16 @@
 #include "EntryNames.h"
 #include "GbkText.h"
 #include "PkStreamCol.h"
+#include "PkStreamFiles.h"
 #include "SafeFile.h"
 
 namespace murmel::cli {
 namespace {
 
-// An input file, refused unless it is a regular file of a size a voice mail can hold.
+// An input file, refused unless it is a regular file; held whole.
 ByteStream ReadInput(const std::string& path) {
     try {
-        return ReadRegularFile(path, kMaxImageSize);
+        return ReadRegularFile(path, UINT64_MAX);
     } catch (const EFileError& error) {
         throw EFOpenError(path, error.Reason());
     }
@@ -37,21 +40,43 @@ int Pack(const Arguments& arguments) {
     streams.Compressed = !parsed.Has("--plain");
     streams.Key = Utf8ToGbk(parsed.Value("--key"));
     streams.Encrypted = !streams.Key.empty();
+    std::vector<std::unique_ptr<FileSource>> files;
+    std::vector<PackSource> entries;
     for (size_t i = 1; i < parsed.positional.size(); ++i) {
         const std::string& pair = parsed.positional[i];
         const size_t equals = pair.find('=');
         if (equals == std::string::npos || equals == 0)
             throw UsageError("expected NAME=FILE, got '" + pair + "'");
         const std::string name = Utf8ToGbk(pair.substr(0, equals));
-        if (streams.Find(name)) {
+        if (streams.Find(name) || std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+                return SameNameNoCase(e.name, name);
+            })) {
             std::fprintf(stderr, "entry %s given twice: the first one is kept\n",
                          EntryNameForDisplay(name).c_str());
             continue;
         }
-        streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
+        if (streams.Encrypted) {
+            streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
+        } else {
+            // Streamed from the files when written: inputs of any size.
+            try {
+                files.push_back(std::make_unique<FileSource>(pair.substr(equals + 1)));
+            } catch (const EFileError& error) {
+                throw EFOpenError(pair.substr(equals + 1), error.Reason());
+            }
+            FileSource* file = files.back().get();
+            entries.push_back({name, file->Size(), [file](uint8_t* out, size_t count) {
+                                   if (Interrupted())
+                                       throw std::runtime_error("interrupted: nothing written");
+                                   return file->Read(out, count);
+                               }});
+        }
         if (Interrupted()) throw std::runtime_error("interrupted: nothing written");
     }
-    streams.SaveToFile(parsed.positional[0]);
+    if (streams.Encrypted)
+        streams.SaveToFile(parsed.positional[0]);
+    else
+        SavePackedFile(parsed.positional[0], entries, streams.Compressed);
     return 0;
 }
 

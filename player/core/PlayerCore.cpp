@@ -44,14 +44,14 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
         return false;  // a cancelled dialog: nothing to report
     }
     if (stat(fileName.c_str(), &info) != 0) return LoadFailed(fileName, std::strerror(errno));
-    TPkStreams streams;
+    VoiceMailFiles fresh;
     try {
-        streams.LoadFromFile(fileName);
-    } catch (const std::exception& error) {
+        fresh = VoiceMailFiles::Unpack(fileName);
+    } catch (const EStreamError& error) {
         return LoadFailed(fileName, error.what());  // damaged or unreadable
+    } catch (const ECorruptFile& error) {
+        return LoadFailed(fileName, error.what());
     }
-    VoiceMailFiles fresh = VoiceMailFiles::Extract(streams);
-    streams.Clear();
     StopPlay();
     files_.Remove();  // the earlier opening's files are of no further use
     files_ = fresh;
