@@ -184,7 +184,7 @@ void ReadLoaded(const TPkStreams& streams, PackReader& reader) {
     }
 }
 
-// An error of the reader, carried through the codec untouched.
+// An error of the reader or the source, carried through the codec untouched.
 struct ReaderFailed {
     std::exception_ptr error;
 };
@@ -276,9 +276,17 @@ void LoadPackedStreams(const ByteSource& source, uint64_t size, PackReader& read
         return;
     }
     const uint64_t payload = size >= 2 ? size - 2 : 0;
+    // Errors of the file itself are not damage in the stream: they pass through.
+    const ByteSource input = [&source](uint8_t* out, size_t count) {
+        try {
+            return source(out, count);
+        } catch (...) {
+            throw ReaderFailed{std::current_exception()};
+        }
+    };
     try {
         DecompressStreamFrom(
-            source,
+            input,
             [&](const uint8_t* data, size_t count) {
                 try {
                     parser.Take(data, count);

@@ -46,7 +46,7 @@ File OpenTrackFile(const std::string& path) {
     if (stat(path.c_str(), &info) != 0) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
     // A folder, FIFO or device is no track (and opening a FIFO would wait).
     if (!S_ISREG(info.st_mode) || info.st_size <= 0) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
     auto file = std::make_shared<TrackFile>(fd, 0);
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
