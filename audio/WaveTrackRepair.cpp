@@ -1,8 +1,11 @@
 #include "WaveTrackRepair.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "MMWave.h"
+#include "RiffReader.h"
 
 namespace murmel {
 namespace {
@@ -22,12 +25,35 @@ void PutU32(uint8_t* at, uint32_t value) {
 
 [[noreturn]] void NotAWaveFile() { throw EMMWaveError("Error reading wave file"); }
 
+// The track read through a window of a few kilobytes, for walking frame headers.
+class WindowReader {
+  public:
+    WindowReader(const TrackReadAt& read, uint64_t size) : read_(read), size_(size) {}
+    // The 4 bytes at `offset`, which must lie before the end.
+    const uint8_t* Four(uint64_t offset) {
+        if (offset < start_ || offset + 4 > start_ + filled_) {
+            start_ = offset;
+            filled_ = read_(offset, window_, static_cast<size_t>(std::min<uint64_t>(
+                                                 sizeof window_, size_ - offset)));
+            if (filled_ < 4) NotAWaveFile();
+        }
+        return window_ + (offset - start_);
+    }
+
+  private:
+    const TrackReadAt& read_;
+    uint64_t size_;
+    uint8_t window_[65536];
+    uint64_t start_ = 0;
+    size_t filled_ = 0;
+};
+
 // Data bytes up to the end of the last whole frame. Bytes that are not MPEG
 // frames at all are kept as they are: only a frame cut short is dropped.
-uint64_t WholeMpegFrames(const uint8_t* data, uint64_t size) {
+uint64_t WholeMpegFrames(WindowReader& track, uint64_t dataOffset, uint64_t size) {
     uint64_t at = 0;
     while (size - at >= 4) {
-        size_t frame = MpegLayer3FrameLength(data + at);
+        size_t frame = MpegLayer3FrameLength(track.Four(dataOffset + at));
         if (frame == 0) return size;
         if (frame > size - at) return at;
         at += frame;
@@ -36,14 +62,20 @@ uint64_t WholeMpegFrames(const uint8_t* data, uint64_t size) {
 }
 
 // The writer's finalised layout: data size D, pad when D is odd, 'fact', and the
-// RIFF size covering all of it.
-bool IsFinalised(const uint8_t* file, size_t size, size_t dataOffset, uint32_t dataSize) {
+// RIFF size covering all of it. `last` holds the file's last 12 bytes.
+bool IsFinalised(const uint8_t* file, uint64_t size, const uint8_t* last, size_t dataOffset,
+                 uint32_t dataSize) {
     const uint64_t end = uint64_t{dataOffset} + dataSize + (dataSize % 2) + kTrailerSize;
     return dataSize > 0 && end == size && GetU32(file + 4) == size - 8 &&
-           std::memcmp(file + end - kTrailerSize, "fact", 4) == 0 && GetU32(file + end - 8) == 4;
+           std::memcmp(last, "fact", 4) == 0 && GetU32(last + 4) == 4;
 }
 
 }  // namespace
+
+int64_t WaveTrackRepairPlan::LengthMs() const {
+    if (avgBytesPerSec == 0) return 0;
+    return static_cast<int64_t>(dataBytes * 1000 / avgBytesPerSec);
+}
 
 int64_t RepairedWaveTrack::LengthMs() const {
     if (avgBytesPerSec == 0) return 0;
@@ -69,6 +101,30 @@ size_t MpegLayer3FrameLength(const uint8_t* h) {
 }
 
 RepairedWaveTrack RepairWaveTrack(const uint8_t* file, size_t size) {
+    const WaveTrackRepairPlan plan = PlanWaveTrackRepair(
+        [file, size](uint64_t offset, uint8_t* out, size_t count) -> size_t {
+            if (offset >= size) return 0;
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - offset));
+            std::memcpy(out, file + offset, n);
+            return n;
+        },
+        size);
+    RepairedWaveTrack track;
+    track.bytes = plan.head;
+    track.bytes.insert(track.bytes.end(), file + plan.soundOffset,
+                       file + plan.soundOffset + plan.soundBytes);
+    track.bytes.insert(track.bytes.end(), plan.tail.begin(), plan.tail.end());
+    track.dataBytes = plan.dataBytes;
+    track.avgBytesPerSec = plan.avgBytesPerSec;
+    track.wasFinalised = plan.wasFinalised;
+    return track;
+}
+
+WaveTrackRepairPlan PlanWaveTrackRepair(const TrackReadAt& read, uint64_t size) {
+    // The header as far as the writer's largest format record reaches, and the end.
+    std::vector<uint8_t> header(static_cast<size_t>(std::min<uint64_t>(size, 20 + kMaxFormatSize + 1 + 8)));
+    if (read(0, header.data(), header.size()) != header.size()) NotAWaveFile();
+    const uint8_t* file = header.data();
     if (size < 20 || std::memcmp(file, "RIFF", 4) != 0 || std::memcmp(file + 8, "WAVE", 4) != 0 ||
         std::memcmp(file + 12, "fmt ", 4) != 0)
         NotAWaveFile();
@@ -80,49 +136,60 @@ RepairedWaveTrack RepairWaveTrack(const uint8_t* file, size_t size) {
     const uint16_t tag = GetU16(file + 20);
     const uint32_t samplesPerSec = GetU32(file + 24), avgBytesPerSec = GetU32(file + 28);
     const uint16_t blockAlign = GetU16(file + 32);
+    // A format no recorder writes would make the length, and the sample count
+    // written into the trailer, whatever it claims.
+    try {
+        CheckPlausibleFormat(tag, GetU16(file + 22), samplesPerSec, blockAlign, GetU16(file + 34));
+    } catch (const EImplausibleFormat& error) {
+        throw EMMWaveError(std::string("Error reading wave file: ") + error.what());
+    }
+    uint8_t last[kTrailerSize] = {};
+    const bool hasLast =
+        size >= dataOffset + kTrailerSize &&
+        read(size - kTrailerSize, last, kTrailerSize) == kTrailerSize;
 
-    RepairedWaveTrack track;
-    track.avgBytesPerSec = avgBytesPerSec;
+    WaveTrackRepairPlan plan;
+    plan.avgBytesPerSec = avgBytesPerSec;
     const uint32_t headerSize = GetU32(file + dataChunk + 4);
-    if (IsFinalised(file, size, dataOffset, headerSize)) {
-        track.bytes.assign(file, file + size);
-        track.dataBytes = headerSize;
-        track.wasFinalised = true;
-        return track;
+    if (hasLast && IsFinalised(file, size, last, dataOffset, headerSize)) {
+        plan.soundBytes = size;
+        plan.dataBytes = headerSize;
+        plan.wasFinalised = true;
+        return plan;
     }
 
     // Everything past the header is sound, unless the writer was stopped while
     // finalising: then its trailer already stands at the end.
     uint64_t data = size - dataOffset;
-    if (data >= headerSize + kTrailerSize &&
-        std::memcmp(file + size - kTrailerSize, "fact", 4) == 0 && GetU32(file + size - 8) == 4)
+    if (hasLast && data >= headerSize + kTrailerSize && std::memcmp(last, "fact", 4) == 0 &&
+        GetU32(last + 4) == 4)
         data -= kTrailerSize;
-    if (tag == kTagMpegLayer3)
-        data = WholeMpegFrames(file + dataOffset, data);
-    else if (tag == kTagPcm && blockAlign > 0)
+    if (tag == kTagMpegLayer3) {
+        WindowReader track(read, size);
+        data = WholeMpegFrames(track, dataOffset, data);
+    } else if (tag == kTagPcm && blockAlign > 0) {
         data -= data % blockAlign;
+    }
     // A RIFF file cannot describe more.
     const uint64_t limit = UINT32_MAX - dataOffset - 1 - kTrailerSize;
     if (data > limit) data = limit;
 
-    const uint8_t silence[4] = {};
-    const uint8_t* sound = file + dataOffset;
+    plan.head.assign(file, file + dataOffset);
+    plan.soundOffset = dataOffset;
+    plan.soundBytes = data;
     if (data == 0) {  // as the writer does: a track always holds some data
-        sound = silence;
-        data = sizeof silence;
+        plan.head.resize(dataOffset + 4, 0);
+        data = 4;
     }
+    if (data % 2) plan.tail.push_back(0);
+    plan.tail.insert(plan.tail.end(), {'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0});
+    PutU32(plan.tail.data() + plan.tail.size() - 4,
+           WaveBytesToSamples(data, samplesPerSec, avgBytesPerSec));
     const uint64_t end = dataOffset + data + (data % 2) + kTrailerSize;
-    track.bytes.assign(end, 0);
-    std::memcpy(track.bytes.data(), file, dataOffset);
-    std::memcpy(track.bytes.data() + dataOffset, sound, data);
-    uint8_t* trailer = track.bytes.data() + end - kTrailerSize;
-    std::memcpy(trailer, "fact", 4);
-    PutU32(trailer + 4, 4);
-    PutU32(trailer + 8, WaveBytesToSamples(data, samplesPerSec, avgBytesPerSec));
-    PutU32(track.bytes.data() + dataOffset - 4, static_cast<uint32_t>(data));
-    PutU32(track.bytes.data() + 4, static_cast<uint32_t>(end - 8));
-    track.dataBytes = data;
-    return track;
+    PutU32(plan.head.data() + dataOffset - 4, static_cast<uint32_t>(data));
+    PutU32(plan.head.data() + 4, static_cast<uint32_t>(end - 8));
+    plan.dataBytes = data;
+    return plan;
 }
 
 }  // namespace murmel

@@ -2,58 +2,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "Command.h"
 #include "EntryNames.h"
 #include "GbkText.h"
 #include "PkStreamCol.h"
+#include "PkStreamFiles.h"
 #include "PrintableText.h"
 #include "SafeFile.h"
 
 namespace murmel::cli {
 namespace {
 
-// An input file, refused unless it is a regular file of a size a voice mail can hold.
+// An input file, refused unless it is a regular file; held whole.
 ByteStream ReadInput(const std::string& path) {
     try {
-        return ReadRegularFile(path, kMaxImageSize);
+        return ReadRegularFile(path, UINT64_MAX);
     } catch (const EFileError& error) {
         throw EFOpenError(path, error.Reason());
     }
-}
-
-void Load(TPkStreams& streams, const ParsedArguments& parsed) {
-    streams.Key = Utf8ToGbk(parsed.Value("--key"));
-    streams.LoadFromFile(parsed.positional[0]);
-}
-
-int Pack(const Arguments& arguments) {
-    CatchInterrupt();  // a signal must not leave a half-written temporary behind
-    ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {"--plain"});
-    if (parsed.positional.size() < 2) throw UsageError("expected OUT.mvm and NAME=FILE");
-    TPkStreams streams;
-    streams.Compressed = !parsed.Has("--plain");
-    streams.Key = Utf8ToGbk(parsed.Value("--key"));
-    streams.Encrypted = !streams.Key.empty();
-    for (size_t i = 1; i < parsed.positional.size(); ++i) {
-        const std::string& pair = parsed.positional[i];
-        const size_t equals = pair.find('=');
-        if (equals == std::string::npos || equals == 0)
-            throw UsageError("expected NAME=FILE, got '" + pair + "'");
-        const std::string name = Utf8ToGbk(pair.substr(0, equals));
-        if (streams.Find(name)) {
-            std::fprintf(stderr, "entry %s given twice: the first one is kept\n",
-                         EntryNameForDisplay(name).c_str());
-            continue;
-        }
-        streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
-        if (Interrupted()) throw std::runtime_error("interrupted: nothing written");
-    }
-    streams.SaveToFile(parsed.positional[0]);
-    return 0;
 }
 
 // Removes the files this run created when a later one fails.
@@ -71,6 +44,163 @@ class CreatedFiles {
     bool kept_ = false;
 };
 
+// The voice mail's entries as TPkStreams lists them (sorted, the first of equal
+// names), with their sizes: read piece by piece, data skipped.
+struct ListedEntry {
+    std::string name;
+    uint64_t size;
+};
+class EntryLister : public PackReader {
+  public:
+    void EntryBegins(std::string_view name, uint32_t size) override {
+        entries.push_back({std::string(name), size});
+    }
+    void EntryData(const uint8_t*, size_t) override {
+        if (Interrupted()) throw std::runtime_error("interrupted: nothing unpacked");
+    }
+    void EntryEnds() override {}
+    std::vector<ListedEntry> entries;
+};
+
+// Reads the voice mail at PATH into `reader`, piece by piece.
+void ReadStreamed(const std::string& path, PackReader& reader, bool* compressed = nullptr) {
+    std::unique_ptr<FileSource> file;
+    try {
+        file = std::make_unique<FileSource>(path);
+    } catch (const EFileError& error) {
+        throw EFOpenError(path, error.Reason());
+    }
+    bool first = true;
+    LoadPackedStreams(
+        [&](uint8_t* out, size_t count) {
+            const size_t n = file->Read(out, count);
+            if (first && n > 0 && compressed) *compressed = out[0] == '&';
+            first = false;
+            return n;
+        },
+        file->Size(), reader);
+}
+
+std::vector<ListedEntry> ListStreamed(const std::string& path, bool* compressed = nullptr) {
+    EntryLister lister;
+    ReadStreamed(path, lister, compressed);
+    std::vector<ListedEntry>& entries = lister.entries;
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return CompareNamesNoCase(a.name, b.name) < 0;
+    });
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const auto& a, const auto& b) {
+                                  return SameNameNoCase(a.name, b.name);
+                              }),
+                  entries.end());
+    return entries;
+}
+
+// Writes each entry, the first of equal names, to its file as it is decoded.
+class EntryUnpacker : public PackReader {
+  public:
+    EntryUnpacker(std::map<std::string, std::string> targets, bool force, CreatedFiles& created)
+        : targets_(std::move(targets)), force_(force), created_(created) {}
+    void EntryBegins(std::string_view name, uint32_t) override {
+        for (auto& [entry, path] : targets_)
+            if (!path.empty() && SameNameNoCase(entry, name)) {
+                if (force_) {
+                    pending_ = std::make_unique<PendingReplacement>(path, FileSharing::Shared);
+                    fd_ = pending_->fd;
+                } else {
+                    fd_ = CreateFileExclusive(path, FileSharing::Shared);
+                    created_.Add(path);
+                }
+                current_ = path;
+                path.clear();  // later entries of that name are not written
+                return;
+            }
+    }
+    void EntryData(const uint8_t* data, size_t size) override {
+        if (Interrupted()) throw std::runtime_error("interrupted before every entry was written");
+        if (fd_ >= 0 && !WriteAll(fd_, data, size)) Failed(errno);
+    }
+    void EntryEnds() override {
+        if (fd_ < 0) return;
+        if (pending_) {
+            pending_->Commit();
+            pending_.reset();
+        } else if (close(fd_) != 0) {
+            fd_ = -1;
+            throw EFileError(current_, errno);
+        }
+        fd_ = -1;
+    }
+    ~EntryUnpacker() {
+        if (fd_ >= 0 && !pending_) close(fd_);
+    }
+
+  private:
+    [[noreturn]] void Failed(int error) {
+        if (pending_) pending_->Fail(error);
+        throw EFileError(current_, error);
+    }
+    std::map<std::string, std::string> targets_;  // entry name -> file, emptied once written
+    bool force_;
+    CreatedFiles& created_;
+    std::unique_ptr<PendingReplacement> pending_;
+    std::string current_;
+    int fd_ = -1;
+};
+
+void Load(TPkStreams& streams, const ParsedArguments& parsed) {
+    streams.Key = Utf8ToGbk(parsed.Value("--key"));
+    streams.LoadFromFile(parsed.positional[0]);
+}
+
+int Pack(const Arguments& arguments) {
+    CatchInterrupt();  // a signal must not leave a half-written temporary behind
+    ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {"--plain"});
+    if (parsed.positional.size() < 2) throw UsageError("expected OUT.mvm and NAME=FILE");
+    TPkStreams streams;
+    streams.Compressed = !parsed.Has("--plain");
+    streams.Key = Utf8ToGbk(parsed.Value("--key"));
+    streams.Encrypted = !streams.Key.empty();
+    std::vector<std::unique_ptr<FileSource>> files;
+    std::vector<PackSource> entries;
+    for (size_t i = 1; i < parsed.positional.size(); ++i) {
+        const std::string& pair = parsed.positional[i];
+        const size_t equals = pair.find('=');
+        if (equals == std::string::npos || equals == 0)
+            throw UsageError("expected NAME=FILE, got '" + pair + "'");
+        const std::string name = Utf8ToGbk(pair.substr(0, equals));
+        if (streams.Find(name) || std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
+                return SameNameNoCase(e.name, name);
+            })) {
+            std::fprintf(stderr, "entry %s given twice: the first one is kept\n",
+                         EntryNameForDisplay(name).c_str());
+            continue;
+        }
+        if (streams.Encrypted) {
+            streams.AddStream(name, ReadInput(pair.substr(equals + 1)));
+        } else {
+            // Streamed from the files when written: inputs of any size.
+            try {
+                files.push_back(std::make_unique<FileSource>(pair.substr(equals + 1)));
+            } catch (const EFileError& error) {
+                throw EFOpenError(pair.substr(equals + 1), error.Reason());
+            }
+            FileSource* file = files.back().get();
+            entries.push_back({name, file->Size(), [file](uint8_t* out, size_t count) {
+                                   if (Interrupted())
+                                       throw std::runtime_error("interrupted: nothing written");
+                                   return file->Read(out, count);
+                               }});
+        }
+        if (Interrupted()) throw std::runtime_error("interrupted: nothing written");
+    }
+    if (streams.Encrypted)
+        streams.SaveToFile(parsed.positional[0]);
+    else
+        SavePackedFile(parsed.positional[0], entries, streams.Compressed);
+    return 0;
+}
+
 // A new file of its own: never through a link, never over anything already there.
 void CreateEntryFile(const std::string& path, const ByteStream& bytes, CreatedFiles& created) {
     const int fd = CreateFileExclusive(path, FileSharing::Shared);
@@ -81,11 +211,45 @@ void CreateEntryFile(const std::string& path, const ByteStream& bytes, CreatedFi
     if (!written) throw EFileError(path, error);
 }
 
+// Without a key: read twice, piece by piece, so a voice mail of hours is never
+// held whole: once for the names, which are all checked before the first file is
+// written, once to write them.
+int UnpackStreamed(const ParsedArguments& parsed, bool force) {
+    const std::string& in = parsed.positional[0];
+    const std::vector<ListedEntry> entries = ListStreamed(in);
+    const std::filesystem::path folder(parsed.positional[1]);
+    std::vector<std::string> paths;
+    std::map<std::string, std::string> targets;
+    std::set<std::string> seen;
+    for (const ListedEntry& entry : entries) {
+        const std::string name = EntryFileName(entry.name);
+        if (!seen.insert(name).second)
+            throw std::runtime_error("two entries become the file \"" + name +
+                                     "\": nothing unpacked");
+        paths.push_back((folder / name).string());
+        targets[entry.name] = paths.back();
+        struct stat info {};
+        if (!force && lstat(paths.back().c_str(), &info) == 0)
+            throw std::runtime_error(paths.back() +
+                                     ": already exists: nothing unpacked (--force replaces it)");
+    }
+    std::filesystem::create_directories(folder);
+    CreatedFiles created;
+    {
+        EntryUnpacker unpacker(targets, force, created);
+        ReadStreamed(in, unpacker);
+    }
+    created.Keep();
+    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
+    return 0;
+}
+
 int Unpack(const Arguments& arguments) {
     CatchInterrupt();  // a signal must not leave a half-written temporary behind
     ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {"--force"});
     if (parsed.positional.size() != 2) throw UsageError("expected IN.mvm and DIR");
     const bool force = parsed.Has("--force");
+    if (!parsed.Has("--key")) return UnpackStreamed(parsed, force);
     TPkStreams streams;
     Load(streams, parsed);
     // Every name and every target is checked before the first file is written.
@@ -121,6 +285,17 @@ int Unpack(const Arguments& arguments) {
 int List(const Arguments& arguments) {
     ParsedArguments parsed = ParseArguments(arguments, {"--key"}, {});
     if (parsed.positional.size() != 1) throw UsageError("expected IN.mvm");
+    if (!parsed.Has("--key")) {
+        // Read piece by piece: a voice mail of hours is never held whole.
+        bool compressed = false;
+        const std::vector<ListedEntry> entries = ListStreamed(parsed.positional[0], &compressed);
+        std::printf("compressed: %s\nencrypted: no\nentries: %zu\n", compressed ? "yes" : "no",
+                    entries.size());
+        for (const ListedEntry& entry : entries)
+            std::printf("%10llu  %s\n", static_cast<unsigned long long>(entry.size),
+                        EntryNameForDisplay(entry.name).c_str());
+        return 0;
+    }
     TPkStreams streams;
     Load(streams, parsed);
     std::printf("compressed: %s\nencrypted: %s\nentries: %zu\n", streams.Compressed ? "yes" : "no",

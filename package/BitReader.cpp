@@ -7,6 +7,11 @@ namespace murmel {
 
 BitReader BitReader::RefillNearEnd(BitReader reader) {
     reader.CheckNotPastEnd();
+    if (reader.feeder_ && reader.feeder_->More(reader.next_, reader.end_) &&
+        reader.end_ - reader.next_ >= 8) {
+        reader.Refill();
+        return reader;
+    }
     while (reader.count_ <= 56) {
         uint64_t byte = 0;
         if (reader.next_ < reader.end_) {

@@ -15,7 +15,19 @@ class BitReader {
   public:
     static constexpr int kMinimumAfterRefill = 56;  // bits buffered after Refill()
 
-    BitReader(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
+    // Where more input comes from when the bytes given run out, for a stream read
+    // piece by piece. More() keeps the bytes [next, end) not yet read, adds what
+    // follows them and points next and end at the result; false when nothing follows.
+    class Feeder {
+      public:
+        virtual bool More(const uint8_t*& next, const uint8_t*& end) = 0;
+
+      protected:
+        ~Feeder() = default;
+    };
+
+    BitReader(const uint8_t* data, size_t size, Feeder* feeder = nullptr)
+        : next_(data), end_(data + size), feeder_(feeder) {}
 
     // Tops the window up to at least kMinimumAfterRefill bits. Throws
     // ECorruptFile once a bit past the end of the data has been consumed.
@@ -55,6 +67,7 @@ class BitReader {
 
     const uint8_t* next_;
     const uint8_t* end_;
+    Feeder* feeder_;
     uint64_t window_ = 0;  // the top count_ bits are the next bits of the stream
     int count_ = 0;
     int overrunBits_ = 0;  // zero bits supplied past the end, at the bottom of the window

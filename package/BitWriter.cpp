@@ -26,7 +26,7 @@ void BitWriter::Finish() {
 }
 
 void BitWriter::Flush() {
-    output_.insert(output_.end(), chunk_.begin(), chunk_.begin() + used_);
+    if (used_ > 0) sink_(chunk_.data(), used_);
     used_ = 0;
 }
 

@@ -8,11 +8,15 @@
 
 namespace murmel {
 
-// Packs bit fields most significant bit first and appends the bytes to a stream,
-// collecting them in chunks so that the stream grows in few steps.
+// Packs bit fields most significant bit first and hands the bytes to a sink (or
+// appends them to a stream), collecting them in chunks so that it is called seldom.
 class BitWriter {
   public:
-    explicit BitWriter(ByteStream& output) : output_(output) {}
+    explicit BitWriter(ByteStream& output)
+        : sink_([&output](const uint8_t* data, size_t size) {
+              output.insert(output.end(), data, data + size);
+          }) {}
+    explicit BitWriter(ByteSink sink) : sink_(std::move(sink)) {}
     BitWriter(const BitWriter&) = delete;
     BitWriter& operator=(const BitWriter&) = delete;
 
@@ -34,7 +38,7 @@ class BitWriter {
     }
     void Flush();
 
-    ByteStream& output_;
+    ByteSink sink_;
     uint64_t pending_ = 0;  // the low pendingBits_ bits are not yet emitted
     int pendingBits_ = 0;
     std::array<uint8_t, lh5::kChunkSize> chunk_{};

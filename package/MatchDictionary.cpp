@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 
 namespace murmel {
 
-MatchDictionary::MatchDictionary(const uint8_t* input, size_t size)
-    : input_(input), inputLeft_(size) {
+MatchDictionary::MatchDictionary(const ByteSource& source, uint64_t size)
+    : source_(source), inputLeft_(size) {
     for (int root = kSize; root < kSize + 256; ++root) level_[root] = 1;
     for (int node = 1; node < kSize - 1; ++node) next_[node] = static_cast<Node>(node + 1);
     next_[kSize - 1] = kNil;
@@ -16,9 +17,13 @@ MatchDictionary::MatchDictionary(const uint8_t* input, size_t size)
 }
 
 int MatchDictionary::Read(int offset, int count) {
-    const size_t n = std::min(inputLeft_, static_cast<size_t>(count));
-    std::memcpy(&text_[offset], input_, n);
-    input_ += n;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(inputLeft_, static_cast<uint64_t>(count)));
+    // The size is already written: an input that ends early cannot be coded.
+    for (size_t done = 0; done < n;) {
+        const size_t got = source_(&text_[offset + static_cast<int>(done)], n - done);
+        if (got == 0) throw std::runtime_error("CompressStream: the input ended early");
+        done += got;
+    }
     inputLeft_ -= n;
     return static_cast<int>(n);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "Lh5Format.h"
+#include "PkStreamRoutines.h"
 
 namespace murmel {
 
@@ -17,8 +18,9 @@ namespace murmel {
 // the end of the input) because the matches found decide the output bytes.
 class MatchDictionary {
   public:
-    // Loads the first part of the input and finds the match at its first byte.
-    MatchDictionary(const uint8_t* input, size_t size);
+    // Loads the first part of the input (`size` bytes from `source`, read as the
+    // window slides) and finds the match at its first byte.
+    MatchDictionary(const ByteSource& source, uint64_t size);
     MatchDictionary(const MatchDictionary&) = delete;
     MatchDictionary& operator=(const MatchDictionary&) = delete;
 
@@ -58,8 +60,8 @@ class MatchDictionary {
     int CommonLength(int a, int b, int from, int limit) const;
     int Read(int offset, int count);
 
-    const uint8_t* input_;
-    size_t inputLeft_;
+    const ByteSource& source_;
+    uint64_t inputLeft_;
     int position_ = kSize;
     int remaining_ = 0;
     int matchLength_ = 0;

@@ -59,16 +59,40 @@ void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
     }
 }
 
-void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink) {
-    if (size < lh5::kSizeFieldBytes) ThrowCompressedFileCorrupt();
-    const int32_t stored = ReadStoredSize(input);
-    if (stored <= 0) return;
-    // The window holds the dictionary behind the piece being decoded; a match
-    // reaches back at most kDictionarySize bytes.
+namespace {
+
+// The input of DecompressStreamFrom, read in pieces behind the bit reader.
+class SourceFeeder : public BitReader::Feeder {
+  public:
+    explicit SourceFeeder(const ByteSource& source) : source_(source), buffer_(kPiece) {}
+    bool More(const uint8_t*& next, const uint8_t*& end) override {
+        const size_t kept = static_cast<size_t>(end - next);
+        if (kept > 0) std::memmove(buffer_.data(), next, kept);
+        size_t got = 0;
+        while (kept + got < buffer_.size() && !ended_) {
+            const size_t n = source_(buffer_.data() + kept + got, buffer_.size() - kept - got);
+            ended_ = n == 0;
+            got += n;
+        }
+        next = buffer_.data();
+        end = next + kept + got;
+        return got > 0;
+    }
+
+  private:
+    static constexpr size_t kPiece = 64 * 1024;
+    const ByteSource& source_;
+    std::vector<uint8_t> buffer_;
+    bool ended_ = false;
+};
+
+// Decodes `stored` bytes with `decoder` to `sink` through a window that holds
+// only the dictionary behind the piece being decoded.
+void DecodeToSink(BlockDecoder& decoder, int32_t stored, const ByteSink& sink) {
+    // A match reaches back at most kDictionarySize bytes.
     constexpr size_t kHistory = lh5::kDictionarySize;
     constexpr size_t kPiece = 64 * 1024;
     std::vector<uint8_t> window(kHistory + kPiece + BlockDecoder::kSlack);
-    BlockDecoder decoder(BitReader(input + lh5::kSizeFieldBytes, size - lh5::kSizeFieldBytes));
     size_t remaining = static_cast<size_t>(stored);
     size_t at = 0;
     while (remaining > 0) {
@@ -83,6 +107,33 @@ void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink)
         }
     }
     decoder.Finish();
+}
+
+}  // namespace
+
+void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink) {
+    if (size < lh5::kSizeFieldBytes) ThrowCompressedFileCorrupt();
+    const int32_t stored = ReadStoredSize(input);
+    if (stored <= 0) return;
+    BlockDecoder decoder(BitReader(input + lh5::kSizeFieldBytes, size - lh5::kSizeFieldBytes));
+    DecodeToSink(decoder, stored, sink);
+}
+
+void DecompressStreamFrom(const ByteSource& source, const ByteSink& sink,
+                          const std::function<void(int32_t stored)>& onSize) {
+    uint8_t field[lh5::kSizeFieldBytes];
+    size_t got = 0;
+    while (got < sizeof field) {
+        const size_t n = source(field + got, sizeof field - got);
+        if (n == 0) ThrowCompressedFileCorrupt();
+        got += n;
+    }
+    const int32_t stored = ReadStoredSize(field);
+    if (onSize) onSize(stored);
+    if (stored <= 0) return;
+    SourceFeeder feeder(source);
+    BlockDecoder decoder(BitReader(nullptr, 0, &feeder));
+    DecodeToSink(decoder, stored, sink);
 }
 
 }  // namespace murmel

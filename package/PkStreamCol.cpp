@@ -50,8 +50,8 @@ class ImageReader {
     size_t position_ = sizeof kSignature;
 };
 
-// Flag bytes and the cipher's padding around the image.
-constexpr size_t kMaxFileOverhead = 2 + 8;
+constexpr uint64_t kMostBlockBytes = 5240 * 256;  // 655 groups of 8 matches of 256 bytes
+constexpr uint64_t kLeastBlockBits = 52;           // 16 + 28 + 8: counts and one-symbol codes
 
 uint32_t StoredSize(const ByteStream& payload) {
     uint32_t size = 0;
@@ -76,9 +76,14 @@ EReadError::EReadError() : EStreamError("Stream read error") {}
 EFOpenError::EFOpenError(const std::string& path, const std::string& reason)
     : EStreamError("Cannot open file \"" + path + "\". " + reason) {}
 
-ETooLarge::ETooLarge(uint64_t size)
+ETooLarge::ETooLarge(uint64_t size, uint64_t limit)
     : EStreamError("Voice mail too large: " + std::to_string(size) + " bytes, at most " +
-                   std::to_string(kMaxImageSize)) {}
+                   std::to_string(limit)) {}
+
+uint64_t MaxImageFromCompressed(uint64_t payloadBytes) {
+    const uint64_t bits = payloadBytes > 4 ? (payloadBytes - 4) * 8 : 0;  // after the size field
+    return (bits / kLeastBlockBits + 1) * kMostBlockBytes;
+}
 
 EFCreateError::EFCreateError(const std::string& path, const std::string& reason)
     : EStreamError("Cannot create file \"" + path + "\". " + reason) {}
@@ -152,8 +157,9 @@ void TPkStreams::SaveToStream(ByteStream& target) const {
         PutInt(image, static_cast<uint32_t>(entry.data.size()), 4);
         image.insert(image.end(), entry.data.begin(), entry.data.end());
     }
-    // No reader would take it back.
-    if (image.size() > kMaxImageSize) throw ETooLarge(image.size());
+    // The compressed size field holds no more.
+    if (Compressed && image.size() > static_cast<size_t>(INT32_MAX))
+        throw ETooLarge(image.size(), static_cast<uint64_t>(INT32_MAX));
     ByteStream payload;
     if (Compressed) {
         CompressStream(image.data(), image.size(), payload);
@@ -189,7 +195,7 @@ void TPkStreams::SaveToFile(const std::string& fileName) const {
 void TPkStreams::LoadFromFile(const std::string& fileName) {
     ByteStream bytes;
     try {
-        bytes = ReadRegularFile(fileName, kMaxImageSize + kMaxFileOverhead);
+        bytes = ReadRegularFile(fileName, UINT64_MAX);  // held whole: what it really holds
     } catch (const EFileError& error) {
         throw EFOpenError(fileName, error.Reason());
     }
@@ -220,9 +226,9 @@ void TPkStreams::LoadFromStream(const uint8_t* data, size_t size) {
     ByteStream image;
     if (compressed) {
         // The stored size is checked before the codec allocates for it.
-        if (payload.size() >= 4 && StoredSize(payload) > kMaxImageSize &&
+        if (payload.size() >= 4 && StoredSize(payload) > MaxImageFromCompressed(payload.size()) &&
             StoredSize(payload) <= INT32_MAX)
-            throw ETooLarge(StoredSize(payload));
+            throw ETooLarge(StoredSize(payload), MaxImageFromCompressed(payload.size()));
         try {
             DecompressStream(payload.data(), payload.size(), image);
         } catch (const std::exception&) {

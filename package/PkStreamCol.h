@@ -35,15 +35,18 @@ class EFCreateError : public EStreamError {
     EFCreateError(const std::string& path, const std::string& reason);
 };
 
-// A voice mail's image larger than this is refused on saving and loading, before
-// anything of that size is allocated: far above any real voice mail (an hour at
-// 8K is about 30 MB), far below what would exhaust memory.
-constexpr size_t kMaxImageSize = 256u * 1024 * 1024;
+// The largest image the compressor can make of `payloadBytes` compressed bytes:
+// a block of its at most 5,240 matches of 256 bytes costs at least 52 bits (one
+// symbol codes in no bits at all). A compressed file claiming more is no voice
+// mail of ours but a decompression bomb; its size is refused before anything is
+// decoded, while a recording of any length, even of pure silence, is not.
+uint64_t MaxImageFromCompressed(uint64_t payloadBytes);
 
-// "Voice mail too large: ...": an image above kMaxImageSize.
+// "Voice mail too large: SIZE bytes, at most LIMIT": an image larger than its
+// compressed bytes can hold, or than the 32-bit size field of a compressed file.
 class ETooLarge : public EStreamError {
   public:
-    explicit ETooLarge(uint64_t size);
+    ETooLarge(uint64_t size, uint64_t limit);
 };
 
 // The named-stream container of the ".mvm" voice mail: a set of entries kept
@@ -91,8 +94,8 @@ class TPkStreams {
 
     void Clear() { entries_.clear(); }
 
-    // Saving leaves entries and properties as they are. An image above
-    // kMaxImageSize is ETooLarge; a key the cipher rejects is std::invalid_argument.
+    // Saving leaves entries and properties as they are. A compressed image above
+    // 2^31 - 1 bytes is ETooLarge; a key the cipher rejects is std::invalid_argument.
     // SaveToFile replaces the file atomically: on any failure the old file stays.
     void SaveToFile(const std::string& fileName) const;  // EFCreateError, EStreamError
     void SaveToStream(ByteStream& target) const;         // appends flags and payload
@@ -101,7 +104,8 @@ class TPkStreams {
     // Replaces the entries with the file's. Throws ECorruptFile "File is corrupt."
     // (after OnCorrupt) for a bad signature or a payload that cannot be deciphered
     // or decompressed, EReadError when an entry runs past the end (entries read
-    // before it stay), ETooLarge for an image above kMaxImageSize, EFOpenError when
+    // before it stay), ETooLarge for a compressed image claiming more than
+    // MaxImageFromCompressed, EFOpenError when
     // the file cannot be opened or is not a regular file.
     void LoadFromFile(const std::string& fileName);
     void LoadFromStream(const uint8_t* data, size_t size);

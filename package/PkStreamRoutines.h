@@ -32,6 +32,21 @@ void DecompressStream(const uint8_t* input, size_t size, ByteStream& output);
 using ByteSink = std::function<void(const uint8_t* data, size_t size)>;
 void DecompressStreamTo(const uint8_t* input, size_t size, const ByteSink& sink);
 
+// Fills `out` with up to `size` bytes of an input; fewer only at its end. May throw.
+using ByteSource = std::function<size_t(uint8_t* out, size_t size)>;
+
+// CompressStream over an input of `size` bytes read piece by piece from `source`,
+// handing the output to `sink` in pieces: the same bytes, in memory that does not
+// grow with the input. An input that ends before `size` bytes is std::runtime_error;
+// more than 2^31 - 1 bytes is std::length_error.
+void CompressStreamFrom(const ByteSource& source, uint64_t size, const ByteSink& sink);
+
+// DecompressStreamTo on a stream read piece by piece from `source`: memory stays
+// small whatever the sizes. The stored size goes to `onSize` before anything is
+// decoded; it may throw to refuse the stream.
+void DecompressStreamFrom(const ByteSource& source, const ByteSink& sink,
+                          const std::function<void(int32_t stored)>& onSize = {});
+
 // Blowfish-16 in ECB mode with the container's padding; in place.
 // EncryptStream refuses a key the cipher rejects (std::invalid_argument);
 // DecryptStream leaves the stream unchanged under such a key, as files written

@@ -31,15 +31,23 @@ void VolumeSchedule::WriteEntry(int32_t n, int32_t timeMs, int32_t sliderPositio
 
 ScheduleEntry VolumeSchedule::ReadScheduleEntry(int32_t n) const {
     const std::string section = std::to_string(n);
-    int32_t time = 0, level = 0;
+    const std::string time = file_.ReadText(section, "Time", kMissing);
+    const std::string volume = file_.ReadText(section, "Volume", kMissing);
+    auto given = [](const std::string& text) {
+        return text == kMissing ? std::nullopt : std::optional<std::string>(text);
+    };
+    return EntryFromValues(given(time), given(volume));
+}
+
+ScheduleEntry VolumeSchedule::EntryFromValues(const std::optional<std::string>& time,
+                                              const std::optional<std::string>& volume) {
+    int32_t timeMs = 0, level = 0;
     // A missing "Volume" must not read as level 0, which now means silence: an
     // entry cut short keeps the old fallback level instead.
-    const std::string volume = file_.ReadText(section, "Volume", kMissing);
-    if (!ParseDecimal(file_.ReadText(section, "Time", "2147483647"), time) ||
-        (volume != kMissing && !ParseDecimal(volume, level)))
+    if (!ParseDecimal(time.value_or("2147483647"), timeMs) || (volume && !ParseDecimal(*volume, level)))
         return {kNever, kFallbackLevel};
-    if (volume == kMissing || level < 0 || level > 10) level = kFallbackLevel;
-    return {time, level};
+    if (!volume || level < 0 || level > 10) level = kFallbackLevel;
+    return {timeMs, level};
 }
 
 }  // namespace murmel

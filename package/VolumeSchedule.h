@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "IniFile.h"
@@ -28,6 +29,11 @@ class VolumeSchedule {
     // Entry n with every fallback: missing time or an unreadable entry gives
     // time kNever; a missing volume and levels outside 0..10 become 3.
     ScheduleEntry ReadScheduleEntry(int32_t n) const;
+
+    // The entry a section's "Time" and "Volume" texts make (nullopt: key missing),
+    // with the fallbacks above.
+    static ScheduleEntry EntryFromValues(const std::optional<std::string>& time,
+                                         const std::optional<std::string>& volume);
 
     // The music volume (hundredths of a decibel) a level stands for. Levels 0 and
     // 10 are the slider's two ends (0..9 and 100) and play as the recorder set

@@ -1,13 +1,17 @@
-// A WAV file as the capture device: decoded once at Open, mixed to the channels
-// asked for and resampled with libsoxr, then delivered at real-time pace or as
-// fast as the chain takes it.
+// A WAV file as the capture device, delivered at real-time pace or as fast as the
+// chain takes it, mixed to the channels asked for. A file at the capture's rate is
+// read as it is delivered, so a source of hours costs little memory; any other is
+// decoded once at Open and resampled with libsoxr.
+#include <fcntl.h>
 #include <soxr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "PacedCapture.h"
 #include "RiffReader.h"
@@ -109,6 +113,87 @@ std::vector<float> Resample(const std::vector<float>& in, unsigned channels, uin
     return out;
 }
 
+// The PCM of a wave file at the capture's rate, read piece by piece.
+class StreamedWave {
+  public:
+    StreamedWave(int fd, const RiffWave& wave)
+        : fd_(fd), wave_(wave),
+          frameBytes_(size_t(wave.channels) * wave.bitsPerSample / 8) {}
+    ~StreamedWave() { close(fd_); }
+    StreamedWave(const StreamedWave&) = delete;
+    StreamedWave& operator=(const StreamedWave&) = delete;
+
+    // Up to `frames` frames mixed to `channels`; fewer at the end of the data.
+    size_t Read(float* out, size_t frames, unsigned channels) {
+        const uint64_t left = (wave_.dataSize - consumed_) / frameBytes_;
+        frames = static_cast<size_t>(std::min<uint64_t>(frames, left));
+        if (bytes_.size() < frames * frameBytes_) bytes_.resize(frames * frameBytes_);
+        size_t got = 0;
+        while (got < frames * frameBytes_) {
+            const ssize_t n = pread(fd_, bytes_.data() + got, frames * frameBytes_ - got,
+                                    static_cast<off_t>(wave_.dataOffset + consumed_ + got));
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        frames = got / frameBytes_;
+        consumed_ += frames * frameBytes_;
+        // Mixed as MixChannels mixes.
+        const unsigned have = wave_.channels, sampleBytes = wave_.bitsPerSample / 8u;
+        for (size_t frame = 0; frame < frames; ++frame) {
+            const uint8_t* in = bytes_.data() + frame * frameBytes_;
+            auto sample = [&](unsigned c) {
+                return DecodeSample(in + c * sampleBytes, wave_.formatTag, wave_.bitsPerSample);
+            };
+            float mean = 0;
+            if (channels == 1) {
+                for (unsigned c = 0; c < have; ++c) mean += sample(c);
+                mean /= static_cast<float>(have);
+            }
+            for (unsigned c = 0; c < channels; ++c)
+                out[frame * channels + c] = channels == 1 ? mean
+                                            : have == 1   ? sample(0)
+                                                          : sample(std::min(c, have - 1));
+        }
+        return frames;
+    }
+
+  private:
+    int fd_;
+    RiffWave wave_;
+    size_t frameBytes_;
+    uint64_t consumed_ = 0;
+    std::vector<uint8_t> bytes_;
+};
+
+// Opens a PCM source for streaming when it is at `rate`; nullptr when it must be
+// decoded whole (another rate).
+std::unique_ptr<StreamedWave> OpenStreamed(const std::string& path, uint32_t rate) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw CaptureError("Cannot open " + path);
+    const off_t size = lseek(fd, 0, SEEK_END);
+    RiffWave wave;
+    try {
+        wave = ReadRiffWave(
+            [fd](uint64_t offset, uint8_t* out, size_t count) -> size_t {
+                const ssize_t n = pread(fd, out, count, static_cast<off_t>(offset));
+                return n > 0 ? static_cast<size_t>(n) : 0;
+            },
+            size > 0 ? static_cast<uint64_t>(size) : 0);
+    } catch (const ERiffError& error) {
+        close(fd);
+        throw CaptureError(path + ": " + error.what());
+    }
+    if (wave.formatTag != RiffWave::kPcm && wave.formatTag != RiffWave::kFloat) {
+        close(fd);
+        throw CaptureError("Unsupported wave file: " + path);
+    }
+    if (wave.samplesPerSec != rate) {
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<StreamedWave>(fd, wave);
+}
+
 class FileCapture : public PacedCapture {
 public:
     FileCapture(std::string path, bool realTime) : PacedCapture(realTime), path_(std::move(path)) {}
@@ -122,12 +207,17 @@ public:
 
 protected:
     void Prepare(const CaptureFormat& format) override {
+        samples_.clear();
+        next_ = 0;
+        streamed_ = OpenStreamed(path_, format.rate);
+        if (streamed_) return;
         DecodedWave wave = DecodeWaveFile(path_);
         samples_ =
             Resample(MixChannels(wave, format.channels), format.channels, wave.rate, format.rate);
         next_ = 0;
     }
     size_t Generate(float* samples, size_t frames) override {
+        if (streamed_) return streamed_->Read(samples, frames, format().channels);
         size_t channels = format().channels;
         size_t available = (samples_.size() - next_) / channels;
         size_t count = std::min(frames, available);
@@ -138,6 +228,7 @@ protected:
 
 private:
     std::string path_;
+    std::unique_ptr<StreamedWave> streamed_;
     std::vector<float> samples_;
     size_t next_ = 0;
 };

@@ -2,8 +2,10 @@
 
 #include <mpg123.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -16,30 +18,33 @@ void InitialiseLibrary() {
     std::call_once(once, [] { mpg123_init(); });
 }
 
-ssize_t ReadMemory(void* handle, void* buffer, size_t bytes) {
-    auto* memory = static_cast<Mp3Decoder::Memory*>(handle);
-    const size_t count = std::min(bytes, memory->size - memory->position);
-    std::memcpy(buffer, memory->data + memory->position, count);
-    memory->position += count;
-    return static_cast<ssize_t>(count);
+ssize_t ReadRange(void* handle, void* buffer, size_t bytes) {
+    auto* range = static_cast<Mp3Decoder::Range*>(handle);
+    const size_t count =
+        static_cast<size_t>(std::min<uint64_t>(bytes, range->size - range->position));
+    ssize_t got;
+    do {
+        got = pread(range->fd, buffer, count, static_cast<off_t>(range->offset + range->position));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return -1;
+    range->position += static_cast<uint64_t>(got);
+    return got;
 }
 
-off_t SeekMemory(void* handle, off_t offset, int whence) {
-    auto* memory = static_cast<Mp3Decoder::Memory*>(handle);
+off_t SeekRange(void* handle, off_t offset, int whence) {
+    auto* range = static_cast<Mp3Decoder::Range*>(handle);
     off_t base = 0;
-    if (whence == SEEK_CUR) base = static_cast<off_t>(memory->position);
-    if (whence == SEEK_END) base = static_cast<off_t>(memory->size);
+    if (whence == SEEK_CUR) base = static_cast<off_t>(range->position);
+    if (whence == SEEK_END) base = static_cast<off_t>(range->size);
     const off_t target = base + offset;
-    if (target < 0 || target > static_cast<off_t>(memory->size)) return -1;
-    memory->position = static_cast<size_t>(target);
+    if (target < 0 || target > static_cast<off_t>(range->size)) return -1;
+    range->position = static_cast<uint64_t>(target);
     return target;
 }
 
 }  // namespace
 
-Mp3Decoder::Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t offset,
-                       size_t size)
-    : bytes_(std::move(bytes)), memory_{bytes_->data() + offset, size, 0} {
+Mp3Decoder::Mp3Decoder(int fd, uint64_t offset, uint64_t size) : range_{fd, offset, size, 0} {
     InitialiseLibrary();
     int error = MPG123_OK;
     handle_ = mpg123_new(nullptr, &error);
@@ -54,8 +59,8 @@ Mp3Decoder::Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t
         mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_replace_reader_handle(handle_, ReadMemory, SeekMemory, nullptr) != MPG123_OK ||
-        mpg123_open_handle(handle_, &memory_) != MPG123_OK || mpg123_scan(handle_) != MPG123_OK ||
+    if (mpg123_replace_reader_handle(handle_, ReadRange, SeekRange, nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle_, &range_) != MPG123_OK || mpg123_scan(handle_) != MPG123_OK ||
         mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
         channels <= 0) {
         mpg123_delete(handle_);

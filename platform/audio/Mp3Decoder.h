@@ -8,13 +8,15 @@ struct mpg123_handle_struct;
 
 namespace murmel {
 
-// libmpg123 over MPEG audio held in memory (the data chunk of a voice track, or a
-// whole plain MP3 file), decoding to interleaved float at the track's own rate.
+// libmpg123 over MPEG audio in a file (the data chunk of a voice track, or a whole
+// plain MP3 file), decoding to interleaved float at the track's own rate. The file
+// is read as decoding goes, never held whole.
 class Mp3Decoder {
   public:
-    // `bytes` stays shared with the caller; [offset, offset + size) is the MPEG data.
+    // [offset, offset + size) of the open file `fd` is the MPEG data; the caller
+    // keeps `fd` open while the decoder lives.
     // Throws std::runtime_error when no MPEG frame is found.
-    Mp3Decoder(std::shared_ptr<const std::vector<uint8_t>> bytes, size_t offset, size_t size);
+    Mp3Decoder(int fd, uint64_t offset, uint64_t size);
     ~Mp3Decoder();
     Mp3Decoder(const Mp3Decoder&) = delete;
     Mp3Decoder& operator=(const Mp3Decoder&) = delete;
@@ -30,17 +32,17 @@ class Mp3Decoder {
     // The bit rate of the first frame, in kbit/s.
     int Kbps() const { return kbps_; }
 
-    struct Memory {
-        const uint8_t* data;
-        size_t size;
-        size_t position;
+    struct Range {
+        int fd;
+        uint64_t offset;
+        uint64_t size;
+        uint64_t position;
     };
 
   private:
     bool SameFormat();
 
-    std::shared_ptr<const std::vector<uint8_t>> bytes_;
-    Memory memory_;
+    Range range_;
     mpg123_handle_struct* handle_ = nullptr;
     int rate_ = 0;
     int channels_ = 0;

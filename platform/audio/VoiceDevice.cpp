@@ -1,10 +1,13 @@
 #include "VoiceDevice.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "Mp3Decoder.h"
@@ -14,25 +17,42 @@
 namespace murmel {
 namespace {
 
-// Longest voice track accepted, so an absurd file cannot exhaust memory
-// (about nine hours at 64 kbit/s).
-constexpr size_t kMaxTrackBytes = size_t{256} << 20;
-constexpr int kMaxChannels = 8;
-constexpr uint32_t kMaxRate = 384000;
+// The open voice track file, shared by the track and its decoder; it is read as
+// the sound plays, never held whole, so a track of any length costs little memory.
+struct TrackFile {
+    explicit TrackFile(int descriptor, uint64_t length) : fd(descriptor), size(length) {}
+    ~TrackFile() { close(fd); }
+    TrackFile(const TrackFile&) = delete;
+    TrackFile& operator=(const TrackFile&) = delete;
+    // Up to `count` bytes from `offset`; fewer at the end or on a read error.
+    size_t Read(uint64_t offset, uint8_t* out, size_t count) const {
+        size_t done = 0;
+        while (done < count) {
+            const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+        }
+        return done;
+    }
+    int fd;
+    uint64_t size;
+};
 
-using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+using File = std::shared_ptr<const TrackFile>;
 
-Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
-    const std::streamoff size = in.tellg();
-    if (size <= 0 || static_cast<uint64_t>(size) > kMaxTrackBytes)
+File OpenTrackFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
+    // A folder, FIFO or device is no track (and opening a FIFO would wait).
+    if (!S_ISREG(info.st_mode) || info.st_size <= 0) throw EMCIDeviceError(VoiceDevice::kCannotPlay);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw EMCIDeviceError(VoiceDevice::kFileNotFound);
+    auto file = std::make_shared<TrackFile>(fd, 0);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
-    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes->data()), size))
-        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
-    return bytes;
+    file->size = static_cast<uint64_t>(info.st_size);
+    return file;
 }
 
 float PcmSample(const uint8_t* at, int bits, bool isFloat) {
@@ -72,8 +92,8 @@ namespace {
 
 class PcmTrack : public VoiceDevice::Track {
   public:
-    PcmTrack(Bytes bytes, const RiffWave& wave)
-        : bytes_(std::move(bytes)), wave_(wave), isFloat_(wave.formatTag == RiffWave::kFloat) {
+    PcmTrack(File file, const RiffWave& wave)
+        : file_(std::move(file)), wave_(wave), isFloat_(wave.formatTag == RiffWave::kFloat) {
         const int bits = wave.bitsPerSample;
         const bool known =
             isFloat_ ? bits == 32 : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
@@ -88,10 +108,13 @@ class PcmTrack : public VoiceDevice::Track {
     int64_t TotalFrames() const override { return total_; }
     void SeekFrame(int64_t frame) override { next_ = frame; }
     size_t Pull(float* out, size_t frames) override {
-        const size_t count =
+        size_t count =
             static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), total_ - next_));
-        const uint8_t* at =
-            bytes_->data() + wave_.dataOffset + static_cast<size_t>(next_) * frameBytes_;
+        buffer_.resize(std::max(buffer_.size(), count * frameBytes_));
+        count = file_->Read(wave_.dataOffset + static_cast<uint64_t>(next_) * frameBytes_,
+                            buffer_.data(), count * frameBytes_) /
+                frameBytes_;
+        const uint8_t* at = buffer_.data();
         const size_t sampleBytes = wave_.bitsPerSample / 8;
         for (size_t i = 0; i < count * wave_.channels; ++i, at += sampleBytes)
             out[i] = PcmSample(at, wave_.bitsPerSample, isFloat_);
@@ -100,7 +123,8 @@ class PcmTrack : public VoiceDevice::Track {
     }
 
   private:
-    Bytes bytes_;
+    File file_;
+    std::vector<uint8_t> buffer_;  // the bytes of one pull
     RiffWave wave_;
     bool isFloat_;
     size_t frameBytes_ = 0;
@@ -110,7 +134,8 @@ class PcmTrack : public VoiceDevice::Track {
 
 class MpegTrack : public VoiceDevice::Track {
   public:
-    MpegTrack(Bytes bytes, size_t offset, size_t size) : decoder_(std::move(bytes), offset, size) {}
+    MpegTrack(File file, uint64_t offset, uint64_t size)
+        : file_(std::move(file)), decoder_(file_->fd, offset, size) {}
     StreamFormat Format() const override { return {decoder_.SampleRate(), decoder_.Channels()}; }
     int64_t TotalFrames() const override { return decoder_.TotalFrames(); }
     void SeekFrame(int64_t frame) override { decoder_.Seek(frame); }
@@ -118,6 +143,7 @@ class MpegTrack : public VoiceDevice::Track {
     size_t Pull(float* out, size_t frames) override { return decoder_.Read(out, frames); }
 
   private:
+    File file_;  // before the decoder, which reads it
     Mp3Decoder decoder_;
 };
 
@@ -136,32 +162,47 @@ class SilentTrack : public VoiceDevice::Track {
     StreamFormat format_;
 };
 
-std::shared_ptr<VoiceDevice::Track> OpenTrack(const Bytes& bytes) {
-    if (!IsRiffWave(bytes->data(), bytes->size())) {
+bool AllZero(const TrackFile& file, uint64_t offset, uint64_t size) {
+    uint8_t chunk[65536];
+    for (uint64_t done = 0; done < size;) {
+        const size_t n = file.Read(offset + done, chunk, std::min<uint64_t>(sizeof chunk, size - done));
+        if (n == 0) return false;
+        if (!std::all_of(chunk, chunk + n, [](uint8_t byte) { return byte == 0; })) return false;
+        done += n;
+    }
+    return true;
+}
+
+std::shared_ptr<VoiceDevice::Track> OpenTrack(const File& file) {
+    uint8_t head[12] = {};
+    if (!IsRiffWave(head, file->Read(0, head, sizeof head))) {
         try {
-            return std::make_shared<MpegTrack>(bytes, 0, bytes->size());
+            return std::make_shared<MpegTrack>(file, 0, file->size);
         } catch (const std::runtime_error&) {
             throw EMCIDeviceError(VoiceDevice::kCannotPlay);
         }
     }
     RiffWave wave;
     try {
-        wave = ReadRiffWave(bytes->data(), bytes->size());
+        wave = ReadRiffWave(
+            [&file](uint64_t offset, uint8_t* out, size_t count) {
+                return file->Read(offset, out, count);
+            },
+            file->size);
+    } catch (const EImplausibleFormat& error) {
+        // The device's own words, and what is wrong with the track.
+        throw EMCIDeviceError(std::string(VoiceDevice::kCannotPlay) + " (" + error.what() + ")");
     } catch (const ERiffError&) {
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     }
-    if (wave.channels > kMaxChannels || wave.samplesPerSec > kMaxRate)
-        throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     if (wave.formatTag == RiffWave::kPcm || wave.formatTag == RiffWave::kFloat)
-        return std::make_shared<PcmTrack>(bytes, wave);
+        return std::make_shared<PcmTrack>(file, wave);
     if (wave.formatTag != RiffWave::kMpegLayer3 && wave.formatTag != 0x50)  // 0x50: MPEG layers 1-2
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     try {
-        return std::make_shared<MpegTrack>(bytes, wave.dataOffset, wave.dataSize);
+        return std::make_shared<MpegTrack>(file, wave.dataOffset, wave.dataSize);
     } catch (const std::runtime_error&) {
-        const uint8_t* data = bytes->data() + wave.dataOffset;
-        if (std::all_of(data, data + wave.dataSize, [](uint8_t byte) { return byte == 0; }))
-            return std::make_shared<SilentTrack>(wave);
+        if (AllZero(*file, wave.dataOffset, wave.dataSize)) return std::make_shared<SilentTrack>(wave);
         throw EMCIDeviceError(VoiceDevice::kCannotPlay);
     }
 }
@@ -174,7 +215,7 @@ VoiceDevice::~VoiceDevice() { Close(); }
 
 void VoiceDevice::Open(const std::string& path) {
     Close();
-    track_ = OpenTrack(ReadWholeFile(path));
+    track_ = OpenTrack(OpenTrackFile(path));
 }
 
 void VoiceDevice::Play() {

@@ -44,17 +44,18 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
         return false;  // a cancelled dialog: nothing to report
     }
     if (stat(fileName.c_str(), &info) != 0) return LoadFailed(fileName, std::strerror(errno));
-    TPkStreams streams;
+    VoiceMailFiles fresh;
     try {
-        streams.LoadFromFile(fileName);
-    } catch (const std::exception& error) {
+        fresh = VoiceMailFiles::Unpack(fileName);
+    } catch (const EStreamError& error) {
         return LoadFailed(fileName, error.what());  // damaged or unreadable
+    } catch (const ECorruptFile& error) {
+        return LoadFailed(fileName, error.what());
     }
-    VoiceMailFiles fresh = VoiceMailFiles::Extract(streams);
-    streams.Clear();
     StopPlay();
     files_.Remove();  // the earlier opening's files are of no further use
     files_ = fresh;
+    schedule_ = VolumeScheduleTable::Read(files_.schedule);
     lastLoadError_.clear();
     try {
         Play(files_.voice, files_.music);
@@ -116,8 +117,7 @@ void PlayerCore::TmProgressTimer() {
     if (SoundSystemFailed()) return;
     ShowPosition();
     if (!files_.schedule.empty()) {
-        const ScheduleEntry entry =
-            VolumeSchedule(files_.schedule).ReadScheduleEntry(scheduleIndex_);
+        const ScheduleEntry entry = schedule_.Entry(scheduleIndex_);
         const int64_t position = voice_.Position();
         if (position > entry.time) {
             const int32_t volume = VolumeSchedule::LevelToVolume(entry.level);
@@ -200,14 +200,12 @@ void PlayerCore::Seek(int64_t ms) {
         // As in Play: a tune that cannot play means a voice mail without music.
     }
     // The entries whose times lie before the target, as playing through would have
-    // applied them; reading stops at the first later one (or the end, kNever).
+    // applied them; the replay goes on from the first later one.
     int32_t volume = kStartVolume;
     int32_t next = 0;
     if (!files_.schedule.empty()) {
-        const VolumeSchedule schedule(files_.schedule);
-        for (ScheduleEntry entry = schedule.ReadScheduleEntry(next); entry.time < ms;
-             entry = schedule.ReadScheduleEntry(++next))
-            volume = VolumeSchedule::LevelToVolume(entry.level);
+        next = schedule_.FirstNotBefore(ms);
+        if (next > 0) volume = VolumeSchedule::LevelToVolume(schedule_.Entry(next - 1).level);
     }
     music_.SetVolume(volume);
     scheduleIndex_ = next;

@@ -6,6 +6,7 @@
 #include "PlayerListener.h"
 #include "VoiceDevice.h"
 #include "VoiceMailFiles.h"
+#include "VolumeScheduleTable.h"
 #include "WMediaPlayer.h"
 
 namespace murmel {
@@ -78,6 +79,7 @@ class PlayerCore {
     TWMediaPlayer music_;
     PlayerDisplay display_;
     VoiceMailFiles files_;
+    VolumeScheduleTable schedule_;  // the opened voice mail's, read once
     std::string currentFileName_;
     std::string lastLoadError_;
     std::string lastPlaybackError_;

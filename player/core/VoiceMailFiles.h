@@ -18,6 +18,13 @@ struct VoiceMailFiles {
     // removes what it made and throws std::runtime_error.
     static VoiceMailFiles Extract(const TPkStreams& streams);
 
+    // Unpacks the voice mail at PATH straight into fresh temporary files, piece by
+    // piece: a voice track of hours costs no more memory than a short one. Throws
+    // EStreamError or ECorruptFile for a voice mail that cannot be read or is
+    // damaged, std::runtime_error for a temporary file that cannot be written; on
+    // failure removes what it made.
+    static VoiceMailFiles Unpack(const std::string& path);
+
     // Removes the files and then their placeholders, ignoring any failure.
     void Remove() const;
 };

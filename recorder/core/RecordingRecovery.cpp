@@ -10,10 +10,12 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "MMUtils.h"
 #include "MMWave.h"
 #include "PkStreamCol.h"
+#include "PkStreamFiles.h"
 #include "RecordingSaver.h"
 #include "SafeFile.h"
 #include "TimeStampName.h"
@@ -111,10 +113,75 @@ std::string GuessTrack(const std::string& base) {
     return base + ".mp3";
 }
 
+// A track read where it lies, for mending tracks of any length without holding them.
+class TrackFile {
+  public:
+    explicit TrackFile(const std::string& path)
+        : path_(path), fd_(OpenRegularFile(path, &size_, UINT64_MAX)) {}
+    ~TrackFile() { close(fd_); }
+    TrackFile(const TrackFile&) = delete;
+    TrackFile& operator=(const TrackFile&) = delete;
+    uint64_t Size() const { return size_; }
+    const std::string& Path() const { return path_; }
+    size_t ReadAt(uint64_t offset, uint8_t* out, size_t count) const {
+        size_t done = 0;
+        while (done < count) {
+            const ssize_t n =
+                pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw EFileError(path_, errno);
+            if (n == 0) break;
+            done += static_cast<size_t>(n);
+        }
+        return done;
+    }
+    WaveTrackRepairPlan Plan() const {
+        return PlanWaveTrackRepair(
+            [this](uint64_t offset, uint8_t* out, size_t count) {
+                return ReadAt(offset, out, count);
+            },
+            size_);
+    }
+
+  private:
+    std::string path_;
+    uint64_t size_ = 0;
+    int fd_;
+};
+
+// The mended track as a source of its bytes: the plan's head, the sound read from
+// the track, the plan's tail.
+ByteSource MendedTrack(const TrackFile& track, const WaveTrackRepairPlan& plan) {
+    auto done = std::make_shared<uint64_t>(0);
+    return [&track, &plan, done](uint8_t* out, size_t count) -> size_t {
+        size_t given = 0;
+        while (given < count && *done < plan.Size()) {
+            const uint64_t at = *done;
+            size_t n = 0;
+            if (at < plan.head.size()) {
+                n = static_cast<size_t>(std::min<uint64_t>(count - given, plan.head.size() - at));
+                std::memcpy(out + given, plan.head.data() + at, n);
+            } else if (at < plan.head.size() + plan.soundBytes) {
+                const uint64_t sound = at - plan.head.size();
+                n = track.ReadAt(plan.soundOffset + sound, out + given,
+                                 static_cast<size_t>(std::min<uint64_t>(count - given,
+                                                                        plan.soundBytes - sound)));
+                if (n == 0) throw EFileError(track.Path(), "the track shrank while it was read");
+            } else {
+                const uint64_t tail = at - plan.head.size() - plan.soundBytes;
+                n = static_cast<size_t>(std::min<uint64_t>(count - given, plan.tail.size() - tail));
+                std::memcpy(out + given, plan.tail.data() + tail, n);
+            }
+            given += n;
+            *done += n;
+        }
+        return given;
+    };
+}
+
 void Measure(OrphanRecording& orphan) {
     try {
-        std::vector<uint8_t> file = ReadRegularFile(orphan.journal.track);
-        orphan.lengthMs = RepairWaveTrack(file.data(), file.size()).LengthMs();
+        orphan.lengthMs = TrackFile(orphan.journal.track).Plan().LengthMs();
     } catch (const std::exception& error) {
         orphan.problem = error.what();
     }
@@ -162,19 +229,6 @@ void Inspect(const std::string& journalPath, RecoveryScan& scan) {
     scan.orphans.push_back(std::move(orphan));
 }
 
-std::vector<uint8_t> PackVoiceMail(const std::vector<uint8_t>& track,
-                                   const RecordingJournal& journal) {
-    const std::vector<uint8_t> tune = ReadRegularFile(journal.tune);
-    const std::vector<uint8_t> schedule = ReadRegularFile(journal.schedule);
-    TPkStreams container;  // compressed, not enciphered, as the recorder packs
-    container.AddStream(kVoiceTrackEntry, track.data(), track.size());
-    container.AddStream(kTuneEntry, tune.data(), tune.size());
-    container.AddStream(kScheduleEntry, schedule.data(), schedule.size());
-    ByteStream image;
-    container.SaveToStream(image);
-    return image;
-}
-
 std::tm StartTime(const RecordingJournal& journal) {
     std::tm local{};
     const std::time_t started = static_cast<std::time_t>(journal.started);
@@ -186,33 +240,14 @@ std::string AddNote(const std::string& notes, const std::string& note) {
     return notes.empty() ? note : notes + "; " + note;
 }
 
-// Creates PATH with BYTES, never replacing anything there. Empty on success,
-// otherwise why not (a partial file of ours is removed).
-std::string WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+// Creates PATH empty for us, never replacing anything there (a file, a link, a
+// dangling link). Empty on success, otherwise why not.
+std::string ReserveNewFile(const std::string& path) {
     // Shared as every saved recording is: the user's umask applies.
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return errno == EEXIST ? "is taken by another file" : std::strerror(errno);
-    int error = 0;
-    if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0) return "";
-    unlink(path.c_str());
-    return std::strerror(error);
-}
-
-// Named after its start, under a name no recording has yet.
-std::string SaveInRecordingsFolder(const RecordingJournal& journal, const std::string& extension,
-                                   const std::vector<uint8_t>& bytes,
-                                   const std::string& programFolder) {
-    const std::string path = ReserveAutomaticName(RecordingsFolder(programFolder),
-                                                  TimeStampName(StartTime(journal)), extension);
-    try {
-        ReplaceFileAtomically(path, bytes.data(), bytes.size(), FileSharing::Shared);
-    } catch (...) {
-        RemoveTemporaryFile(path);  // only our own empty reservation
-        throw;
-    }
-    return path;
+    close(fd);
+    return "";
 }
 
 }  // namespace
@@ -245,33 +280,72 @@ RecoveredRecording RecoverRecording(const OrphanRecording& orphan,
                                     const std::string& programFolder) {
     const JournalLock lock(orphan);
     const RecordingJournal& journal = orphan.journal;
-    const std::vector<uint8_t> file = ReadRegularFile(journal.track);
-    const RepairedWaveTrack track = RepairWaveTrack(file.data(), file.size());
+    const TrackFile track(journal.track);
+    const WaveTrackRepairPlan plan = track.Plan();
 
+    // Written from the track where it lies, piece by piece: a recording of hours is
+    // never held in memory.
     RecoveredRecording result;
-    std::vector<uint8_t> bytes = track.bytes;
+    std::unique_ptr<FileSource> tune, schedule;
     std::string extension = ".mp3";
     if (journal.withMusic) {
         try {
-            bytes = PackVoiceMail(track.bytes, journal);
+            tune = std::make_unique<FileSource>(journal.tune);
+            schedule = std::make_unique<FileSource>(journal.schedule);
             extension = ".mvm";
         } catch (const std::exception& error) {
             // The voice is what matters: without its tune or schedule it is kept alone.
             result.note = std::string("saved without music: ") + error.what();
+            tune.reset();
         }
     }
+    auto save = [&](const std::string& path) {
+        if (extension == ".mvm") {
+            // Compressed, not enciphered, as the recorder packs.
+            SavePackedFile(path,
+                           {{kVoiceTrackEntry, plan.Size(), MendedTrack(track, plan)},
+                            {kTuneEntry, tune->Size(), tune->AsSource()},
+                            {kScheduleEntry, schedule->Size(), schedule->AsSource()}},
+                           true);
+            return;
+        }
+        const ByteSource mended = MendedTrack(track, plan);
+        std::vector<uint8_t> piece(1 << 20);
+        ReplaceFileWith(path, FileSharing::Shared, [&](int fd) {
+            while (const size_t n = mended(piece.data(), piece.size()))
+                if (!WriteAll(fd, piece.data(), n)) return false;
+            return true;
+        });
+    };
+    // Into a file reserved empty for it: a failure removes only that reservation.
+    auto saveReserved = [&](const std::string& path) {
+        try {
+            save(path);
+        } catch (...) {
+            RemoveTemporaryFile(path);
+            throw;
+        }
+    };
+    // Named after its start, under a name no recording has yet.
+    auto saveInRecordingsFolder = [&] {
+        const std::string path = ReserveAutomaticName(RecordingsFolder(programFolder),
+                                                      TimeStampName(StartTime(journal)), extension);
+        saveReserved(path);
+        return path;
+    };
     if (!journal.target.empty()) {
         // The recording was meant for this path: completed there while it is free.
-        const std::string refusal = WriteNewFile(journal.target, bytes);
+        const std::string refusal = ReserveNewFile(journal.target);
         if (refusal.empty()) {
+            saveReserved(journal.target);
             result.path = journal.target;
         } else {
-            result.path = SaveInRecordingsFolder(journal, extension, bytes, programFolder);
+            result.path = saveInRecordingsFolder();
             result.note = AddNote(result.note, journal.target + ": " + refusal + "; saved as " +
                                                    result.path + " instead");
         }
     } else {
-        result.path = SaveInRecordingsFolder(journal, extension, bytes, programFolder);
+        result.path = saveInRecordingsFolder();
     }
     RemoveTemporaries(orphan, true);
     return result;

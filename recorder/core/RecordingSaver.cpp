@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "PkStreamFiles.h"
 #include "SafeFile.h"
 
 namespace murmel {
@@ -37,21 +38,39 @@ std::string ReserveAutomaticName(const std::string& folder, const std::string& s
 }
 
 void CopyRecording(const std::string& source, const std::string& target) {
-    std::vector<uint8_t> bytes = ReadRegularFile(source);
-    ReplaceFileAtomically(target, bytes.data(), bytes.size(), FileSharing::Shared);
+    // Piece by piece: a recording of hours is never held in memory.
+    FileSource input(source);
+    std::vector<uint8_t> piece(1 << 20);
+    ReplaceFileWith(target, FileSharing::Shared, [&](int fd) {
+        while (const size_t n = input.Read(piece.data(), piece.size()))
+            if (!WriteAll(fd, piece.data(), n)) return false;
+        return true;
+    });
 }
 
 void PackVoiceMailFiles(TPkStreams& container, const std::string& voiceTrack,
                         const std::string& tune, const std::string& schedule,
                         const std::string& target) {
     try {
-        for (auto [name, path] :
-             {std::pair{kVoiceTrackEntry, &voiceTrack}, std::pair{kTuneEntry, &tune},
-              std::pair{kScheduleEntry, &schedule}}) {
-            std::vector<uint8_t> bytes = ReadRegularFile(*path);
-            container.AddStream(name, bytes.data(), bytes.size());
+        if (container.Encrypted && !container.Key.empty()) {
+            // Enciphered only in memory; nothing of ours asks for it.
+            for (auto [name, path] :
+                 {std::pair{kVoiceTrackEntry, &voiceTrack}, std::pair{kTuneEntry, &tune},
+                  std::pair{kScheduleEntry, &schedule}}) {
+                std::vector<uint8_t> bytes = ReadRegularFile(*path, UINT64_MAX);
+                container.AddStream(name, bytes.data(), bytes.size());
+            }
+            container.SaveToFile(target);
+        } else {
+            // Streamed from the files: the voice track of a long recording is never
+            // held whole.
+            FileSource voice(voiceTrack), music(tune), volume(schedule);
+            SavePackedFile(target,
+                           {{kVoiceTrackEntry, voice.Size(), voice.AsSource()},
+                            {kTuneEntry, music.Size(), music.AsSource()},
+                            {kScheduleEntry, volume.Size(), volume.AsSource()}},
+                           container.Compressed);
         }
-        container.SaveToFile(target);
     } catch (...) {
         container.Clear();  // the next packaging starts from an empty container
         throw;

@@ -157,7 +157,7 @@ TEST_F(HostileList, SizeBombIsRefusedQuicklyAndSmall) {
         RunCli({"list", kData + "/invalid/mvm-size-bomb.mvm"}, {}, std::chrono::seconds(10));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Voice mail too large: 2000000025 bytes, at most " +
-                           std::to_string(kMaxImageSize) + "\n");
+                           std::to_string(MaxImageFromCompressed(955)) + "\n");
     EXPECT_LT(run.peakKilobytes, 64 * 1024);
 }
 

@@ -4,7 +4,10 @@
 #include <optional>
 #include <sstream>
 
+#include <cstring>
+
 #include "PkStreamCol.h"
+#include "PkStreamFiles.h"
 #include "TestFiles.h"
 
 using namespace murmel;
@@ -333,3 +336,66 @@ TEST(ContainerFiles, StreamOverloadsReadFromTheStart) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the streamed reader is told, as (name, data) in file order.
+struct Collected : PackReader {
+    void EntryBegins(std::string_view name, uint32_t) override { entries.push_back({std::string(name), ""}); }
+    void EntryData(const uint8_t* data, size_t size) override {
+        entries.back().second.append(reinterpret_cast<const char*>(data), size);
+    }
+    void EntryEnds() override {}
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+
+}  // namespace
+
+// Written and read piece by piece, the file is byte for byte the in-memory one,
+// compressed or not, with names out of order, repeated and in other cases.
+TEST(ContainerStreamed, SameBytesAsInMemoryBothWays) {
+    std::string voice(200000, '\0');
+    for (size_t i = 0; i < voice.size(); ++i) voice[i] = static_cast<char>((i * 7919) >> 5);
+    const std::vector<std::pair<std::string, std::string>> given = {
+        {"Mp3File", voice}, {"BGMusic", "MThd tune"}, {"mp3file", "second"}, {"CtrInfo", ""}};
+    for (bool compressed : {true, false}) {
+        TPkStreams streams;
+        streams.Compressed = compressed;
+        std::vector<PackSource> sources;
+        std::vector<size_t> read(given.size(), 0);
+        for (size_t i = 0; i < given.size(); ++i) {
+            streams.AddStream(given[i].first, Bytes(given[i].second));
+            sources.push_back({given[i].first, given[i].second.size(),
+                               [&, i](uint8_t* out, size_t count) {
+                                   const size_t n = std::min<size_t>(
+                                       std::min<size_t>(count, 777), given[i].second.size() - read[i]);
+                                   std::memcpy(out, given[i].second.data() + read[i], n);
+                                   read[i] += n;
+                                   return n;
+                               }});
+        }
+        ByteStream streamed;
+        SavePackedStreams(sources, compressed, [&](const uint8_t* data, size_t size) {
+            streamed.insert(streamed.end(), data, data + size);
+        });
+        ASSERT_EQ(streamed, Save(streams)) << compressed;
+
+        Collected collected;
+        size_t at = 0;
+        LoadPackedStreams(
+            [&](uint8_t* out, size_t count) {
+                const size_t n = std::min<size_t>(std::min<size_t>(count, 1000), streamed.size() - at);
+                std::memcpy(out, streamed.data() + at, n);
+                at += n;
+                return n;
+            },
+            streamed.size(), collected);
+        TPkStreams loaded;
+        loaded.LoadFromStream(streamed);
+        ASSERT_EQ(collected.entries.size(), loaded.Count());
+        for (size_t i = 0; i < loaded.Count(); ++i) {
+            EXPECT_EQ(collected.entries[i].first, loaded.Name(i));
+            EXPECT_EQ(collected.entries[i].second, Text(loaded.Data(i)));
+        }
+    }
+}

@@ -171,6 +171,13 @@ TEST_F(ExportTest, BadInputExitsOneAndWritesNothing) {
     EXPECT_NE(out.find("File is corrupt."), std::string::npos) << out;
     EXPECT_EQ(ReadFile(folder + "kept.mp3"), "the user's own file");
 
+    // A few bytes claiming hours of sound at 1 Hz: refused, not rendered.
+    out = Output("'" + kCli + "' export '" + MURMEL_TEST_DATA + "/invalid/play-pcm-1-hz.mvm' '" +
+                     folder + "bomb.mp3'",
+                 &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("Unsupported sample rate 1 Hz"), std::string::npos) << out;
+
     out = Output("'" + kCli + "' export '" + folder + "absent.mvm' '" + folder + "x.mp3'", &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("Cannot export"), std::string::npos) << out;

@@ -2,10 +2,13 @@
 // is one tick, so positions, the schedule and the sound can be checked exactly.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "MidiTempoMap.h"
 #include "PlayTestFiles.h"
 #include "RenderHarness.h"
 #include "SignalMeasures.h"
+#include "VolumeSchedule.h"
 
 using namespace murmel;
 using namespace murmel::test;
@@ -194,6 +197,36 @@ TEST_F(SpeedSeekTest, SeekingTakesTheVolumeOfTheLastEntryBeforeTheTarget) {
     EXPECT_EQ(Core().ScheduleIndex(), 0);
     player->Run(400);
     EXPECT_EQ(Core().Music().Volume(), -2400);  // entry 0 replays at its time
+}
+
+// Ticks and jumps cost the same with a long schedule, or one padded with comment
+// lines, as with a short one: the schedule is read once when the mail is opened.
+TEST_F(SpeedSeekTest, LongOrPaddedSchedulesCostNothingPerTickOrJump) {
+    std::vector<std::pair<int, int>> many;
+    for (int n = 0; n < 20000; ++n) many.emplace_back(n / 4, 1 + n % 9);
+    std::string padded(30u << 20, ';');
+    for (size_t at = 79; at < padded.size(); at += 80) padded[at] = '\n';
+    padded = "[0]\r\nTime=100\r\nVolume=4\r\n" + padded + "\n[1]\r\nTime=2000\r\nVolume=7\r\n";
+    const std::string longMail = Mail(PcmWave(8000, 1, 8.0, 0, 0), "", ScheduleText(many));
+    const std::string paddedMail = mails + "padded.mvm";
+    WriteVoiceMail(paddedMail, PcmWave(8000, 1, 8.0, 0, 0), "", padded, false);
+
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Core().ExecuteMVMFile(longMail));
+    Core().Seek(4000);  // entries 0..15999 lie before it
+    EXPECT_EQ(Core().ScheduleIndex(), 16000);
+    EXPECT_EQ(Core().Music().Volume(), VolumeSchedule::LevelToVolume(1 + 15999 % 9));
+    player->Run(500);
+    EXPECT_EQ(Core().ScheduleIndex(), 16010);  // one entry a tick
+    Core().Seek(1000);
+    EXPECT_EQ(Core().ScheduleIndex(), 4000);
+
+    ASSERT_TRUE(Core().ExecuteMVMFile(paddedMail));
+    player->Run(3000);
+    EXPECT_EQ(Core().ScheduleIndex(), 2);
+    EXPECT_EQ(Core().Music().Volume(), VolumeSchedule::LevelToVolume(7));
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(took).count(), 10);
 }
 
 TEST_F(SpeedSeekTest, TheMusicIsHeardAtTheJumpsVolume) {
