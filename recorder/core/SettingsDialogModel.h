@@ -21,6 +21,7 @@ struct SettingsDialogValues {
     std::string EmailAdd;
     int AuthIndex = 1;
     std::string Resolution = "2K";  // "1K", "2K", "4K" or "8K"
+    std::string Microphone;         // the sound server's source to record from; empty: its default
     bool AutoName = true;
     std::string RecordingsFolder;  // shown only
 };
