@@ -107,7 +107,8 @@ class CliListener : public RecorderListener {
         return options_.output;
     }
     bool RecordFromDefaultMicrophone(const std::string& source) override {
-        std::fprintf(stderr, "murmel-cli record: capture source %s not found (see murmel-cli devices)\n",
+        std::fprintf(stderr,
+                     "murmel-cli record: capture source %s not found (see murmel-cli devices)\n",
                      source.c_str());
         failed = true;
         return false;

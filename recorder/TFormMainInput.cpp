@@ -13,7 +13,8 @@ bool TFormMain::RecordFromDefaultMicrophone(const std::string& source) {
     const QString name = QString::fromStdString(source);
     QMessageBox box(QMessageBox::Warning, windowTitle(),
                     tr("找不到设置中选择的麦克风“%1”。").arg(name), QMessageBox::NoButton, this);
-    box.setInformativeText(tr("它可能已经拔出。可以改用系统默认的麦克风录音，或者在“参数设置”中另选一个。"));
+    box.setInformativeText(
+        tr("它可能已经拔出。可以改用系统默认的麦克风录音，或者在“参数设置”中另选一个。"));
     QPushButton* useDefault = box.addButton(tr("用默认麦克风录音(&D)"), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(useDefault);

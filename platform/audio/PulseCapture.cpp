@@ -164,9 +164,9 @@ class PulseConnection {
     static void SourceListEntry(pa_context*, const pa_source_info* info, int eol, void* self) {
         auto* connection = static_cast<PulseConnection*>(self);
         if (info && eol == 0 && info->name)
-            connection->sources_.push_back(
-                {info->name, info->description ? info->description : info->name,
-                 info->monitor_of_sink != PA_INVALID_INDEX});
+            connection->sources_.push_back({info->name,
+                                            info->description ? info->description : info->name,
+                                            info->monitor_of_sink != PA_INVALID_INDEX});
         pa_threaded_mainloop_signal(connection->loop_, 0);
     }
 

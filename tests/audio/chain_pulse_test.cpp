@@ -4,15 +4,14 @@
 #include <sys/wait.h>
 
 #include <cmath>
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "ChainTestElements.h"
-#include "cli/CliProcess.h"
 #include "MMWavIn.h"
 #include "TestFiles.h"
+#include "cli/CliProcess.h"
 
 namespace murmel {
 namespace {
@@ -94,9 +93,10 @@ class TwoMicrophones : public ::testing::Test {
     void SetUp() override {
         if (!HavePulse()) GTEST_SKIP() << "no PulseAudio server (PULSE_SERVER unset)";
         folder = test::FreshFolder("two-microphones");
-        for (auto [sink, hz] : {std::pair{"murmel_mic_low", kLowHz}, {"murmel_mic_high", kHighHz}}) {
-            modules.push_back(Output("pactl load-module module-null-sink sink_name=" +
-                                     std::string(sink)));
+        for (auto [sink, hz] :
+             {std::pair{"murmel_mic_low", kLowHz}, {"murmel_mic_high", kHighHz}}) {
+            modules.push_back(
+                Output("pactl load-module module-null-sink sink_name=" + std::string(sink)));
             const std::string wave = folder + sink + ".wav";
             test::WriteFile(wave, StereoTone(hz, 44100 * 15));
             players.push_back(Output("paplay --device=" + std::string(sink) + " " + wave +
@@ -131,7 +131,8 @@ class TwoMicrophones : public ::testing::Test {
         bytes += "data";
         le(uint32_t(frames * 4), 4);
         for (size_t i = 0; i < frames; ++i) {
-            auto sample = static_cast<int16_t>(std::lround(8000 * std::sin(2 * M_PI * hz * double(i) / 44100)));
+            auto sample = static_cast<int16_t>(
+                std::lround(8000 * std::sin(2 * M_PI * hz * double(i) / 44100)));
             le(uint16_t(sample), 2);
             le(uint16_t(sample), 2);
         }
@@ -145,7 +146,8 @@ class TwoMicrophones : public ::testing::Test {
         int16_t last = 0;
         const size_t frames = (file.size() - 46) / 4;
         for (size_t i = 0; i < frames; ++i) {
-            auto sample = static_cast<int16_t>(uint8_t(file[46 + 4 * i]) | uint8_t(file[47 + 4 * i]) << 8);
+            auto sample =
+                static_cast<int16_t>(uint8_t(file[46 + 4 * i]) | uint8_t(file[47 + 4 * i]) << 8);
             if (last < 0 && sample >= 0) ++crossings;
             last = sample;
         }
@@ -154,9 +156,11 @@ class TwoMicrophones : public ::testing::Test {
     // murmel-cli record for a second, from a program folder of its own holding `settings`.
     test::CliResult Record(const std::vector<std::string>& options, const std::string& settings) {
         const std::string program = test::FreshFolder("program");
-        std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli", program + "murmel-cli");
+        std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli",
+                                   program + "murmel-cli");
         if (!settings.empty()) test::WriteFile(program + "user.dll", settings);
-        std::vector<std::string> arguments = {"record", folder + "out.wav", "--seconds", "1", "--preset", "none"};
+        std::vector<std::string> arguments = {"record", folder + "out.wav", "--seconds",
+                                              "1",      "--preset",         "none"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         std::filesystem::remove(folder + "out.wav");
         test::CliProcess process(arguments, {"MURMEL_CAPTURE="}, program + "murmel-cli");
