@@ -219,6 +219,12 @@ private:
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
+// What the device thread measured of the input since the last look.
+struct TMMInputLevel {
+    int peak = 0;          // the loudest sample's magnitude, 0..32768 (8-bit samples scaled)
+    int fullScaleRun = 0;  // the longest run of samples at full scale, in samples
+};
+
 // The wave input on a capture device chosen by MURMEL_CAPTURE (or given).
 class TMMWaveIn : public TMMCustomWaveIn, private CaptureClient {
 public:
@@ -228,6 +234,11 @@ public:
 
     // A finite source (a file) has delivered everything it holds.
     bool SourceExhausted() const { return device_->Exhausted(); }
+    // Replaces the capture device while the input is closed (the choice of the
+    // microphone); the next Open probes it.
+    void SetDevice(std::unique_ptr<CaptureDevice> device);
+    // The level since the last call; starts again from nothing. Any thread.
+    TMMInputLevel TakeInputLevel();
 
 protected:
     void InitDeviceApi() override;
@@ -247,11 +258,16 @@ private:
     void DeviceFailed(const std::string& reason) override;
     // Hands back the queued buffers: all, or only a front one holding data.
     void ReturnBuffers(bool all);
+    // Device thread, without allocating: the peak and the full-scale runs.
+    void MeasureLevel(const uint8_t* bytes, size_t size);
 
     std::unique_ptr<CaptureDevice> device_;
     bool present_ = false;
     std::string productName_;
     uint8_t silence_ = 0;
+    uint16_t bits_ = 16;
+    int fullScaleRun_ = 0;  // device thread: the run still going at the last fragment's end
+    std::atomic<int> peak_{0}, longestFullScaleRun_{0};
     std::mutex queueLock_;
     std::vector<PWaveHdr> queue_;  // ring of kMaxWaveInBuffers + 1 slots
     size_t queueHead_ = 0, queueCount_ = 0;

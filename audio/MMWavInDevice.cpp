@@ -3,6 +3,7 @@
 // full buffer goes back to the wave input (BufferFilled), as waveIn would do.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 #include "MMWavIn.h"
@@ -27,6 +28,48 @@ void TMMWaveIn::InitDeviceApi() {
     productName_ = present_ ? device_->ProductName() : "";
 }
 
+void TMMWaveIn::SetDevice(std::unique_ptr<CaptureDevice> device) {
+    if (State() & wisOpen) Error("The device cannot change while the input is open");
+    device_ = std::move(device);
+}
+
+TMMInputLevel TMMWaveIn::TakeInputLevel() {
+    return {peak_.exchange(0), longestFullScaleRun_.exchange(0)};
+}
+
+namespace {
+void RaiseTo(std::atomic<int>& value, int candidate) {
+    int current = value.load(std::memory_order_relaxed);
+    while (candidate > current && !value.compare_exchange_weak(current, candidate)) {
+    }
+}
+}  // namespace
+
+// A whole fragment is scanned in one pass; the atomics are touched once per fragment.
+void TMMWaveIn::MeasureLevel(const uint8_t* bytes, size_t size) {
+    int peak = 0;
+    int run = fullScaleRun_, longest = 0;
+    auto sample = [&](int magnitude, bool fullScale) {
+        peak = std::max(peak, magnitude);
+        run = fullScale ? run + 1 : 0;
+        longest = std::max(longest, run);
+    };
+    if (!bytes) {
+        run = 0;
+    } else if (bits_ == 8) {
+        for (size_t i = 0; i < size; ++i)
+            sample(std::abs(int(bytes[i]) - 128) * 256, bytes[i] == 0 || bytes[i] == 255);
+    } else {
+        for (size_t i = 0; i + 1 < size; i += 2) {
+            const int value = static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8);
+            sample(std::abs(value), value >= 32767 || value <= -32767);
+        }
+    }
+    fullScaleRun_ = run;
+    RaiseTo(peak_, peak);
+    RaiseTo(longestFullScaleRun_, longest);
+}
+
 bool TMMWaveIn::DeviceCanRecord(const TWaveFormatEx& format) {
     if (!IsPCMFormat(&format)) return false;
     return device_->CanRecord({format.nSamplesPerSec, format.nChannels, format.wBitsPerSample});
@@ -38,6 +81,9 @@ std::string TMMWaveIn::DeviceOpen(const TWaveFormatEx& format) {
         queueHead_ = queueCount_ = 0;
     }
     silence_ = format.wBitsPerSample == 8 ? 128 : 0;
+    bits_ = format.wBitsPerSample;
+    fullScaleRun_ = 0;
+    TakeInputLevel();
     try {
         device_->Open({format.nSamplesPerSec, format.nChannels, format.wBitsPerSample}, this);
     } catch (const std::exception& error) {
@@ -111,6 +157,7 @@ void TMMWaveIn::ReturnBuffers(bool all) {
 // Device thread. Fills the queued buffers in order; a hole (bytes == nullptr)
 // becomes silence. What finds no queued buffer is an overrun and is dropped.
 size_t TMMWaveIn::CaptureData(const uint8_t* bytes, size_t size) {
+    MeasureLevel(bytes, size);
     std::array<PWaveHdr, kMaxWaveInBuffers + 1> filled;
     size_t count = 0;
     size_t taken = 0;

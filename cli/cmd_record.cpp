@@ -1,6 +1,7 @@
 // murmel-cli record: the recorder without its window. The same capture chain,
 // recording session and saving code as the window: WaveIn_Mic → Connector →
-// Reverb → ACMConverter → WaveFile_Output on the device MURMEL_CAPTURE names,
+// Reverb → ACMConverter → WaveFile_Output on the source --device names (else the
+// device MURMEL_CAPTURE names, else the microphone of the settings),
 // with background music (--music) and slider moves (--slider MS:POSITION), until
 // --seconds of sound, Ctrl-C or the end of a file source; the recording is
 // finalised and saved in every case.
@@ -24,6 +25,7 @@
 #include "PresetsStore.h"
 #include "ProgramFolder.h"
 #include "RecordingChain.h"
+#include "PrintableText.h"
 #include "RecordingSession.h"
 #include "UIThreadPost.h"
 #include "WMediaPlayer.h"
@@ -44,6 +46,7 @@ struct RecordOptions {
     std::string resolution;  // empty: the settings'
     std::string music;
     std::vector<SliderMove> slider;
+    std::string device;  // empty: MURMEL_CAPTURE, then the settings' microphone
 };
 
 int64_t ParseInteger(const std::string& text, int64_t low, int64_t high, const char* what) {
@@ -65,7 +68,7 @@ SliderMove ParseSliderMove(const std::string& text) {
 
 RecordOptions ParseRecordOptions(const Arguments& arguments) {
     ParsedArguments parsed =
-        ParseArguments(arguments, {"--seconds", "--preset", "--music", "--slider"}, {});
+        ParseArguments(arguments, {"--seconds", "--preset", "--music", "--slider", "--device"}, {});
     if (parsed.positional.size() > 1) throw UsageError("expected at most one output file");
     RecordOptions options;
     if (!parsed.positional.empty()) options.output = parsed.positional[0];
@@ -82,6 +85,9 @@ RecordOptions ParseRecordOptions(const Arguments& arguments) {
         if (r != "1K" && r != "2K" && r != "4K" && r != "8K" && r != "none")
             throw UsageError("--preset must be 1K, 2K, 4K, 8K or none");
     }
+    options.device = parsed.Value("--device");
+    if (parsed.Has("--device") && options.device.empty())
+        throw UsageError("--device needs a source name (see murmel-cli devices)");
     options.music = parsed.Value("--music");
     if (parsed.Has("--music") && options.music.empty()) throw UsageError("--music needs a tune");
     for (const std::string& move : parsed.Values("--slider"))
@@ -110,6 +116,25 @@ class CliListener : public RecorderListener {
         CheckRecordingTarget(path);
         return true;
     }
+    bool RecordFromDefaultMicrophone(const std::string& source) override {
+        std::fprintf(stderr,
+                     "murmel-cli record: capture source %s not found (see murmel-cli devices)\n",
+                     PrintableText(source).c_str());
+        failed = true;
+        return false;
+    }
+    void InputWarningChanged(InputWarning warning) override {
+        if (warning == InputWarning::Silent && !silenceReported_)
+            std::fprintf(stderr,
+                         "murmel-cli record: warning: no sound from the microphone; check that it "
+                         "is plugged in and not muted\n");
+        if (warning == InputWarning::Clipping && !clippingReported_)
+            std::fprintf(stderr,
+                         "murmel-cli record: warning: the input is clipping; turn the microphone "
+                         "down\n");
+        silenceReported_ |= warning == InputWarning::Silent;
+        clippingReported_ |= warning == InputWarning::Clipping;
+    }
     void ShowError(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
         failed = true;
@@ -118,6 +143,7 @@ class CliListener : public RecorderListener {
 
   private:
     const RecordOptions& options_;
+    bool silenceReported_ = false, clippingReported_ = false;
 };
 
 void ShowElapsed(int64_t milliseconds, bool final) {
@@ -201,6 +227,7 @@ int Record(const Arguments& arguments) {
     session.NamingMode = options.output.empty() ? RecordingSession::Naming::Automatic
                                                 : RecordingSession::Naming::Question;
     session.ResolutionOverride = options.resolution;
+    session.MicrophoneOverride = options.device;
     // A killed record is completed by `murmel-cli recover` where it was meant to go.
     session.ProgramName = "murmel-cli";
     if (!options.output.empty())
@@ -221,6 +248,7 @@ int Record(const Arguments& arguments) {
         // recording that stopped on its own is saved by the task it posts.
         ui.WaitAndRun(kTick);
         if (!session.Recording()) break;
+        session.tmRecTimer();
         elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
         for (; nextMove < options.slider.size() && options.slider[nextMove].atMs <= elapsed;
              ++nextMove)
@@ -244,7 +272,8 @@ int Record(const Arguments& arguments) {
 
 const RegisterCommand record(
     {"record",
-     "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none] [--music TUNE.mid [--slider MS:POSITION]...]",
+     "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none] [--device SOURCE] [--music TUNE.mid "
+     "[--slider MS:POSITION]...]",
      Record});
 
 }  // namespace

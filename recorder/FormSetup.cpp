@@ -9,6 +9,7 @@
 #include "AccessibleNames.h"
 #include "IniFile.h"
 #include "LibraryText.h"
+#include "MicrophoneBox.h"
 #include "ui_FormSetup.h"
 
 using murmel::SettingsDialogModel;
@@ -59,6 +60,12 @@ TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
     connect(ui_->Button1, &QPushButton::clicked, this, &TFormSetup::Button1Click);
     connect(ui_->Button2, &QPushButton::clicked, this, &TFormSetup::Button2Click);
     connect(ui_->bitBtnAutoDect, &QPushButton::clicked, this, &TFormSetup::bitBtnAutoDectClick);
+    microphones_ = new MicrophoneBox(ui_->cbMicrophone, this);
+    // The sources are asked for whenever the page comes up: a headset plugged in
+    // meanwhile appears.
+    connect(ui_->PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
+        if (ui_->PageControl1->widget(page) == ui_->TabSheet2) microphones_->Refresh();
+    });
     FormCreate();
     TabToCheckedOption({ui_->rbMAPI, ui_->rbSMTP});
     TabToCheckedOption({ui_->rbRec1K, ui_->rbRec2K, ui_->rbRec4K, ui_->rbRec8K});
@@ -85,6 +92,7 @@ void TFormSetup::ShowValues(const SettingsDialogValues& values) {
     for (size_t i = 0; i < resolutions.size(); ++i)
         if (resolutions[i] == values.Resolution) quality[i]->setChecked(true);
     ui_->cbAutoName->setChecked(values.AutoName);
+    microphones_->Show(values.Microphone);
 }
 
 SettingsDialogValues TFormSetup::Values() const {
@@ -103,6 +111,7 @@ SettingsDialogValues TFormSetup::Values() const {
     for (size_t i = 0; i < 4; ++i)
         if (quality[i]->isChecked()) values.Resolution = SettingsDialogModel::Resolutions()[i];
     values.AutoName = ui_->cbAutoName->isChecked();
+    values.Microphone = microphones_->Chosen();
     return values;
 }
 

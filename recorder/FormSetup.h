@@ -8,6 +8,8 @@
 
 #include "SettingsDialogModel.h"
 
+class MicrophoneBox;
+
 namespace Ui {
 class TFormSetup;
 }
@@ -30,4 +32,5 @@ class TFormSetup : public QDialog {
 
     std::unique_ptr<Ui::TFormSetup> ui_;
     murmel::SettingsDialogModel model_;
+    MicrophoneBox* microphones_ = nullptr;
 };

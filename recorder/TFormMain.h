@@ -89,6 +89,8 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     bool ConfirmReplace(const std::string& path) override;
     void StatusText(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    bool RecordFromDefaultMicrophone(const std::string& source) override;
+    void InputWarningChanged(murmel::InputWarning warning) override;
 
     void CreateAttachmentMenu();
     void ApplyIcons();
@@ -118,6 +120,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     AddressBookPage* addressBook_ = nullptr;
     SendCommands* send_ = nullptr;
     bool shown_ = false;
+    QString inputWarning_;  // the input warning the status bar shows, if any
     // Registers the file type beside the window: it may run the MIME database tools.
     std::thread registration_;
 };

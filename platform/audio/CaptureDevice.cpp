@@ -39,6 +39,16 @@ std::unique_ptr<CaptureDevice> CaptureDeviceFromSpec(const std::string& spec) {
     return std::make_unique<AbsentCapture>();
 }
 
+bool CaptureChosenByEnvironment() {
+    const char* value = std::getenv("MURMEL_CAPTURE");
+    return value && *value;
+}
+
+std::unique_ptr<CaptureDevice> CaptureDeviceForSource(const std::string& source) {
+    if (CaptureChosenByEnvironment() || source.empty()) return CaptureDeviceFromEnvironment();
+    return MakePulseCapture(source);
+}
+
 std::unique_ptr<CaptureDevice> CaptureDeviceFromEnvironment() {
     const char* value = std::getenv("MURMEL_CAPTURE");
     return CaptureDeviceFromSpec(value ? value : "");

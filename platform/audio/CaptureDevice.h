@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace murmel {
 
@@ -64,6 +65,24 @@ public:
 // a device that is never present.
 std::unique_ptr<CaptureDevice> CaptureDeviceFromEnvironment();
 std::unique_ptr<CaptureDevice> CaptureDeviceFromSpec(const std::string& spec);
+
+// A source of the sound server that can be recorded from.
+struct CaptureSource {
+    std::string name;         // the server's name: what the settings keep, as in "pulse:NAME"
+    std::string description;  // what the user sees
+    bool monitor = false;     // listens to an output rather than to an input
+};
+
+// The sound server's sources: inputs first, then the monitors of outputs, each in
+// the server's order. Waits a few seconds at most (a hung server); empty when
+// there is no server.
+std::vector<CaptureSource> ListCaptureSources();
+
+// Whether MURMEL_CAPTURE names a device; it then wins over the chosen microphone.
+bool CaptureChosenByEnvironment();
+// The device to record from when the user chose the source `source` (empty: the
+// sound server's default): MURMEL_CAPTURE's device when it is set.
+std::unique_ptr<CaptureDevice> CaptureDeviceForSource(const std::string& source);
 
 std::unique_ptr<CaptureDevice> MakePulseCapture(const std::string& sourceName);
 std::unique_ptr<CaptureDevice> MakeFileCapture(const std::string& path, bool realTime);

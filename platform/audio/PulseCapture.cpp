@@ -4,6 +4,7 @@
 // corked with automatic, interpolated timing, so the position is valid at once.
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -83,6 +84,14 @@ class PulseConnection {
         return name;
     }
 
+    // Unlocked. Every source, in the server's order.
+    std::vector<CaptureSource> Sources() {
+        Lock lock(loop_);
+        sources_.clear();
+        Wait(pa_context_get_source_info_list(context_, &PulseConnection::SourceListEntry, this));
+        return sources_;
+    }
+
     pa_threaded_mainloop* loop() const { return loop_; }
     pa_context* context() const { return context_; }
     std::string ErrorText() const {
@@ -152,8 +161,18 @@ class PulseConnection {
         pa_threaded_mainloop_signal(connection->loop_, 0);
     }
 
+    static void SourceListEntry(pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* connection = static_cast<PulseConnection*>(self);
+        if (info && eol == 0 && info->name)
+            connection->sources_.push_back({info->name,
+                                            info->description ? info->description : info->name,
+                                            info->monitor_of_sink != PA_INVALID_INDEX});
+        pa_threaded_mainloop_signal(connection->loop_, 0);
+    }
+
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
+    std::vector<CaptureSource> sources_;
     bool timedOut_ = false;
     bool operationExpired_ = false;
     std::string defaultSource_;
@@ -353,6 +372,15 @@ class PulseCapture : public CaptureDevice {
 };
 
 }  // namespace
+
+std::vector<CaptureSource> ListCaptureSources() {
+    PulseConnection connection;
+    if (!connection.Connect()) return {};
+    std::vector<CaptureSource> sources = connection.Sources();
+    std::stable_partition(sources.begin(), sources.end(),
+                          [](const CaptureSource& source) { return !source.monitor; });
+    return sources;
+}
 
 std::unique_ptr<CaptureDevice> MakePulseCapture(const std::string& sourceName) {
     return std::make_unique<PulseCapture>(sourceName);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "InputLevelWatch.h"
+
 namespace murmel {
 
 // What the recorder window shows of a recording, as the core last set it. UTF-8.
@@ -44,6 +46,12 @@ class RecorderListener {
     // failures that do not leave the core as an exception (a recording that the
     // capture device ended on its own and whose saving failed).
     virtual void ShowError(const std::string&) {}
+    // The microphone chosen in the settings (or on the command line), the sound
+    // server's source `source`, is not there: true records from the default input
+    // this time, false records nothing.
+    virtual bool RecordFromDefaultMicrophone(const std::string& /*source*/) { return false; }
+    // The input has fallen silent at the start, clips, or is fine again.
+    virtual void InputWarningChanged(InputWarning) {}
     // A schedule entry has been written while recording with music.
     virtual void ScheduleLogged(int32_t /*index*/, int64_t /*timeMs*/, int32_t /*volume*/) {}
 };

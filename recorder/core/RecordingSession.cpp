@@ -78,6 +78,7 @@ void RecordingSession::StopAndSaveIfRecording() {
 
 void RecordingSession::StartRecording() {
     if (recording_) return;
+    if (!ChooseMicrophone()) return;
     if (recWithMusic_)
         StartWithMusic();
     else
@@ -205,6 +206,8 @@ void RecordingSession::ApplyQualityPreset() {
 
 void RecordingSession::WaveIn_MicStart() {
     startPositionMs_ = chain_.WaveIn_Mic.Position();
+    chain_.WaveIn_Mic.TakeInputLevel();
+    inputWatch_.Start(0);
     display_.timerEnabled = true;
     recording_ = true;
 }
@@ -218,6 +221,10 @@ void RecordingSession::WaveIn_MicStop() {
     music_.Stop();
     display_.musicChoiceEnabled = true;
     Changed();
+    if (inputWatch_.Warning() != InputWarning::None) {  // the warning ends with the recording
+        inputWatch_.Start(0);
+        listener_.InputWarningChanged(InputWarning::None);
+    }
     if (!wasRecording || stopRequested_ || closing_) return;
     // The input ended on its own (the device went away): what was recorded is
     // saved as if the user had pressed stop, once the stop has run its course.
@@ -241,6 +248,7 @@ void RecordingSession::tmRecTimer() {
     if (!recording_) return;
     display_.recTimeText = FormatTimeText(chain_.WaveIn_Mic.Position() - startPositionMs_, true);
     Changed();
+    WatchInputLevel();
 }
 
 // --- slider and tune ---

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "AttachmentList.h"
+#include "InputLevelWatch.h"
 #include "PkStreamCol.h"
 #include "RecorderListener.h"
 #include "RecordingChain.h"
@@ -93,9 +94,16 @@ class RecordingSession {
     // The journal kept beside each recording while it runs names its program,
     // and where a recording recovered after a crash goes (empty: "MyVoice").
     std::string ProgramName = "Murmel";
+    // The source to record from, given on murmel-cli's command line; it wins over
+    // MURMEL_CAPTURE and the settings' "SoundSetup"/"Microphone".
+    std::string MicrophoneOverride;
     std::string RecoveryTarget;
 
   private:
+    // Puts the chosen microphone on the wave input; false when it is missing and
+    // the listener declines the default.
+    bool ChooseMicrophone();
+    void WatchInputLevel();
     void StartWithoutMusic();
     void StartWithMusic();
     // A new temporary base name, with the voice track's name set on the writer.
@@ -142,6 +150,8 @@ class RecordingSession {
     int sliderPosition_ = kInitialSliderPosition;
     std::string sdMp3FileName_, sdMVMFileName_;
     RecorderDisplay display_;
+    std::string microphone_;  // the source the wave input's device was made for; empty: as given
+    InputLevelWatch inputWatch_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

@@ -75,6 +75,7 @@ SettingsDialogValues SettingsDialogModel::FormCreate() const {
     values.Resolution =
         std::find(known.begin(), known.end(), resolution) != known.end() ? resolution : "2K";
     values.AutoName = settings.ReadText("AutoNameFile", "AutoName", "YES") == "YES";
+    values.Microphone = GbkToUtf8(settings.ReadText("SoundSetup", "Microphone", ""));
     return values;
 }
 
@@ -109,6 +110,9 @@ void SettingsDialogModel::Button1Click(const SettingsDialogValues& values) const
     if (values.AllowPlainAuth != (settings.ReadText("SMTP", "AllowPlainAuth", "NO") == "YES"))
         settings.WriteText("SMTP", "AllowPlainAuth", values.AllowPlainAuth ? "YES" : "NO");
     settings.WriteText("SoundSetup", "Resolution", values.Resolution);
+    // Written only when chosen anew, so a file without the key keeps none.
+    if (values.Microphone != GbkToUtf8(settings.ReadText("SoundSetup", "Microphone", "")))
+        settings.WriteText("SoundSetup", "Microphone", Utf8ToGbk(values.Microphone));
     settings.WriteText("AutoNameFile", "AutoName", values.AutoName ? "YES" : "NO");
     settings.WriteText("firstUse", "FirstUse", "0");
 }

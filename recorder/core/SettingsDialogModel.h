@@ -23,6 +23,7 @@ struct SettingsDialogValues {
     // The password may go to a server that cannot encrypt ("SMTP"/"AllowPlainAuth").
     bool AllowPlainAuth = false;
     std::string Resolution = "2K";  // "1K", "2K", "4K" or "8K"
+    std::string Microphone;         // the sound server's source to record from; empty: its default
     bool AutoName = true;
     std::string RecordingsFolder;  // shown only
 };

@@ -6,6 +6,7 @@ murmel_add_gtest(chain_pulse_tests LABEL audio TIMEOUT 180
   LIBS murmel_audio)
 target_include_directories(chain_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_LIST_DIR})
 target_include_directories(chain_pulse_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_LIST_DIR})
+add_dependencies(chain_pulse_tests murmel-cli)
 murmel_add_gtest(chain_record_tests LABEL interop
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/chain_record_test.cpp LIBS murmel_platform_system)
 target_include_directories(chain_record_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

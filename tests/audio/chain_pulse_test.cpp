@@ -4,11 +4,14 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "ChainTestElements.h"
 #include "MMWavIn.h"
 #include "TestFiles.h"
+#include "cli/CliProcess.h"
 
 namespace murmel {
 namespace {
@@ -79,6 +82,123 @@ TEST(PulseCapture, RecordsSpeechPlayedIntoTheNullSink) {
     // Everything captured arrived, in whole buffers but the last.
     EXPECT_GT(bytes.size(), size_t(position - startPosition - 300) * 176400 / 1000);
     EXPECT_GT(Rms(bytes), 300.0) << "the recording is silent";
+}
+
+// Two microphones: a null sink each, playing a tone of its own, recorded from its
+// monitor. Which tone a recording holds tells which source it came from.
+class TwoMicrophones : public ::testing::Test {
+  protected:
+    static constexpr int kLowHz = 440, kHighHz = 1500;
+
+    void SetUp() override {
+        if (!HavePulse()) GTEST_SKIP() << "no PulseAudio server (PULSE_SERVER unset)";
+        folder = test::FreshFolder("two-microphones");
+        for (auto [sink, hz] :
+             {std::pair{"murmel_mic_low", kLowHz}, {"murmel_mic_high", kHighHz}}) {
+            modules.push_back(
+                Output("pactl load-module module-null-sink sink_name=" + std::string(sink)));
+            const std::string wave = folder + sink + ".wav";
+            test::WriteFile(wave, StereoTone(hz, 44100 * 15));
+            players.push_back(Output("paplay --device=" + std::string(sink) + " " + wave +
+                                     " >/dev/null 2>&1 & echo $!"));
+        }
+        std::this_thread::sleep_for(500ms);
+    }
+    void TearDown() override {
+        for (const std::string& pid : players) std::system(("kill " + pid).c_str());
+        for (const std::string& module : modules)
+            std::system(("pactl unload-module " + module).c_str());
+    }
+
+    static std::string Output(const std::string& command) {
+        std::string text;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+            pclose(pipe);
+        }
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    static std::string StereoTone(int hz, size_t frames) {
+        std::string bytes = "RIFF";
+        auto le = [&bytes](uint32_t value, int size) {
+            for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+        };
+        le(uint32_t(36 + frames * 4), 4);
+        bytes += "WAVEfmt ";
+        le(16, 4), le(1, 2), le(2, 2), le(44100, 4), le(176400, 4), le(4, 2), le(16, 2);
+        bytes += "data";
+        le(uint32_t(frames * 4), 4);
+        for (size_t i = 0; i < frames; ++i) {
+            auto sample = static_cast<int16_t>(
+                std::lround(8000 * std::sin(2 * M_PI * hz * double(i) / 44100)));
+            le(uint16_t(sample), 2);
+            le(uint16_t(sample), 2);
+        }
+        return bytes;
+    }
+    // The frequency of a recording without a preset (PCM, data from byte 46), by its
+    // rising zero crossings on the left channel.
+    static double Frequency(const std::string& file) {
+        if (file.size() < 46 + 44100 * 4 / 2) return 0;
+        int crossings = 0;
+        int16_t last = 0;
+        const size_t frames = (file.size() - 46) / 4;
+        for (size_t i = 0; i < frames; ++i) {
+            auto sample =
+                static_cast<int16_t>(uint8_t(file[46 + 4 * i]) | uint8_t(file[47 + 4 * i]) << 8);
+            if (last < 0 && sample >= 0) ++crossings;
+            last = sample;
+        }
+        return crossings * 44100.0 / double(frames);
+    }
+    // murmel-cli record for a second, from a program folder of its own holding `settings`.
+    test::CliResult Record(const std::vector<std::string>& options, const std::string& settings) {
+        const std::string program = test::FreshFolder("program");
+        std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli",
+                                   program + "murmel-cli");
+        if (!settings.empty()) test::WriteFile(program + "user.dll", settings);
+        std::vector<std::string> arguments = {"record", folder + "out.wav", "--seconds",
+                                              "1",      "--preset",         "none"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        std::filesystem::remove(folder + "out.wav");
+        test::CliProcess process(arguments, {"MURMEL_CAPTURE="}, program + "murmel-cli");
+        return process.Finish(std::chrono::seconds(30));
+    }
+
+    std::string folder;
+    std::vector<std::string> modules, players;
+};
+
+TEST_F(TwoMicrophones, TheChosenSourceIsTheOneRecorded) {
+    test::CliResult run = Record({"--device", "murmel_mic_low.monitor"}, "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NEAR(Frequency(test::ReadFile(folder + "out.wav")), kLowHz, kLowHz * 0.1);
+
+    const std::string high = "[SoundSetup]\r\nMicrophone=murmel_mic_high.monitor\r\n";
+    run = Record({}, high);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NEAR(Frequency(test::ReadFile(folder + "out.wav")), kHighHz, kHighHz * 0.1);
+
+    // The command line wins over the settings.
+    run = Record({"--device", "murmel_mic_low.monitor"}, high);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NEAR(Frequency(test::ReadFile(folder + "out.wav")), kLowHz, kLowHz * 0.1);
+
+    const std::string listed = Output(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli devices");
+    EXPECT_NE(listed.find("murmel_mic_high.monitor\t"), std::string::npos) << listed;
+}
+
+TEST_F(TwoMicrophones, AMissingSourceRecordsNothingAndIsNamed) {
+    for (const auto& [options, settings] :
+         {std::pair<std::vector<std::string>, std::string>{{"--device", "murmel_gone"}, ""},
+          {{}, "[SoundSetup]\r\nMicrophone=murmel_gone\r\n"}}) {
+        test::CliResult run = Record(options, settings);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("murmel_gone"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder + "out.wav"));
+    }
 }
 
 }  // namespace

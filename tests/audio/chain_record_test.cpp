@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -108,6 +109,21 @@ TEST(RecordCommand, NoDeviceFailsWithoutAFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "No wave audio recording device found\n");
     EXPECT_FALSE(std::filesystem::exists(folder + "out.mp3"));
+}
+
+// A microphone silent for the first 3 s is warned about once, on stderr; the
+// recording goes on and is saved.
+TEST(RecordCommand, SilenceAtTheStartIsWarnedAboutOnce) {
+    std::string folder = test::FreshFolder("record-silence");
+    test::WriteFile(folder + "in.wav",
+                    StereoWave(std::string(size_t(44100) * 4 * 32 / 10, '\0') + Tone(44100 / 2)));
+    CliRun run = Cli("MURMEL_CAPTURE=file:" + folder + "in.wav",
+                     "record " + folder + "out.mp3 --preset none");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string warning = "murmel-cli record: warning: no sound from the microphone";
+    EXPECT_EQ(run.err.find(warning), 0u) << run.err;
+    EXPECT_EQ(run.err.find(warning, 1), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 TEST(RecordCommand, RefusesAnUnknownPreset) {

@@ -18,12 +18,12 @@ class FakeCapture : public CaptureDevice {
         std::atomic<uint64_t> frames{0};
         std::atomic<bool> present{true};
         std::atomic<bool> started{false};
-        // Delivers `ms` milliseconds of a quiet square wave and moves the clock.
-        void Deliver(int ms) {
+        // Delivers `ms` milliseconds of a square wave (quiet unless told) and moves the clock.
+        void Deliver(int ms, int16_t amplitude = 2000) {
             const size_t frameCount = static_cast<size_t>(ms) * 441 / 10;
             std::vector<uint8_t> bytes(frameCount * 4);
             for (size_t i = 0; i < frameCount; ++i) {
-                const int16_t sample = (i / 50) % 2 ? 2000 : -2000;
+                const int16_t sample = (i / 50) % 2 ? amplitude : static_cast<int16_t>(-amplitude);
                 for (int c = 0; c < 2; ++c) {
                     bytes[i * 4 + c * 2] = static_cast<uint8_t>(sample & 0xff);
                     bytes[i * 4 + c * 2 + 1] = static_cast<uint8_t>((sample >> 8) & 0xff);

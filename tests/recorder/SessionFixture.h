@@ -26,6 +26,7 @@ struct ScriptedUser : RecorderListener {
     std::deque<bool> replaceAnswers;  // none left: no
     std::vector<std::string> musicFolders, saveProposals, replaceQuestions, statusTexts, errors;
     std::vector<SaveDialogKind> saveKinds;
+    std::vector<InputWarning> inputWarnings;
     RecorderDisplay display;
     void DisplayChanged(const RecorderDisplay& d) override { display = d; }
     std::string ChooseMusic(const std::string& folder) override {
@@ -49,6 +50,7 @@ struct ScriptedUser : RecorderListener {
     }
     void StatusText(const std::string& text) override { statusTexts.push_back(text); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
+    void InputWarningChanged(InputWarning warning) override { inputWarnings.push_back(warning); }
 };
 
 class SessionTest : public ::testing::Test {

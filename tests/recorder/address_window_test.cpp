@@ -21,6 +21,7 @@
 #include "AddressBookPage.h"
 #include "FormSetup.h"
 #include "GbkText.h"
+#include "MicrophoneBox.h"
 #include "ModalDriver.h"
 #include "SettingsStore.h"
 #include "TFormMain.h"
@@ -424,6 +425,26 @@ class AddressWindowTest : public QObject {
                  QStringList{QString::fromStdString("Unable to write to " + folder + "user.dll")});
         QVERIFY(dialog.isVisible());
     }
+    // A microphone that is not there keeps its place in the settings, marked; the
+    // sources come when the page opens, without holding the dialog up.
+    void setupKeepsAMissingMicrophoneAndOffersTheDefault() {
+        WriteFile(folder + "user.dll", "[SoundSetup]\r\nMicrophone=murmel_gone\r\n");
+        TFormSetup dialog(folder);
+        dialog.show();
+        auto* box = dialog.findChild<QComboBox*>("cbMicrophone");
+        QCOMPARE(dialog.findChild<QLabel*>("lbMicrophone")->buddy(), box);
+        QCOMPARE(box->itemText(0), QString("系统默认"));
+        QCOMPARE(box->currentText(), QString("murmel_gone（未找到）"));
+        dialog.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(1);
+        auto* sources = dialog.findChild<MicrophoneBox*>();
+        QVERIFY(sources->Refreshing());
+        QTRY_VERIFY_WITH_TIMEOUT(!sources->Refreshing(), 15000);
+        QCOMPARE(box->currentData().toString(), QString("murmel_gone"));
+        box->setCurrentIndex(0);
+        dialog.findChild<QPushButton*>("Button1")->click();
+        QVERIFY(ReadFile(folder + "user.dll").find("Microphone=\r\n") != std::string::npos);
+    }
+
     // --- in the recorder's main window ---
 
     void mainWindowFirstUseWelcomesAndOkEndsTheWelcome() {

@@ -40,6 +40,36 @@ TEST_F(SessionTest, RecordingWithoutMusicStartsAndStopsIntoMyVoice) {
     EXPECT_TRUE(TempFiles().empty()) << "temporary track and reservation are removed";
 }
 
+// An unplugged or muted microphone is reported 3 s into the recording and no
+// earlier, and taken back when sound arrives; a clipped input is shown, and the
+// warnings end with the recording.
+TEST_F(SessionTest, SilenceAtTheStartAndClippingAreReported) {
+    using W = InputWarning;
+    session->bitbtnRecClick();
+    ASSERT_TRUE(session->Recording());
+    const struct {
+        int ms;
+        int16_t amplitude;
+        std::vector<W> expected;  // every warning reported so far
+    } steps[] = {
+        {2900, 0, {}},
+        {100, 20, {W::Silent}},  // -64 dBFS is still silence
+        {100, 2000, {W::Silent, W::None}},
+        {4000, 0, {W::Silent, W::None}},  // a pause later on is the speaker's
+        {100, 32767, {W::Silent, W::None, W::Clipping}},
+        {1000, 2000, {W::Silent, W::None, W::Clipping}},
+        {1000, 2000, {W::Silent, W::None, W::Clipping, W::None}},
+        {100, 32767, {W::Silent, W::None, W::Clipping, W::None, W::Clipping}},
+    };
+    for (const auto& step : steps) {
+        device.Deliver(step.ms, step.amplitude);
+        session->tmRecTimer();
+        EXPECT_EQ(user.inputWarnings, step.expected) << step.ms << " ms at " << step.amplitude;
+    }
+    session->bitbtnRecClick();
+    EXPECT_EQ(user.inputWarnings.back(), W::None);
+}
+
 TEST_F(SessionTest, MyVoiceIsCreatedWhenMissing) {
     ASSERT_FALSE(fs::exists(folder + "MyVoice"));
     session->bitbtnRecClick();
