@@ -254,6 +254,17 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
     </message>
 </context>
 <context>
+    <name>MicrophoneBox</name>
+    <message>
+        <source>%1（未找到）</source>
+        <translation>%1 (not found)</translation>
+    </message>
+    <message>
+        <source>系统默认</source>
+        <translation>System default</translation>
+    </message>
+</context>
+<context>
     <name>TForm1</name>
     <message>
         <source>语音邮件播放器</source>
@@ -534,6 +545,30 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
         <translation>%1 already exists.
 Do you want to replace it?</translation>
     </message>
+    <message>
+        <source>找不到设置中选择的麦克风“%1”。</source>
+        <translation>The microphone chosen in the settings, “%1”, cannot be found.</translation>
+    </message>
+    <message>
+        <source>它可能已经拔出。可以改用系统默认的麦克风录音，或者在“参数设置”中另选一个。</source>
+        <translation>It may have been unplugged. You can record from the system’s default microphone instead, or choose another one in Settings.</translation>
+    </message>
+    <message>
+        <source>用默认麦克风录音(&amp;D)</source>
+        <translation>Record with the &amp;default microphone</translation>
+    </message>
+    <message>
+        <source>麦克风“%1”不在，正在用系统默认的麦克风录音</source>
+        <translation>Microphone “%1” is not present; recording from the system’s default microphone</translation>
+    </message>
+    <message>
+        <source>没有听到麦克风的声音，请检查麦克风是否插好、是否静音</source>
+        <translation>No sound from the microphone; check that it is plugged in and not muted</translation>
+    </message>
+    <message>
+        <source>声音过大，录音已失真，请调低麦克风音量或离远一些</source>
+        <translation>The sound is too loud and the recording is distorted; turn the microphone down or move away from it</translation>
+    </message>
 </context>
 <context>
     <name>TFormNewAdd</name>
@@ -777,6 +812,14 @@ space, the poorer the sound, but the easier the file is to send by e-mail.</tran
     <message>
         <source>只在邮件服务器不支持加密时使用：密码将以明文在网络上传输，可能被他人截获</source>
         <translation>Only for a mail server that cannot encrypt: your password would travel over the network as plain text, where others could read it</translation>
+    </message>
+    <message>
+        <source>&amp;I麦克风</source>
+        <translation>M&amp;icrophone</translation>
+    </message>
+    <message>
+        <source>录音时使用的麦克风；“系统默认”跟随系统的声音设置</source>
+        <translation>The microphone to record from; “System default” follows the system’s sound settings</translation>
     </message>
 </context>
 <context>
