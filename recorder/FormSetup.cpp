@@ -54,7 +54,7 @@ TFormSetup::TFormSetup(std::string programFolder, QWidget* parent)
     // is never saved.
     for (QLineEdit* field :
          {ui_->edtSMTP, ui_->edtAccount, ui_->edtPW, ui_->edtName, ui_->edtEmailAdd})
-        field->setPlaceholderText(QString::fromUtf8(SettingsDialogModel::kNotSet));
+        field->setPlaceholderText(ShownValue(SettingsDialogModel::kNotSet));
     connect(ui_->rbMAPI, &QRadioButton::toggled, this, &TFormSetup::rbClick);
     connect(ui_->rbSMTP, &QRadioButton::toggled, this, &TFormSetup::rbClick);
     connect(ui_->Button1, &QPushButton::clicked, this, &TFormSetup::Button1Click);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,11 +99,19 @@ class TwoMicrophones : public ::testing::Test {
             modules.push_back(
                 Output("pactl load-module module-null-sink sink_name=" + std::string(sink)));
             const std::string wave = folder + sink + ".wav";
-            test::WriteFile(wave, StereoTone(hz, 44100 * 15));
+            test::WriteFile(wave, StereoTone(hz, 44100 * 60));
             players.push_back(Output("paplay --device=" + std::string(sink) + " " + wave +
                                      " >/dev/null 2>&1 & echo $!"));
         }
-        std::this_thread::sleep_for(500ms);
+        // Both tones playing before anything records: a loaded machine starts
+        // paplay late.
+        for (int wait = 0; wait < 100 && PlayingStreams() < 2; ++wait)
+            std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(300ms);
+    }
+    static int PlayingStreams() {
+        const std::string list = Output("pactl list short sink-inputs");
+        return static_cast<int>(std::count(list.begin(), list.end(), '\n'));
     }
     void TearDown() override {
         for (const std::string& pid : players) std::system(("kill " + pid).c_str());
