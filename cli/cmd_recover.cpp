@@ -6,7 +6,7 @@
 
 #include "Command.h"
 #include "PrintableText.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "RecordingRecovery.h"
 #include "TempNames.h"
 
@@ -42,7 +42,7 @@ int Recover(const Arguments& arguments) {
             std::printf("discarded %s\n", PrintableText(orphan.journal.track).c_str());
         } else {
             try {
-                RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
+                RecoveredRecording saved = RecoverRecording(orphan, UserFolder());
                 if (!saved.note.empty())
                     std::fprintf(stderr, "murmel-cli recover: %s\n",
                                  PrintableText(saved.note).c_str());

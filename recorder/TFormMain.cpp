@@ -17,6 +17,7 @@
 #include "FormRecovery.h"
 #include "FormSetup.h"
 #include "MailFooter.h"
+#include "ProgramFolder.h"
 #include "QtUIThreadPost.h"
 #include "RecordingChain.h"
 #include "RecordingRecovery.h"
@@ -120,7 +121,7 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     if (!addressBook_->LoadAddressBook()) return;
     if (SettingsStore(programFolder_).ReadText("Mailer", "MAPI", "NO") == "YES")
         ui->bitBtnSendMail->hide();
-    registration_ = std::thread([folder = programFolder_] { RegisterFileType(folder); });
+    registration_ = std::thread([] { RegisterFileType(ProgramFolder()); });
 }
 
 TFormMain::~TFormMain() {

@@ -1,14 +1,14 @@
 #include <QApplication>
 
 #include "LookAndFeel.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "TFormMain.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("Murmel"));
     ApplyLookAndFeel(application);
-    TFormMain formMain(murmel::ProgramFolder());
+    TFormMain formMain(murmel::UserFolder());
     formMain.show();
     return application.exec();
 }
