@@ -44,6 +44,12 @@ std::vector<uint8_t> ReadPreset(const std::string& valueName) {
     return bytes;
 }
 
+std::vector<uint8_t> EffectivePreset(const std::string& valueName) {
+    const std::string prefix = "WaveFormat";
+    if (PresetsInstalled() || valueName.rfind(prefix, 0) != 0) return ReadPreset(valueName);
+    return StandardPreset(valueName.substr(prefix.size()));
+}
+
 void WritePreset(const std::string& valueName, const std::vector<uint8_t>& bytes) {
     std::filesystem::create_directories(PresetsFolder());
     std::string path = PresetsFolder() + valueName;
