@@ -1,6 +1,4 @@
 // Where a user's files live when the program folder is not theirs (a system-wide install).
-#include "UserFolder.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 
 #include "../TestFiles.h"
+#include "UserFolder.h"
 
 using namespace murmel;
 namespace fs = std::filesystem;
