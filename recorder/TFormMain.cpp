@@ -121,7 +121,7 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     if (!addressBook_->LoadAddressBook()) return;
     if (SettingsStore(programFolder_).ReadText("Mailer", "MAPI", "NO") == "YES")
         ui->bitBtnSendMail->hide();
-    registration_ = std::thread([] { RegisterFileType(ProgramFolder()); });
+    registration_ = std::thread([] { RegisterFileType(murmel::ProgramFolder()); });
 }
 
 TFormMain::~TFormMain() {
