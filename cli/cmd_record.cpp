@@ -23,7 +23,7 @@
 #include "Command.h"
 #include "MMUtils.h"
 #include "PresetsStore.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "RecordingChain.h"
 #include "PrintableText.h"
 #include "RecordingSession.h"
@@ -197,7 +197,7 @@ void CheckRecordingTarget(const std::string& path) {
 
 void WarnMissingPreset(const std::string& resolution) {
     if (resolution.empty() || resolution == "none") return;
-    const std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
+    const std::vector<uint8_t> record = EffectivePreset("WaveFormat" + resolution);
     if (WaveFormatFromBytes(record.data(), record.size())) return;
     std::fprintf(stderr, "murmel-cli record: preset WaveFormat%s not installed; recording PCM\n",
                  resolution.c_str());
@@ -223,7 +223,7 @@ int Record(const Arguments& arguments) {
             listener.ShowError(e.what());
         }
     };
-    RecordingSession session(ProgramFolder(), chain, music, attachments, listener, ui);
+    RecordingSession session(UserFolder(), chain, music, attachments, listener, ui);
     session.NamingMode = options.output.empty() ? RecordingSession::Naming::Automatic
                                                 : RecordingSession::Naming::Question;
     session.ResolutionOverride = options.resolution;

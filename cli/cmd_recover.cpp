@@ -6,7 +6,7 @@
 
 #include "Command.h"
 #include "PrintableText.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "RecordingRecovery.h"
 #include "TempNames.h"
 
@@ -17,7 +17,7 @@ namespace {
 void PrintOrphan(const OrphanRecording& orphan) {
     std::string line = OrphanDateText(orphan) + "  " + OrphanLengthText(orphan) + "  " +
                        (orphan.journal.withMusic ? "with music" : "voice only") + "  " +
-                       orphan.journal.track + " -> " + RecoveryDestination(orphan, ProgramFolder());
+                       orphan.journal.track + " -> " + RecoveryDestination(orphan, UserFolder());
     if (!orphan.problem.empty()) line += "  (" + orphan.problem + ")";
     std::printf("%s\n", PrintableText(line).c_str());  // journals are anyone's to write
 }
@@ -44,7 +44,7 @@ int Recover(const Arguments& arguments) {
                 std::printf("discarded %s\n", PrintableText(orphan.journal.track).c_str());
                 continue;
             }
-            RecoveredRecording saved = RecoverRecording(orphan, ProgramFolder());
+            RecoveredRecording saved = RecoverRecording(orphan, UserFolder());
             if (!saved.note.empty())
                 std::fprintf(stderr, "murmel-cli recover: %s\n", PrintableText(saved.note).c_str());
             std::printf("recovered %s\n", PrintableText(saved.path).c_str());

@@ -9,7 +9,7 @@
 
 #include "Command.h"
 #include "GbkText.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "SafeFile.h"
 #include "SendCounter.h"
 #include "SendMailThread.h"
@@ -73,7 +73,7 @@ int Send(const Arguments& arguments) {
     fields.Attachments = parsed.Values("--attach");
 
     PrintingListener listener;
-    TSendMailThread job(std::move(fields), ProgramFolder(), listener);
+    TSendMailThread job(std::move(fields), UserFolder(), listener);
     job.Start();
     bool cancelled = false;
     while (job.Running()) {

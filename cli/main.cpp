@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -20,6 +20,12 @@ void PrintHelp(std::FILE* out) {
     });
     for (const Command& command : sorted)
         std::fprintf(out, "  %s %s\n", command.name, command.usage);
+    std::fprintf(out,
+                 "\nenvironment:\n"
+                 "  MURMEL_CAPTURE  pulse (default), pulse:SOURCE, file:PATH, file-fast:PATH, "
+                 "tone:HZ, null\n"
+                 "  MURMEL_AUDIO    pulse (default), null, render:PATH\n"
+                 "  MURMEL_SOUNDFONT  a General MIDI soundfont\n");
     std::fprintf(out, "\nExit status: 0 success, 1 failure, 2 usage error.\n");
 }
 

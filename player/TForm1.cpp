@@ -18,7 +18,7 @@
 
 #include "LibraryText.h"
 #include "ProductAddresses.h"
-#include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "VoiceMailExport.h"
 #include "ui_TForm1.h"
 
@@ -44,7 +44,7 @@ TForm1::TForm1(AudioOutput& output, std::string commandLineFile, bool hasArgumen
       output_(output),
       commandLineFile_(std::move(commandLineFile)),
       hasArguments_(hasArguments),
-      settings_(ProgramFolder() + PlayerSettings::kFileName),
+      settings_(UserFolder() + PlayerSettings::kFileName),
       core_(output, *this) {
     ui_->setupUi(this);
     setFixedSize(kClientWidth, kClientHeight);

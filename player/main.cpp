@@ -17,6 +17,7 @@
 #include "PlayerCommandLine.h"
 #include "PlayerSettings.h"
 #include "ProgramFolder.h"
+#include "UserFolder.h"
 #include "TForm1.h"
 #include "Translations.h"
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     ApplyLookAndFeel(application);
     // [Interface] Language in Murmelplay.ini overrides the desktop's language.
     LoadTranslations(application,
-                     InterfaceLocale(murmel::PlayerSettings(murmel::ProgramFolder() +
+                     InterfaceLocale(murmel::PlayerSettings(murmel::UserFolder() +
                                                             murmel::PlayerSettings::kFileName)
                                          .Language()));
     application.setWindowIcon(QIcon(QStringLiteral(":/murmelplay.png")));

@@ -19,6 +19,7 @@
 #include "FormSetup.h"
 #include "LibraryText.h"
 #include "MailFooter.h"
+#include "ProgramFolder.h"
 #include "QtUIThreadPost.h"
 #include "RecordingChain.h"
 #include "RecordingRecovery.h"
@@ -125,7 +126,7 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     if (!addressBook_->LoadAddressBook()) return;
     if (SettingsStore(programFolder_).ReadText("Mailer", "MAPI", "NO") == "YES")
         ui->bitBtnSendMail->hide();
-    registration_ = std::thread([folder = programFolder_] { RegisterFileType(folder); });
+    registration_ = std::thread([] { RegisterFileType(murmel::ProgramFolder()); });
 }
 
 TFormMain::~TFormMain() {

@@ -10,6 +10,7 @@
 #include "MimeAppsList.h"
 #include "LinkedFiles.h"
 #include "SafeFile.h"
+#include "UserFolder.h"
 
 namespace murmel {
 namespace {
@@ -164,6 +165,8 @@ bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders
 }
 
 void RegisterFileType(const std::string& programFolder) noexcept {
+    // A system-wide install is registered by its package for every user: no per-user copy.
+    if (!ProgramFolderIsTheUsers(programFolder)) return;
     try {
         WriteFileAssociation(programFolder, DesktopFolders::FromEnvironment());
     } catch (const std::exception& error) {

@@ -111,6 +111,22 @@ void Insert(std::vector<Line>& lines, size_t at, const std::string& text, const 
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{text, end});
 }
 
+// Removes a [Default Applications] group left with nothing but blank lines; at the end
+// of the file also the blank line that set it apart, as WithDefaultApplication wrote it.
+void RemoveEmptyDefaultGroups(std::vector<Line>& lines) {
+    for (size_t i = lines.size(); i-- > 0;) {
+        const auto group = GroupName(Content(lines[i].text));
+        if (!group || *group != kDefaultGroup) continue;
+        size_t end = i + 1;
+        while (end < lines.size() && Content(lines[end].text).empty()) ++end;
+        if (end < lines.size() && !GroupName(Content(lines[end].text))) continue;
+        const size_t start =
+            end == lines.size() && i > 0 && Content(lines[i - 1].text).empty() ? i - 1 : i;
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(start),
+                    lines.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+}
+
 }  // namespace
 
 std::string WithDefaultApplication(const std::string& list, const std::string& mimeType,
@@ -146,6 +162,7 @@ std::string WithoutDefaultApplication(const std::string& list, const std::string
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*at));
         changed = true;
     }
+    if (changed) RemoveEmptyDefaultGroups(lines);
     return changed ? Joined(lines) : list;
 }
 

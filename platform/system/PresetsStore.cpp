@@ -34,7 +34,7 @@ std::string PresetsFolder() {
 
 std::vector<uint8_t> ReadPreset(const std::string& valueName) {
     std::string path = PresetsFolder() + valueName;
-    struct stat info{};
+    struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         info.st_size > static_cast<off_t>(kMaxPresetBytes))
         return {};
@@ -44,11 +44,18 @@ std::vector<uint8_t> ReadPreset(const std::string& valueName) {
     return bytes;
 }
 
+std::vector<uint8_t> EffectivePreset(const std::string& valueName) {
+    const std::string prefix = "WaveFormat";
+    if (PresetsInstalled() || valueName.rfind(prefix, 0) != 0) return ReadPreset(valueName);
+    return StandardPreset(valueName.substr(prefix.size()));
+}
+
 void WritePreset(const std::string& valueName, const std::vector<uint8_t>& bytes) {
     std::filesystem::create_directories(PresetsFolder());
     std::string path = PresetsFolder() + valueName;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) throw std::runtime_error("Unable to write to " + path);
 }
 

@@ -14,6 +14,10 @@ std::string PresetsFolder();
 // holds at most 1024 bytes, else no bytes. Never throws.
 std::vector<uint8_t> ReadPreset(const std::string& valueName);
 
+// What a recording uses for "WaveFormat1K" etc.: the store's value; while the store
+// holds no preset at all (any fresh user of a system-wide install), the shipped one.
+std::vector<uint8_t> EffectivePreset(const std::string& valueName);
+
 // Writes a value (the install step). Throws std::runtime_error on failure.
 void WritePreset(const std::string& valueName, const std::vector<uint8_t>& bytes);
 

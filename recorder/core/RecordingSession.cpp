@@ -195,7 +195,7 @@ void RecordingSession::ApplyQualityPreset() {
             : SettingsStore(programFolder_).ReadText("SoundSetup", "Resolution", "2K");
     if (resolution != "1K" && resolution != "2K" && resolution != "4K" && resolution != "8K")
         return;
-    const std::vector<uint8_t> record = ReadPreset("WaveFormat" + resolution);
+    const std::vector<uint8_t> record = EffectivePreset("WaveFormat" + resolution);
     WaveFormatPtr format = WaveFormatFromBytes(record.data(), record.size());
     if (!format) return;  // a missing or damaged preset keeps the converter's format
     chain_.ACMConverter.SetPWaveFormat(format.get());

@@ -102,6 +102,11 @@ TEST(MimeAppsList, RemovalTakesOnlyOurOwnDefault) {
         {"ours in another group stays",
          "[Added Associations]\napplication/x-mvm=murmelplay.desktop\n",
          "[Added Associations]\napplication/x-mvm=murmelplay.desktop\n"},
+        {"a group left empty goes, as it came",
+         "[Other]\nk=v\n\n[Default Applications]\napplication/x-mvm=murmelplay.desktop\n",
+         "[Other]\nk=v\n"},
+        {"a group left empty before another goes",
+         "[Default Applications]\napplication/x-mvm=murmelplay.desktop\n\n[Last]\n", "[Last]\n"},
     };
     for (const ListCase& c : cases)
         EXPECT_EQ(WithoutDefaultApplication(c.before, kType, kEntry), c.after) << c.what;
