@@ -101,14 +101,7 @@ size_t MpegLayer3FrameLength(const uint8_t* h) {
 }
 
 RepairedWaveTrack RepairWaveTrack(const uint8_t* file, size_t size) {
-    const WaveTrackRepairPlan plan = PlanWaveTrackRepair(
-        [file, size](uint64_t offset, uint8_t* out, size_t count) -> size_t {
-            if (offset >= size) return 0;
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - offset));
-            std::memcpy(out, file + offset, n);
-            return n;
-        },
-        size);
+    const WaveTrackRepairPlan plan = PlanWaveTrackRepair(MemoryRead(file, size), size);
     RepairedWaveTrack track;
     track.bytes = plan.head;
     track.bytes.insert(track.bytes.end(), file + plan.soundOffset,

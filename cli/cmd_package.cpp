@@ -211,6 +211,20 @@ void CreateEntryFile(const std::string& path, const ByteStream& bytes, CreatedFi
     if (!written) throw EFileError(path, error);
 }
 
+// The file an entry is unpacked to, checked before anything is written: no two
+// entries onto one file, nothing already there unless FORCE.
+std::string UnpackTarget(const std::filesystem::path& folder, const std::string& entryName,
+                         bool force, std::set<std::string>& seen) {
+    const std::string name = EntryFileName(entryName);
+    if (!seen.insert(name).second)
+        throw std::runtime_error("two entries become the file \"" + name + "\": nothing unpacked");
+    const std::string path = (folder / name).string();
+    struct stat info {};
+    if (!force && lstat(path.c_str(), &info) == 0)
+        throw std::runtime_error(path + ": already exists: nothing unpacked (--force replaces it)");
+    return path;
+}
+
 // Without a key: read twice, piece by piece, so a voice mail of hours is never
 // held whole: once for the names, which are all checked before the first file is
 // written, once to write them.
@@ -222,16 +236,8 @@ int UnpackStreamed(const ParsedArguments& parsed, bool force) {
     std::map<std::string, std::string> targets;
     std::set<std::string> seen;
     for (const ListedEntry& entry : entries) {
-        const std::string name = EntryFileName(entry.name);
-        if (!seen.insert(name).second)
-            throw std::runtime_error("two entries become the file \"" + name +
-                                     "\": nothing unpacked");
-        paths.push_back((folder / name).string());
+        paths.push_back(UnpackTarget(folder, entry.name, force, seen));
         targets[entry.name] = paths.back();
-        struct stat info {};
-        if (!force && lstat(paths.back().c_str(), &info) == 0)
-            throw std::runtime_error(paths.back() +
-                                     ": already exists: nothing unpacked (--force replaces it)");
     }
     std::filesystem::create_directories(folder);
     CreatedFiles created;
@@ -240,7 +246,7 @@ int UnpackStreamed(const ParsedArguments& parsed, bool force) {
         ReadStreamed(in, unpacker);
     }
     created.Keep();
-    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
+    for (const std::string& path : paths) std::printf("%s\n", PrintableText(path).c_str());
     return 0;
 }
 
@@ -257,15 +263,7 @@ int Unpack(const Arguments& arguments) {
     std::vector<std::string> paths;
     std::set<std::string> seen;
     for (size_t i = 0; i < streams.Count(); ++i) {
-        const std::string name = EntryFileName(streams.Name(i));
-        if (!seen.insert(name).second)
-            throw std::runtime_error("two entries become the file \"" + name +
-                                     "\": nothing unpacked");
-        paths.push_back((folder / name).string());
-        struct stat info {};
-        if (!force && lstat(paths.back().c_str(), &info) == 0)
-            throw std::runtime_error(paths.back() +
-                                     ": already exists: nothing unpacked (--force replaces it)");
+        paths.push_back(UnpackTarget(folder, streams.Name(i), force, seen));
     }
     std::filesystem::create_directories(folder);
     CreatedFiles created;

@@ -53,15 +53,17 @@ bool IsRiffWave(const uint8_t* bytes, size_t size) {
     return size >= kHeaderBytes && IdIs(bytes, "RIFF") && IdIs(bytes + 8, "WAVE");
 }
 
+RiffRead MemoryRead(const uint8_t* bytes, size_t size) {
+    return [bytes, size](uint64_t offset, uint8_t* out, size_t count) -> size_t {
+        if (offset >= size) return 0;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - offset));
+        std::memcpy(out, bytes + offset, n);
+        return n;
+    };
+}
+
 RiffWave ReadRiffWave(const uint8_t* bytes, size_t size) {
-    return ReadRiffWave(
-        [bytes, size](uint64_t offset, uint8_t* out, size_t count) -> size_t {
-            if (offset >= size) return 0;
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - offset));
-            std::memcpy(out, bytes + offset, n);
-            return n;
-        },
-        size);
+    return ReadRiffWave(MemoryRead(bytes, size), size);
 }
 
 RiffWave ReadRiffWave(const RiffRead& read, uint64_t size) {

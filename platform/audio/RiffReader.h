@@ -67,4 +67,7 @@ RiffWave ReadRiffWave(const uint8_t* bytes, size_t size);
 using RiffRead = std::function<size_t(uint64_t offset, uint8_t* out, size_t count)>;
 RiffWave ReadRiffWave(const RiffRead& read, uint64_t size);
 
+// A RiffRead over bytes in memory (which must outlive it).
+RiffRead MemoryRead(const uint8_t* bytes, size_t size);
+
 }  // namespace murmel

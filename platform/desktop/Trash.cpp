@@ -94,7 +94,7 @@ TrashFolder ChooseTrash(const std::string& file, dev_t device) {
     const std::string top = TopDirectory(file, device);
     const std::string prefix = top == "/" ? "" : top;
     const std::string uid = std::to_string(getuid());
-    // An administrator's shared ".Trash" counts only as the specification allows:
+    // An administrator's shared ".Trash" counts only as the desktops' trash rules allow:
     // a real folder with the sticky bit.
     const std::string shared = prefix + "/.Trash";
     if (lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX))
@@ -159,7 +159,7 @@ std::string MoveToTrash(const std::string& given) {
         const std::string entry = TrashName(name, n);
         const std::string infoPath = trash.root + "info/" + entry + ".trashinfo";
         const std::string target = trash.root + "files/" + entry;
-        // The info file is the claim on the name (the specification's order).
+        // The info file is the claim on the name: written first, as file managers do.
         const int fd =
             open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;

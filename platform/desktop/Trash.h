@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's trash as the freedesktop.org Trash specification keeps it (the
+// The desktop's trash in the freedesktop.org layout (the
 // same layout `gio trash` and the file managers use), so a file moved there can
 // be put back from the file manager.
 #include <string>
