@@ -1,7 +1,8 @@
 // murmel-cli record: the recorder without its window. The same capture chain,
 // recording session and saving code as the window: WaveIn_Mic → Connector →
 // Reverb → ACMConverter → WaveFile_Output on the source --device names (else the
-// device MURMEL_CAPTURE names, else the microphone of the settings),
+// device MURMEL_CAPTURE names, else the microphone of the settings), the voice
+// cleaned with --clean (or when the settings say so),
 // with background music (--music) and slider moves (--slider MS:POSITION), until
 // --seconds of sound, Ctrl-C or the end of a file source; the recording is
 // finalised and saved in every case.
@@ -47,6 +48,7 @@ struct RecordOptions {
     std::string music;
     std::vector<SliderMove> slider;
     std::string device;  // empty: MURMEL_CAPTURE, then the settings' microphone
+    bool clean = false;  // false: as the settings' "SoundSetup"/"CleanVoice" say
 };
 
 int64_t ParseInteger(const std::string& text, int64_t low, int64_t high, const char* what) {
@@ -68,7 +70,8 @@ SliderMove ParseSliderMove(const std::string& text) {
 
 RecordOptions ParseRecordOptions(const Arguments& arguments) {
     ParsedArguments parsed =
-        ParseArguments(arguments, {"--seconds", "--preset", "--music", "--slider", "--device"}, {});
+        ParseArguments(arguments, {"--seconds", "--preset", "--music", "--slider", "--device"},
+                       {"--clean"});
     if (parsed.positional.size() > 1) throw UsageError("expected at most one output file");
     RecordOptions options;
     if (!parsed.positional.empty()) options.output = parsed.positional[0];
@@ -86,6 +89,7 @@ RecordOptions ParseRecordOptions(const Arguments& arguments) {
             throw UsageError("--preset must be 1K, 2K, 4K, 8K or none");
     }
     options.device = parsed.Value("--device");
+    options.clean = parsed.Has("--clean");
     if (parsed.Has("--device") && options.device.empty())
         throw UsageError("--device needs a source name (see murmel-cli devices)");
     options.music = parsed.Value("--music");
@@ -228,6 +232,7 @@ int Record(const Arguments& arguments) {
                                                 : RecordingSession::Naming::Question;
     session.ResolutionOverride = options.resolution;
     session.MicrophoneOverride = options.device;
+    session.CleanOverride = options.clean;
     // A killed record is completed by `murmel-cli recover` where it was meant to go.
     session.ProgramName = "murmel-cli";
     if (!options.output.empty())
@@ -272,7 +277,8 @@ int Record(const Arguments& arguments) {
 
 const RegisterCommand record(
     {"record",
-     "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none] [--device SOURCE] [--music TUNE.mid "
+     "[OUT] [--seconds N] [--preset 1K|2K|4K|8K|none] [--device SOURCE] [--clean] "
+     "[--music TUNE.mid "
      "[--slider MS:POSITION]...]",
      Record});
 

@@ -11,7 +11,8 @@ TMMReverbSettings RecorderReverbSettings() {
 RecordingChain::RecordingChain(UIThreadPost* ui, std::unique_ptr<CaptureDevice> device)
     : WaveIn_Mic("WaveIn_Mic", std::move(device)) {
     WaveIn_Mic.UseRecorderSettings(ui);
-    WaveIn_Mic.SetOutput(&Connector);
+    WaveIn_Mic.SetOutput(&VoiceClean);
+    VoiceClean.SetOutput(&Connector);
     Connector.SetOutput(&Reverb);
     Reverb.SetOutput(&ACMConverter);
     ACMConverter.SetOutput(&WaveFile_Output);

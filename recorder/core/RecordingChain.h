@@ -1,7 +1,8 @@
 #pragma once
 // The recorder's capture chain, set up as its window sets it up:
-// WaveIn_Mic → Connector → Reverb → ACMConverter → WaveFile_Output, with the
-// recorder's reverb settings, high conversion quality and MMACM beside it.
+// WaveIn_Mic → VoiceClean → Connector → Reverb → ACMConverter → WaveFile_Output,
+// the cleaning off until a recording asks for it, the recorder's reverb settings,
+// high conversion quality and MMACM beside it.
 // The window and murmel-cli record use this one setup.
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "MMACMDlg.h"
 #include "MMConect.h"
 #include "MMReverb.h"
+#include "MMVoiceClean.h"
 #include "MMWavIn.h"
 #include "MMWave.h"
 #include "UIThreadPost.h"
@@ -32,6 +34,7 @@ struct RecordingChain {
     RecordingChain& operator=(const RecordingChain&) = delete;
 
     TMMWaveIn WaveIn_Mic;
+    TMMVoiceClean VoiceClean;
     TMMConnector Connector;
     TMMReverb Reverb;
     TMMACMConverter ACMConverter;

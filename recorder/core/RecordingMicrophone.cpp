@@ -1,5 +1,6 @@
 // The recording session's microphone: the source chosen in the settings or on
-// the command line, what happens when it is gone, and whether it is heard.
+// the command line, whether its sound is cleaned, what happens when it is gone,
+// and whether it is heard.
 #include "GbkText.h"
 #include "RecordingSession.h"
 #include "SettingsStore.h"
@@ -7,6 +8,9 @@
 namespace murmel {
 
 bool RecordingSession::ChooseMicrophone() {
+    chain_.VoiceClean.Enabled =
+        CleanOverride ||
+        SettingsStore(programFolder_).ReadText("SoundSetup", "CleanVoice", "NO") == "YES";
     std::string source = MicrophoneOverride;
     if (source.empty() && !CaptureChosenByEnvironment())
         source = GbkToUtf8(SettingsStore(programFolder_).ReadText("SoundSetup", "Microphone", ""));

@@ -97,11 +97,13 @@ class RecordingSession {
     // The source to record from, given on murmel-cli's command line; it wins over
     // MURMEL_CAPTURE and the settings' "SoundSetup"/"Microphone".
     std::string MicrophoneOverride;
+    // murmel-cli's --clean: the voice is cleaned whatever "SoundSetup"/"CleanVoice" says.
+    bool CleanOverride = false;
     std::string RecoveryTarget;
 
   private:
-    // Puts the chosen microphone on the wave input; false when it is missing and
-    // the listener declines the default.
+    // Puts the chosen microphone on the wave input, with the voice cleaning as
+    // chosen; false when it is missing and the listener declines the default.
     bool ChooseMicrophone();
     void WatchInputLevel();
     void StartWithoutMusic();
