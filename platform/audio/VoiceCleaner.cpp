@@ -45,6 +45,26 @@ Resampler MakeResampler(int from, int to, int channels) {
     return Resampler(resampler);
 }
 
+// The most output frames `resampler` holds back, found by running silence
+// through it a millisecond at a time; it is left as new.
+size_t ResamplerLag(soxr_t resampler, int from, int to, int channels) {
+    const size_t step = from / 1000, steps = 200;
+    std::vector<float> silence(step * channels), out(size_t(to) * channels);
+    size_t fed = 0, made = 0, lag = 0;
+    for (size_t i = 0; i < steps; ++i) {
+        size_t used = 0, now = 0;
+        if (soxr_error_t error =
+                soxr_process(resampler, silence.data(), step, &used, out.data(), to, &now))
+            throw VoiceCleanerError(std::string("Voice cleaning: resampler: ") + error);
+        fed += used;
+        made += now;
+        const size_t expected = fed * to / from;
+        lag = std::max(lag, expected > made ? expected - made : 0);
+    }
+    soxr_clear(resampler);
+    return lag;
+}
+
 // A first-in first-out run of interleaved samples.
 struct SampleQueue {
     std::vector<float> samples;
@@ -66,7 +86,9 @@ struct SampleQueue {
 }  // namespace
 
 struct VoiceCleaner::Impl {
-    int rate, workRate, channels;
+    int rate, workRate;
+    int ioChannels;    // in the buffers
+    int channels;      // cleaned: 1 when the recording keeps one, else ioChannels
     size_t workFrame;  // frames per 10 ms at the work rate
     size_t latency;
     uint64_t underruns = 0;
@@ -111,12 +133,15 @@ struct VoiceCleaner::Impl {
     }
 };
 
-VoiceCleaner::VoiceCleaner(int sampleRate, int channels) : impl_(std::make_unique<Impl>()) {
-    if (sampleRate < 4000 || sampleRate > 100000 || channels < 1 || channels > 2)
+VoiceCleaner::VoiceCleaner(int sampleRate, int ioChannels, int keptRate, int keptChannels)
+    : impl_(std::make_unique<Impl>()) {
+    if (sampleRate < 4000 || sampleRate > 100000 || ioChannels < 1 || ioChannels > 2)
         throw VoiceCleanerError("Voice cleaning: unsupported format");
     Impl& m = *impl_;
     m.rate = sampleRate;
-    m.workRate = WorkRateFor(sampleRate);
+    m.workRate = WorkRateFor(keptRate > 0 ? std::min(sampleRate, keptRate) : sampleRate);
+    m.ioChannels = ioChannels;
+    const int channels = keptChannels == 1 ? 1 : ioChannels;
     m.channels = channels;
     m.workFrame = m.workRate / kFramesPerSecond;
     m.stream = webrtc::StreamConfig(m.workRate, channels);
@@ -145,13 +170,15 @@ VoiceCleaner::VoiceCleaner(int sampleRate, int channels) : impl_(std::make_uniqu
         m.toWork = MakeResampler(m.rate, m.workRate, channels);
         m.fromWork = MakeResampler(m.workRate, m.rate, channels);
     }
-    // One frame waits to fill; the resamplers add their own delay and a frame's
-    // worth of rounding.
+    // A frame waits to fill; resampled, another frame's worth goes in rounding
+    // and the resamplers hold back what they need to look ahead.
     const size_t frame = (m.rate + kFramesPerSecond - 1) / kFramesPerSecond;
-    m.latency = m.fromWork ? 2 * frame + static_cast<size_t>(std::ceil(
-                                             soxr_delay(m.toWork.get()) * m.rate / m.workRate +
-                                             soxr_delay(m.fromWork.get())))
-                           : frame;
+    m.latency = frame;
+    if (m.fromWork)
+        m.latency +=
+            frame +
+            ResamplerLag(m.toWork.get(), m.rate, m.workRate, channels) * m.rate / m.workRate +
+            ResamplerLag(m.fromWork.get(), m.workRate, m.rate, channels) + 1;
     const size_t reserve = (m.rate * kReservedSeconds + m.latency) * channels;
     m.input.reserve(reserve);
     m.pending.samples.reserve(m.workRate * kReservedSeconds * channels);
@@ -168,22 +195,30 @@ void VoiceCleaner::Process(int16_t* samples, size_t frames) {
     Impl& m = *impl_;
     const size_t count = frames * m.channels;
     m.input.resize(count);
-    for (size_t i = 0; i < count; ++i) m.input[i] = samples[i] / 32768.0f;
+    if (m.channels == m.ioChannels) {
+        for (size_t i = 0; i < count; ++i) m.input[i] = samples[i] / 32768.0f;
+    } else {  // the two channels as one, as the converter mixes them
+        for (size_t i = 0; i < frames; ++i)
+            m.input[i] = (samples[2 * i] + samples[2 * i + 1]) / 65536.0f;
+    }
     m.Feed(m.toWork.get(), double(m.workRate) / m.rate, m.input.data(), frames, m.pending);
     const size_t frameSamples = m.workFrame * m.channels;
     while (m.pending.Size() >= frameSamples) {
         m.CleanFrame(m.pending.Data());
         m.pending.Drop(frameSamples);
     }
-    const size_t ready = std::min(count, m.cleaned.Size());
-    const size_t missing = count - ready;  // made up as silence in front
-    m.underruns += missing / m.channels;
-    std::fill(samples, samples + missing, int16_t{0});
+    const size_t ready = std::min(frames, m.cleaned.Size() / m.channels);
+    const size_t missing = frames - ready;  // made up as silence in front
+    m.underruns += missing;
+    std::fill(samples, samples + missing * m.ioChannels, int16_t{0});
     const float* out = m.cleaned.Data();
-    for (size_t i = 0; i < ready; ++i)
-        samples[missing + i] =
+    int16_t* to = samples + missing * m.ioChannels;
+    for (size_t i = 0; i < ready * m.channels; ++i) {
+        const auto sample =
             static_cast<int16_t>(std::lround(std::clamp(out[i] * 32768.0f, -32768.0f, 32767.0f)));
-    m.cleaned.Drop(ready);
+        for (int c = m.channels; c <= m.ioChannels; c += m.channels) *to++ = sample;
+    }
+    m.cleaned.Drop(ready * m.channels);
 }
 
 int VoiceCleaner::WorkRate() const { return impl_->workRate; }

@@ -2,6 +2,8 @@
 // Noise suppression and automatic gain for a voice (WebRTC audio processing).
 // The library works on 10 ms frames at 8, 16, 32 or 48 kHz; other rates are
 // resampled to the next of those and back, so any capture rate can be cleaned.
+// It costs less at a lower rate and on one channel, so the cleaner works only on
+// the band and the channels the recording keeps.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,8 +18,12 @@ class VoiceCleanerError : public std::runtime_error {
 
 class VoiceCleaner {
   public:
-    // Interleaved 16-bit sound of `channels` (1 or 2) at `sampleRate` (4000..100000 Hz).
-    VoiceCleaner(int sampleRate, int channels);
+    // Interleaved 16-bit sound of `ioChannels` (1 or 2) at `sampleRate` (4000..100000 Hz).
+    // `keptRate`: the rate the recording is stored at, 0 for the capture rate; the
+    // cleaner works at the next rate the library takes. `keptChannels` 1: the
+    // recording keeps one channel, so the two are cleaned as one (their mean) and
+    // the result goes to both.
+    VoiceCleaner(int sampleRate, int ioChannels, int keptRate = 0, int keptChannels = 0);
     ~VoiceCleaner();
     VoiceCleaner(const VoiceCleaner&) = delete;
     VoiceCleaner& operator=(const VoiceCleaner&) = delete;

@@ -2,11 +2,13 @@
 // links and format propagation, and the connector.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
 #include "ChainTestElements.h"
 #include "MMConect.h"
+#include "VoiceCleaner.h"
 
 namespace murmel {
 namespace {
@@ -273,6 +275,25 @@ TEST(Connector, DisplayRunsFromStartedToStopped) {
     chain.connector.BufferReady(chain.header);
     EXPECT_FALSE(chain.connector.Feed().Pending());
     EXPECT_EQ(chain.after.Bytes().size(), 100u);
+}
+
+// Rates the library does not take are resampled around it; whatever the rate,
+// the band and channels kept, and the buffer size, the cleaned sound comes out
+// without gaps after its delay.
+TEST(VoiceCleaning, EveryRateAndBufferSizeComesOutWithoutGaps) {
+    for (int rate : {8000, 11025, 22050, 44100, 48000, 96000})
+        for (size_t frames : {37u, 512u})
+            for (int kept : {0, 16000}) {
+                VoiceCleaner cleaner(rate, 2, kept, kept ? 1 : 0);
+                std::vector<int16_t> buffer(frames * 2);
+                for (size_t done = 0; done < size_t(rate) * 2; done += frames) {
+                    for (size_t i = 0; i < buffer.size(); ++i)
+                        buffer[i] = int16_t(8000 * std::sin(double(done + i / 2) * 0.05));
+                    cleaner.Process(buffer.data(), frames);
+                }
+                EXPECT_EQ(cleaner.Underruns(), 0u)
+                    << rate << " Hz, " << frames << " frames, " << kept;
+            }
 }
 
 }  // namespace
