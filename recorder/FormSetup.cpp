@@ -93,6 +93,7 @@ void TFormSetup::ShowValues(const SettingsDialogValues& values) {
         if (resolutions[i] == values.Resolution) quality[i]->setChecked(true);
     ui_->cbAutoName->setChecked(values.AutoName);
     microphones_->Show(values.Microphone);
+    ui_->cbCleanVoice->setChecked(values.CleanVoice);
 }
 
 SettingsDialogValues TFormSetup::Values() const {
@@ -112,6 +113,7 @@ SettingsDialogValues TFormSetup::Values() const {
         if (quality[i]->isChecked()) values.Resolution = SettingsDialogModel::Resolutions()[i];
     values.AutoName = ui_->cbAutoName->isChecked();
     values.Microphone = microphones_->Chosen();
+    values.CleanVoice = ui_->cbCleanVoice->isChecked();
     return values;
 }
 

@@ -821,6 +821,14 @@ space, the poorer the sound, but the easier the file is to send by e-mail.</tran
         <source>录音时使用的麦克风；“系统默认”跟随系统的声音设置</source>
         <translation>The microphone to record from; “System default” follows the system’s sound settings</translation>
     </message>
+    <message>
+        <source>&amp;V降低噪音，自动调节音量</source>
+        <translation>Reduce noise and even out the &amp;volume</translation>
+    </message>
+    <message>
+        <source>录音时去掉持续的背景噪音（风扇、电流声），并把说话声音调到合适的大小</source>
+        <translation>While recording, removes steady background noise (fans, hum) and brings the voice to a suitable level</translation>
+    </message>
 </context>
 <context>
     <name>murmel::TForm1</name>

@@ -76,6 +76,7 @@ SettingsDialogValues SettingsDialogModel::FormCreate() const {
         std::find(known.begin(), known.end(), resolution) != known.end() ? resolution : "2K";
     values.AutoName = settings.ReadText("AutoNameFile", "AutoName", "YES") == "YES";
     values.Microphone = GbkToUtf8(settings.ReadText("SoundSetup", "Microphone", ""));
+    values.CleanVoice = settings.ReadText("SoundSetup", "CleanVoice", "NO") == "YES";
     return values;
 }
 
@@ -113,6 +114,8 @@ void SettingsDialogModel::Button1Click(const SettingsDialogValues& values) const
     // Written only when chosen anew, so a file without the key keeps none.
     if (values.Microphone != GbkToUtf8(settings.ReadText("SoundSetup", "Microphone", "")))
         settings.WriteText("SoundSetup", "Microphone", Utf8ToGbk(values.Microphone));
+    if (values.CleanVoice != (settings.ReadText("SoundSetup", "CleanVoice", "NO") == "YES"))
+        settings.WriteText("SoundSetup", "CleanVoice", values.CleanVoice ? "YES" : "NO");
     settings.WriteText("AutoNameFile", "AutoName", values.AutoName ? "YES" : "NO");
     settings.WriteText("firstUse", "FirstUse", "0");
 }

@@ -24,6 +24,7 @@ struct SettingsDialogValues {
     bool AllowPlainAuth = false;
     std::string Resolution = "2K";  // "1K", "2K", "4K" or "8K"
     std::string Microphone;         // the sound server's source to record from; empty: its default
+    bool CleanVoice = false;        // noise suppression and automatic gain while recording
     bool AutoName = true;
     std::string RecordingsFolder;  // shown only
 };

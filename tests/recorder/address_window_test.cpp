@@ -355,6 +355,7 @@ class AddressWindowTest : public QObject {
         QCOMPARE(dialog.findChild<QComboBox*>("cbAuth")->currentText(), QString("需要"));
         QVERIFY(dialog.findChild<QRadioButton*>("rbRec2K")->isChecked());
         QVERIFY(dialog.findChild<QCheckBox*>("cbAutoName")->isChecked());
+        QVERIFY(!dialog.findChild<QCheckBox*>("cbCleanVoice")->isChecked());
         QCOMPARE(dialog.findChild<QLineEdit*>("Edit1")->text(),
                  QString::fromStdString(folder + "MyVoice/"));
         QCOMPARE(dialog.findChild<QLabel*>("Label1")->buddy(),
@@ -394,6 +395,7 @@ class AddressWindowTest : public QObject {
 
         dialog.findChild<QComboBox*>("cbAuth")->setEditText("自定义");
         dialog.findChild<QRadioButton*>("rbRec4K")->click();
+        dialog.findChild<QCheckBox*>("cbCleanVoice")->click();
         dialog.findChild<QPushButton*>("Button1")->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         std::string saved = ReadFile(folder + "user.dll");
@@ -404,7 +406,8 @@ class AddressWindowTest : public QObject {
                 "ServerUser=Li.Si\r\n") != std::string::npos);
         QVERIFY(
             saved.find("SMTPAuthenticationType=-1\r\nEmailAdd=Li.Si@GMAIL.com\r\n[SoundSetup]\r\n"
-                       "Resolution=4K\r\n[AutoNameFile]\r\nAutoName=YES\r\n") != std::string::npos);
+                       "Resolution=4K\r\nCleanVoice=YES\r\n[AutoNameFile]\r\nAutoName=YES\r\n") !=
+            std::string::npos);
     }
 
     void setupCancelWritesNothingAndARefusedWriteKeepsTheDialogOpen() {

@@ -107,6 +107,7 @@ TEST_F(SettingsDialogModelTest, OkKeepsUntouchedValuesByteForByteAndNeverStoresT
     EXPECT_NE(saved.find("\r\nEmailAdd=\r\n"), std::string::npos) << saved;
     EXPECT_EQ(saved.find(Utf8ToGbk("没有设置")), std::string::npos) << saved;
     EXPECT_EQ(saved.find("AllowPlainAuth"), std::string::npos) << saved;  // off, as it was
+    EXPECT_EQ(saved.find("CleanVoice"), std::string::npos) << saved;
 
     // Blanks at either end would be cut off when read: refused, nothing written.
     values.ServerPassword = " pass word ";
@@ -119,10 +120,13 @@ TEST_F(SettingsDialogModelTest, OkKeepsUntouchedValuesByteForByteAndNeverStoresT
     EXPECT_EQ(ReadFile(settingsFile), saved);
     values.ServerPassword = "pass word";
     values.AllowPlainAuth = true;  // the dialog's option, read by the send
+    values.CleanVoice = true;      // read at the start of each recording
     model.Button1Click(values);
     EXPECT_EQ(model.FormCreate().ServerPassword, "pass word");
     EXPECT_TRUE(model.FormCreate().AllowPlainAuth);
     EXPECT_NE(ReadFile(settingsFile).find("\r\nAllowPlainAuth=YES\r\n"), std::string::npos);
+    EXPECT_TRUE(model.FormCreate().CleanVoice);
+    EXPECT_NE(ReadFile(settingsFile).find("\r\nCleanVoice=YES\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsDialogModelTest, AuthenticationBoxTextToIndex) {
