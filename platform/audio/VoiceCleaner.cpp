@@ -39,7 +39,7 @@ using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrFree>;
 
 Resampler MakeResampler(int from, int to, int channels) {
     soxr_error_t error = nullptr;
-    soxr_quality_spec_t quality = soxr_quality_spec(SOXR_MQ, 0);
+    soxr_quality_spec_t quality = soxr_quality_spec(SOXR_LQ, 0);
     soxr_t resampler = soxr_create(from, to, channels, &error, nullptr, &quality, nullptr);
     if (error) throw VoiceCleanerError(std::string("Voice cleaning: resampler: ") + error);
     return Resampler(resampler);
