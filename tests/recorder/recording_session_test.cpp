@@ -40,6 +40,17 @@ TEST_F(SessionTest, RecordingWithoutMusicStartsAndStopsIntoMyVoice) {
     EXPECT_TRUE(TempFiles().empty()) << "temporary track and reservation are removed";
 }
 
+TEST_F(SessionTest, TheVoiceIsCleanedFromTheNextRecordingOnceTheSettingsSaySo) {
+    session->bitbtnRecClick();
+    EXPECT_FALSE(chain->VoiceClean.Cleaning());
+    Setting("SoundSetup", "CleanVoice", "YES");
+    session->bitbtnRecClick();
+    session->bitbtnRecClick();
+    EXPECT_TRUE(chain->VoiceClean.Cleaning());
+    session->bitbtnRecClick();
+    EXPECT_FALSE(chain->VoiceClean.Cleaning());
+}
+
 // An unplugged or muted microphone is reported 3 s into the recording and no
 // earlier, and taken back when sound arrives; a clipped input is shown, and the
 // warnings end with the recording.
