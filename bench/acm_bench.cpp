@@ -229,13 +229,15 @@ int main(int argc, char** argv) {
         resampled = std::min(resampled, RunCleaner(pcm, 44100));
         direct = std::min(direct, RunCleaner(pcm, 48000));
     }
-    std::printf("chain 2K with cleaning cpu s per audio s: ours %.5f, peer chain 2K %.5f, "
-                "ratio %.2f\n",
-                cleaned / seconds, plain / seconds, cleaned / plain);
+    std::printf(
+        "chain 2K with cleaning cpu s per audio s: ours %.5f, peer chain 2K %.5f, "
+        "ratio %.2f\n",
+        cleaned / seconds, plain / seconds, cleaned / plain);
     // The same samples as 48 kHz last 44.1/48 as long: compared per sample.
-    std::printf("cleaner at 44.1 kHz cpu s per audio s: ours %.5f, peer at 48 kHz %.5f, "
-                "ratio %.2f\n",
-                resampled / seconds, direct / seconds, resampled / direct);
+    std::printf(
+        "cleaner at 44.1 kHz cpu s per audio s: ours %.5f, peer at 48 kHz %.5f, "
+        "ratio %.2f\n",
+        resampled / seconds, direct / seconds, resampled / direct);
     std::remove(raw.c_str());
     std::remove(ours.c_str());
     std::remove(peer.c_str());
