@@ -137,11 +137,11 @@ std::vector<std::string> LameArguments(const std::string& preset, const std::str
                                      std::to_string(format->nAvgBytesPerSec * 8 / 1000),
                                      "-m",
                                      format->nChannels == 1 ? "m" : "j"};
-    if (format->nSamplesPerSec != kRate) {
-        char rate[32];
-        std::snprintf(rate, sizeof rate, "%g", format->nSamplesPerSec / 1000.0);
-        args.insert(args.end(), {"--resample", rate});
-    }
+    // Always named: left to itself, lame encodes 44.1 kHz at 64 kbit/s as 24 kHz,
+    // which is cheaper work than the preset's format.
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", format->nSamplesPerSec / 1000.0);
+    args.insert(args.end(), {"--resample", rate});
     args.insert(args.end(), {in, out});
     return args;
 }
