@@ -1,7 +1,7 @@
 // CPU seconds per second of audio for the recorder's chain minus the device
 // (connector, reverb, ACM converter, wave file writer) at each quality preset,
 // against the lame command encoding the same PCM at the same settings.
-//   acm_bench [SECONDS_OF_AUDIO] [REPEATS]     (default 30 s, best of 3)
+//   acm_bench [SECONDS_OF_AUDIO] [REPEATS]     (default 30 s, best of 5)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -172,7 +172,7 @@ double RunCommand(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     using namespace murmel;
     double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
-    int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     std::vector<uint8_t> pcm = VoiceLikePcm(seconds);
     std::string folder = TempFolder();
     std::string raw = folder + "acm_bench_input.raw", ours = folder + "acm_bench_ours.mp3",
