@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +24,11 @@
 #include "Command.h"
 #include "MMUtils.h"
 #include "PresetsStore.h"
-#include "UserFolder.h"
-#include "RecordingChain.h"
 #include "PrintableText.h"
+#include "RecordingChain.h"
 #include "RecordingSession.h"
 #include "UIThreadPost.h"
+#include "UserFolder.h"
 #include "WMediaPlayer.h"
 
 namespace murmel::cli {
@@ -240,6 +241,7 @@ int Record(const Arguments& arguments) {
     const auto limit = static_cast<int64_t>(std::llround(options.seconds * 1000));
     if (limit > 0) chain.WaveIn_Mic.SetMaxRecordTime(limit);
     CatchInterrupt();
+    CatchSuspend();
     session.bitbtnRecClick();  // a failure has closed the chain (and finalised a created file)
     int64_t elapsed = 0;
     size_t nextMove = 0;
@@ -248,8 +250,15 @@ int Record(const Arguments& arguments) {
         // recording that stopped on its own is saved by the task it posts.
         ui.WaitAndRun(kTick);
         if (!session.Recording()) break;
+        if (TakeSuspendRequest()) {
+            // Ctrl-Z pauses the recording, then stops the process; fg resumes both.
+            session.PauseRecording();
+            std::fprintf(stderr, "\nmurmel-cli record: paused\n");
+            raise(SIGSTOP);
+            session.ResumeRecording();
+        }
         session.tmRecTimer();
-        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        elapsed = session.RecordedMs();
         for (; nextMove < options.slider.size() && options.slider[nextMove].atMs <= elapsed;
              ++nextMove)
             session.BGVolumeChange(options.slider[nextMove].position);
@@ -259,7 +268,7 @@ int Record(const Arguments& arguments) {
             break;
     }
     if (session.Recording()) {
-        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        elapsed = session.RecordedMs();
         session.bitbtnRecClick();  // stop and save
     }
     ui.RunPending();
