@@ -146,8 +146,9 @@ void RemoveIfOnlyGenerated(const fs::path& folder, const std::vector<std::string
     if (error) return;
     for (const fs::path& empty : emptyFolders) fs::remove(empty, error);
     for (const std::string& name : generated) fs::remove(folder / name, error);
+    // A link the user made (to their dotfiles) is theirs, whatever it leads to.
     for (fs::path path = folder; path != stop && path.has_parent_path(); path = path.parent_path())
-        if (!fs::remove(path, error)) break;  // not empty (or not ours to remove)
+        if (fs::is_symlink(path, error) || !fs::remove(path, error)) break;  // or not empty
 }
 
 // The folders an installation made for its files, once they are gone: the icon

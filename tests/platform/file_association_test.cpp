@@ -139,6 +139,9 @@ TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
     fs::create_directories(folders.config);
     WriteFile(folders.config + "mimeapps.list",
               "[Default Applications]\ntext/plain=editor.desktop\n");
+    fs::create_directories(world + "dotfiles icons");
+    fs::create_directories(folders.data);
+    fs::create_directory_symlink(world + "dotfiles icons", folders.data + "icons");
     InstallLaunchers(program, folders);
     EXPECT_TRUE(fs::exists(folders.data + "applications/murmel.desktop"));
     EXPECT_TRUE(fs::exists(folders.data + "icons/hicolor/scalable/apps/murmel.svg"));
@@ -157,9 +160,13 @@ TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
         EXPECT_FALSE(fs::exists(folders.data + gone)) << gone;
     EXPECT_EQ(ReadFile(folders.config + "mimeapps.list"),
               "[Default Applications]\ntext/plain=editor.desktop\n");
-    // The folders made for them go too, with the databases generated from them.
-    for (const char* gone : {"icons", "mime", "applications"})
+    // The folders made for them go too, with the databases generated from them; a
+    // link of the user's stays.
+    for (const char* gone : {"mime", "applications"})
         EXPECT_FALSE(fs::exists(folders.data + gone)) << gone;
+    EXPECT_TRUE(fs::is_symlink(folders.data + "icons"));
+    EXPECT_TRUE(fs::is_directory(world + "dotfiles icons"));
+    EXPECT_FALSE(fs::exists(world + "dotfiles icons/hicolor"));
 }
 
 TEST_F(FileAssociationTest, AListThatCannotBeReadWholeIsNamedAndKept) {
