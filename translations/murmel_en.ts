@@ -135,6 +135,10 @@
         <translation>File is corrupt.</translation>
     </message>
     <message>
+        <source>不是语音邮件或录音</source>
+        <translation>Not a voice mail or a recording</translation>
+    </message>
+    <message>
         <source>压缩文件已损坏</source>
         <translation>Compressed file is corrupt</translation>
     </message>
