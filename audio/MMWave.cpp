@@ -234,6 +234,13 @@ bool TMMWave::UpdateOnDisk() {
     return ok;
 }
 
+bool TMMWave::Save() {
+    if (!IsOpen()) return false;
+    if (UpdateOnDisk()) return true;
+    lastWriteError_ = errno ? errno : EIO;
+    return false;
+}
+
 bool TMMWave::WriteTrailer() {
     uint8_t trailer[13] = {};
     size_t length = 0;

@@ -72,6 +72,11 @@ class TMMWave {
     // the disk is kept).
     bool Append(const void* data, size_t size, bool checkSpace = true);
 
+    // Puts everything accepted so far on disk now, with the sizes describing it
+    // (a recording that holds still has no next update to wait for); false when
+    // the write failed, as for Append.
+    bool Save();
+
     // Writes the trailer and the sizes and closes the file. A failure leaves the
     // file closed without further writes.
     void Finalise();
@@ -135,12 +140,15 @@ class TMMWaveFile : public TMMDSPComponent {
 
     void Opened() override;
     void Started() override;
+    // Held: what reached the file so far is put on disk, so a crash while the
+    // input holds still loses nothing of it.
+    void Paused() override;
     void Stopped() override;
     void Closed() override;
     void BufferReady(PWaveHdr lpWaveHdr) override;
 
   private:
-    void AppendOrFinalise(const void* data, size_t size);
+    void AppendOrFinalise(const void* data, size_t size, bool save);
     void FinaliseLocked();
     void FinaliseFile();
 

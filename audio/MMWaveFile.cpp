@@ -38,17 +38,25 @@ void TMMWaveFile::Started() {
 // chain stops, and the file takes it until Closed finalises it.
 void TMMWaveFile::Stopped() { TMMDSPComponent::Stopped(); }
 
-void TMMWaveFile::AppendOrFinalise(const void* data, size_t size) {
+void TMMWaveFile::Paused() {
+    TMMDSPComponent::Paused();
+    std::lock_guard<std::mutex> guard(fileLock_);
+    if (fileOpen_ && !wave_.Save()) FinaliseLocked();
+}
+
+void TMMWaveFile::AppendOrFinalise(const void* data, size_t size, bool save) {
     std::lock_guard<std::mutex> guard(fileLock_);
     if (!fileOpen_) return;
     // Full disk or failed write: keep what was written as a valid file.
-    if (!wave_.Append(data, size)) FinaliseLocked();
+    if (!wave_.Append(data, size) || (save && !wave_.Save())) FinaliseLocked();
 }
 
+// The last buffer a pausing device hands back may come after Paused: it is put
+// on disk at once, with what came before.
 void TMMWaveFile::BufferReady(PWaveHdr lpWaveHdr) {
     if (fileStarted_ && Enabled && Input() && !wave_.FileName().empty() && lpWaveHdr &&
         lpWaveHdr->lpData && lpWaveHdr->dwBytesRecorded > 0)
-        AppendOrFinalise(lpWaveHdr->lpData, lpWaveHdr->dwBytesRecorded);
+        AppendOrFinalise(lpWaveHdr->lpData, lpWaveHdr->dwBytesRecorded, IsPaused());
     TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 

@@ -3,7 +3,7 @@
 // against the lame command encoding the same PCM at the same settings; at 2K
 // also the chain with the voice cleaning at its head against the chain without,
 // and the cleaner at 44.1 kHz (resampled for the library) against 48 kHz (as it is).
-//   acm_bench [SECONDS_OF_AUDIO] [REPEATS]     (default 30 s, best of 3)
+//   acm_bench [SECONDS_OF_AUDIO] [REPEATS]     (default 30 s, best of 5)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -160,11 +160,11 @@ std::vector<std::string> LameArguments(const std::string& preset, const std::str
                                      std::to_string(format->nAvgBytesPerSec * 8 / 1000),
                                      "-m",
                                      format->nChannels == 1 ? "m" : "j"};
-    if (format->nSamplesPerSec != kRate) {
-        char rate[32];
-        std::snprintf(rate, sizeof rate, "%g", format->nSamplesPerSec / 1000.0);
-        args.insert(args.end(), {"--resample", rate});
-    }
+    // Always named: left to itself, lame encodes 44.1 kHz at 64 kbit/s as 24 kHz,
+    // which is cheaper work than the preset's format.
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", format->nSamplesPerSec / 1000.0);
+    args.insert(args.end(), {"--resample", rate});
     args.insert(args.end(), {in, out});
     return args;
 }
@@ -195,7 +195,7 @@ double RunCommand(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     using namespace murmel;
     double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
-    int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     std::vector<uint8_t> pcm = VoiceLikePcm(seconds);
     std::string folder = TempFolder();
     std::string raw = folder + "acm_bench_input.raw", ours = folder + "acm_bench_ours.mp3",

@@ -8,6 +8,9 @@
 //    the capture threads (beside the peer) and the window thread (beside a bare Qt
 //    window drawing an image of the spectrum's size at the same frame rate and a
 //    label every 50 ms); bare_window_cpu: that bare window beside the peer;
+//  - pause_record_cpu: CPU of the same recording paused halfway for a second and
+//    resumed (the pause and resume clicks counted, the pause itself not), beside
+//    the plain recording;
 //  - window_start: milliseconds from process start to the main window shown
 //    (median of 5), beside a minimal Qt Widgets window started the same way.
 // Each CPU figure is the median of ROUNDS rounds (default 3).
@@ -90,6 +93,26 @@ Cpu RecordThroughWindow(const std::string& folder, int seconds) {
     const double total = ProcessCpu(), main = ThreadCpu();
     RunEventsFor(seconds);
     Cpu spent{ProcessCpu() - total, ThreadCpu() - main};
+    record->click();
+    return spent;
+}
+
+// The same, paused halfway for a second: the CPU of the recording part only.
+double RecordWithPauseThroughWindow(const std::string& folder, int seconds) {
+    TFormMain window(folder);
+    window.show();
+    auto* record = window.findChild<QPushButton*>(QStringLiteral("bitbtnRec"));
+    auto* pause = window.findChild<QPushButton*>(QStringLiteral("bitbtnPause"));
+    record->click();
+    double spent = -ProcessCpu();
+    RunEventsFor(seconds / 2);
+    pause->click();
+    spent += ProcessCpu();
+    RunEventsFor(1);
+    spent -= ProcessCpu();
+    pause->click();
+    RunEventsFor(seconds - seconds / 2);
+    spent += ProcessCpu();
     record->click();
     return spent;
 }
@@ -191,13 +214,14 @@ int main(int argc, char** argv) {
 
     // Rounds of the three, one after the other, so a busy moment of a shared machine
     // weighs on all of them alike; the medians are compared.
-    std::vector<double> total, window, chain, bare, peer;
+    std::vector<double> total, window, chain, bare, peer, paused;
     for (int round = 0; round < rounds; ++round) {
         // Recording in this process, through the window.
         const Cpu ours = RecordThroughWindow(folder, seconds);
         total.push_back(ours.total);
         window.push_back(ours.window);
         chain.push_back(ours.total - ours.window);
+        paused.push_back(RecordWithPauseThroughWindow(folder, seconds));
         // The least a window costs here that draws as ours does: the same image size
         // at the same frame rate and a label set every 50 ms, nothing computed.
         bare.push_back(BareWindowCpu(seconds));
@@ -224,6 +248,8 @@ int main(int argc, char** argv) {
                 peerCpu, ratio(Median(chain), peerCpu));
     std::printf("record_cpu_window_thread: ours %.3f s, bare window %.3f s, ratio %.2f\n",
                 Median(window), Median(bare), ratio(Median(window), Median(bare)));
+    std::printf("pause_record_cpu: ours %.3f s, plain recording %.3f s, ratio %.2f\n",
+                Median(paused), Median(total), ratio(Median(paused), Median(total)));
     std::printf("bare_window_cpu: bare window %.3f s, peer %.3f s, ratio %.2f\n", Median(bare),
                 peerCpu, ratio(Median(bare), peerCpu));
     fs::remove_all(world);

@@ -33,6 +33,9 @@ struct RegisterCommand {
 // play, and every command that writes files) install the handler and poll the flag.
 void CatchInterrupt();
 bool Interrupted();
+// Ctrl-Z (SIGTSTP) is caught rather than obeyed; true once for each since the last look.
+void CatchSuspend();
+bool TakeSuspendRequest();
 
 // Splits arguments into positional ones and "--name value" options; flags listed
 // in `switches` take no value. Unknown options are a UsageError.

@@ -9,8 +9,10 @@ namespace murmel::cli {
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t suspendRequested = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
+void OnSuspend(int) { suspendRequested = 1; }
 
 }  // namespace
 
@@ -24,5 +26,18 @@ void CatchInterrupt() {
 }
 
 bool Interrupted() { return interrupted != 0; }
+
+void CatchSuspend() {
+    struct sigaction action {};
+    action.sa_handler = OnSuspend;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTSTP, &action, nullptr);
+}
+
+bool TakeSuspendRequest() {
+    if (!suspendRequested) return false;
+    suspendRequested = 0;
+    return true;
+}
 
 }  // namespace murmel::cli

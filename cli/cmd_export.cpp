@@ -7,7 +7,8 @@ namespace {
 
 int Export(const Arguments& arguments) {
     const ParsedArguments parsed = ParseArguments(arguments, {"--preset", "--speed"}, {});
-    if (parsed.positional.size() != 2) throw UsageError("expected a voice mail and an MP3 file");
+    if (parsed.positional.size() != 2)
+        throw UsageError("expected a voice mail or recording and an MP3 file");
     ExportOptions options;
     options.preset = parsed.Value("--preset");
     if (parsed.Has("--preset") && options.preset != "1K" && options.preset != "2K" &&
@@ -20,8 +21,8 @@ int Export(const Arguments& arguments) {
     return 0;
 }
 
-const RegisterCommand exportCommand({"export", "IN.mvm OUT.mp3 [--preset 1K|2K|4K|8K] [--speed X]",
-                                     Export});
+const RegisterCommand exportCommand(
+    {"export", "IN.mvm|IN.mp3|IN.wav OUT.mp3 [--preset 1K|2K|4K|8K] [--speed X]", Export});
 
 }  // namespace
 }  // namespace murmel::cli

@@ -38,7 +38,7 @@ class TraceListener : public PlayerListener {
 
 int Play(const Arguments& arguments) {
     const ParsedArguments parsed = ParseArguments(arguments, {"--speed", "--start"}, {"--trace"});
-    if (parsed.positional.size() != 1) throw UsageError("expected one voice mail");
+    if (parsed.positional.size() != 1) throw UsageError("expected one voice mail or recording");
     const std::string& fileName = parsed.positional[0];
     const bool trace = parsed.Has("--trace");
     const double speed = ParseSpeed(parsed.Value("--speed", "1"));
@@ -72,7 +72,8 @@ int Play(const Arguments& arguments) {
     return 0;
 }
 
-const RegisterCommand play({"play", "FILE.mvm [--trace] [--speed X] [--start MS]", Play});
+const RegisterCommand play({"play", "FILE.mvm|FILE.mp3|FILE.wav [--trace] [--speed X] [--start MS]",
+                            Play});
 
 }  // namespace
 }  // namespace murmel::cli

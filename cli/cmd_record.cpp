@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,11 +25,11 @@
 #include "Command.h"
 #include "MMUtils.h"
 #include "PresetsStore.h"
-#include "UserFolder.h"
-#include "RecordingChain.h"
 #include "PrintableText.h"
+#include "RecordingChain.h"
 #include "RecordingSession.h"
 #include "UIThreadPost.h"
+#include "UserFolder.h"
 #include "WMediaPlayer.h"
 
 namespace murmel::cli {
@@ -245,6 +246,7 @@ int Record(const Arguments& arguments) {
     const auto limit = static_cast<int64_t>(std::llround(options.seconds * 1000));
     if (limit > 0) chain.WaveIn_Mic.SetMaxRecordTime(limit);
     CatchInterrupt();
+    CatchSuspend();
     session.bitbtnRecClick();  // a failure has closed the chain (and finalised a created file)
     int64_t elapsed = 0;
     size_t nextMove = 0;
@@ -253,8 +255,15 @@ int Record(const Arguments& arguments) {
         // recording that stopped on its own is saved by the task it posts.
         ui.WaitAndRun(kTick);
         if (!session.Recording()) break;
+        if (TakeSuspendRequest()) {
+            // Ctrl-Z pauses the recording, then stops the process; fg resumes both.
+            session.PauseRecording();
+            std::fprintf(stderr, "\nmurmel-cli record: paused\n");
+            raise(SIGSTOP);
+            session.ResumeRecording();
+        }
         session.tmRecTimer();
-        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        elapsed = session.RecordedMs();
         for (; nextMove < options.slider.size() && options.slider[nextMove].atMs <= elapsed;
              ++nextMove)
             session.BGVolumeChange(options.slider[nextMove].position);
@@ -264,7 +273,7 @@ int Record(const Arguments& arguments) {
             break;
     }
     if (session.Recording()) {
-        elapsed = chain.WaveIn_Mic.Position() - session.StartPositionMs();
+        elapsed = session.RecordedMs();
         session.bitbtnRecClick();  // stop and save
     }
     ui.RunPending();

@@ -12,6 +12,8 @@
 namespace murmel::cli {
 namespace {
 
+void PrintEnvironment(std::FILE* out);
+
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "usage: murmel-cli COMMAND [ARGUMENTS]\n\ncommands:\n");
     std::vector<Command> sorted = Commands();
@@ -20,13 +22,18 @@ void PrintHelp(std::FILE* out) {
     });
     for (const Command& command : sorted)
         std::fprintf(out, "  %s %s\n", command.name, command.usage);
+    PrintEnvironment(out);
+    std::fprintf(out, "\nExit status: 0 success, 1 failure, 2 usage error.\n");
+}
+
+// The devices every command that records or plays takes from the environment.
+void PrintEnvironment(std::FILE* out) {
     std::fprintf(out,
                  "\nenvironment:\n"
                  "  MURMEL_CAPTURE  pulse (default), pulse:SOURCE, file:PATH, file-fast:PATH, "
                  "tone:HZ, null\n"
                  "  MURMEL_AUDIO    pulse (default), null, render:PATH\n"
                  "  MURMEL_SOUNDFONT  a General MIDI soundfont\n");
-    std::fprintf(out, "\nExit status: 0 success, 1 failure, 2 usage error.\n");
 }
 
 }  // namespace
@@ -108,6 +115,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(command.name, argv[1]) != 0) continue;
         if (argc > 2 && (!std::strcmp(argv[2], "--help") || !std::strcmp(argv[2], "-h"))) {
             std::printf("usage: murmel-cli %s %s\n", command.name, command.usage);
+            PrintEnvironment(stdout);
             return 0;
         }
         try {

@@ -400,8 +400,9 @@ TIdMessageTransport MessageTransport(const TIdMessage& message, bool eightBitAll
     TIdHeaderList headers = BuildHeaders(message, body, charset);
     for (const std::string& line : headers.Lines()) counter.WriteLine(line);
     counter.WriteLine("");
+    const uint64_t headerSize = counter.size;
     WriteBody(message, body, charset, counter, &counter);
-    return {body.transfer == "8bit", counter.size};
+    return {body.transfer == "8bit", counter.size, counter.size - headerSize};
 }
 
 std::string NewMessageId(std::string_view fromAddress) {

@@ -85,6 +85,7 @@ void WriteMessage(const TIdMessage& message, TIdMessageLineWriter& writer,
 struct TIdMessageTransport {
     bool eightBit = false;  // the text part goes as 8-bit (BODY=8BITMIME)
     uint64_t size = 0;      // octets WriteMessage writes, attachments by their size now
+    uint64_t bodySize = 0;  // the part of them between BeginBody and EndBody
 };
 TIdMessageTransport MessageTransport(const TIdMessage& message, bool eightBitAllowed);
 

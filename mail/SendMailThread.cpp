@@ -32,21 +32,6 @@ int64_t ReadableFileSize(const std::string& path, std::string& reason) {
     }
 }
 
-// Counts what the SMTP writer hands to the socket between the body's begin and end.
-class BodySizeCounter : public TIdMessageLineWriter {
-  public:
-    void WriteLine(std::string_view line) override {
-        if (inBody_) size_ += static_cast<int64_t>(line.size()) + 2;  // CR LF
-    }
-    void BeginBody() override { inBody_ = true; }
-    void EndBody() override { inBody_ = false; }
-    int64_t Size() const { return size_; }
-
-  private:
-    bool inBody_ = false;
-    int64_t size_ = 0;
-};
-
 // "Socket Error # 111\nConnection refused" reads "Connection refused" to a user.
 std::string WithoutSocketErrorNumber(const std::string& text) {
     const std::string prefix = "Socket Error # ";
@@ -159,9 +144,9 @@ bool TSendMailThread::BuildMessage() {
     smtp_.Password = setting("ServerPassword");
     smtp_.AllowPlainAuth = setting("AllowPlainAuth") == "YES";
     CheckMessageHeaders(message_);  // refused before any connection is made
-    BodySizeCounter counter;
-    WriteMessage(message_, counter);
-    bodySize_ = counter.Size();
+    // Counted from the attachments' sizes: encoding them only to count would read
+    // every file twice.
+    bodySize_ = static_cast<int64_t>(MessageTransport(message_, true).bodySize);
     return true;
 }
 

@@ -305,12 +305,25 @@ void TForm1::DisplayChanged(const PlayerDisplay& display) {
     } else if (!display.progressTimerEnabled) {
         tmProgress_.stop();
     }
+    ShowMusicBox(display.musicAvailable);
+}
+
+// A plain recording has no tune: the box shows the music off and cannot be changed.
+// The user's choice comes back with the next voice mail; the core's mute state was
+// never touched in between.
+void TForm1::ShowMusicBox(bool available) {
+    QCheckBox* box = ui_->cbMusic;
+    if (box->isEnabled() == available) return;
+    const QSignalBlocker blocker(box);
+    if (!available) musicChosen_ = box->isChecked();
+    box->setChecked(available && musicChosen_);
+    box->setEnabled(available);
 }
 
 std::string TForm1::ChooseVoiceMail() {
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("*.mvm (*.mvm)"),
-                                     nullptr, QFileDialog::DontUseNativeDialog);
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QString(), QString(), QStringLiteral("*.mvm *.mp3 *.wav (*.mvm *.mp3 *.wav)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
     return chosen.isEmpty() ? std::string() : std::string(QFile::encodeName(chosen).constData());
 }
 

@@ -74,6 +74,7 @@ class TForm1 : public QWidget, private PlayerListener {
     void ShowMessageLine(const QString& text, const QString& detail);
     void HideMessageLine();
     void ShowSpeed();
+    void ShowMusicBox(bool available);
     void SeekTo(int64_t ms);
     static bool PressedByReturn(QObject* watched, QEvent* event);
     void AddShortcuts();
@@ -87,6 +88,7 @@ class TForm1 : public QWidget, private PlayerListener {
     std::string commandLineFile_;
     bool hasArguments_;
     bool shown_ = false;
+    bool musicChosen_ = true;  // cbMusic as the user left it, kept while it is disabled
     int64_t nextTickMs_ = 0;
     PlayerSettings settings_;
     QElapsedTimer lastDragSeek_;

@@ -98,6 +98,7 @@ TFormMain::TFormMain(std::string programFolder, QWidget* parent)
     tmRec.setInterval(kTimerIntervalMs);
     connect(&tmRec, &QTimer::timeout, this, &TFormMain::tmRecTimer);
     connect(ui->bitbtnRec, &QPushButton::clicked, this, &TFormMain::bitbtnRecClick);
+    connect(ui->bitbtnPause, &QPushButton::clicked, this, &TFormMain::bitbtnPauseClick);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TFormMain::BitBtn1Click);
     connect(ui->sbMusicVolume, &QSlider::valueChanged, this, &TFormMain::BGVolumeChange);
     connect(ui->cbRecWithMusic, &QCheckBox::toggled, this, &TFormMain::cbRecWithMusicClick);
@@ -152,6 +153,7 @@ void TFormMain::CreateAttachmentMenu() {
 void TFormMain::ApplyIcons() {
     const QStyle* s = style();
     ui->bitbtnRec->setIcon(RecordIcon());
+    ui->bitbtnPause->setIcon(ThemeIcon("media-playback-pause", QStyle::SP_MediaPause, s));
     ui->BitBtn1->setIcon(ThemeIcon("audio-x-generic", QStyle::SP_DirOpenIcon, s));
     ui->bitBtnSendMail->setIcon(ThemeIcon("mail-send", QStyle::SP_ArrowForward, s));
     // The mail program's button looks unlike our own send button.
@@ -196,6 +198,10 @@ void TFormMain::bitbtnRecClick() {
     Guarded([this] { session_->bitbtnRecClick(); });
 }
 
+void TFormMain::bitbtnPauseClick() {
+    Guarded([this] { session_->bitbtnPauseClick(); });
+}
+
 bool TFormMain::StopAndSaveRecording() {
     return Guarded([this] { session_->StopAndSaveIfRecording(); });
 }
@@ -216,12 +222,32 @@ void TFormMain::tmRecTimer() {
 
 void TFormMain::DisplayChanged(const RecorderDisplay& display) {
     ui->bitbtnRec->setText(LibraryText(display.recCaption));
+    ui->bitbtnPause->setEnabled(display.pauseEnabled);
+    if (display.paused != shownPaused_) ShowPaused(display.paused);
     ui->cbRecWithMusic->setEnabled(display.musicCheckEnabled);
     ui->BitBtn1->setEnabled(display.musicChoiceEnabled);
     ui->lbRecTime->setText(QString::fromStdString(display.recTimeText));
     ui->lbVolume->setText(QString::fromStdString(display.volumeText));
     if (display.timerEnabled && !tmRec.isActive()) tmRec.start();
     if (!display.timerEnabled) tmRec.stop();
+}
+
+// The control turns into its own opposite; the status bar says why nothing moves.
+void TFormMain::ShowPaused(bool paused) {
+    shownPaused_ = paused;
+    QPushButton* button = ui->bitbtnPause;
+    const QString pausedText = tr("录音已暂停，按“继续”接着录音");
+    button->setText(paused ? tr("继续(&P)") : tr("暂停(&P)"));
+    button->setAccessibleName(paused ? tr("继续录音") : tr("暂停录音"));
+    const QString hint = paused ? tr("接着录在同一段录音里") : tr("暂停录音，停下的时间不录进去");
+    button->setToolTip(hint);
+    button->setAccessibleDescription(hint);
+    button->setIcon(paused ? RecordIcon()
+                           : ThemeIcon("media-playback-pause", QStyle::SP_MediaPause, style()));
+    if (paused)
+        ui->StatusBar1->showMessage(pausedText);
+    else if (ui->StatusBar1->currentMessage() == pausedText)
+        ui->StatusBar1->clearMessage();
 }
 
 std::string TFormMain::ChooseMusic(const std::string& folder) {

@@ -57,6 +57,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
 
   public slots:
     void bitbtnRecClick();
+    void bitbtnPauseClick();
     void BitBtn1Click();
     void BGVolumeChange(int position);
     void cbRecWithMusicClick(bool checked);
@@ -92,6 +93,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     bool RecordFromDefaultMicrophone(const std::string& source) override;
     void InputWarningChanged(murmel::InputWarning warning) override;
 
+    void ShowPaused(bool paused);
     void CreateAttachmentMenu();
     void ApplyIcons();
     void AttachmentAdded(size_t index);
@@ -121,6 +123,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     SendCommands* send_ = nullptr;
     bool shown_ = false;
     QString inputWarning_;  // the input warning the status bar shows, if any
+    bool shownPaused_ = false;  // the pause control and the status bar say "paused"
     // Registers the file type beside the window: it may run the MIME database tools.
     std::thread registration_;
 };

@@ -135,6 +135,10 @@
         <translation>File is corrupt.</translation>
     </message>
     <message>
+        <source>不是语音邮件或录音</source>
+        <translation>Not a voice mail or a recording</translation>
+    </message>
+    <message>
         <source>压缩文件已损坏</source>
         <translation>Compressed file is corrupt</translation>
     </message>
@@ -568,6 +572,34 @@ Do you want to replace it?</translation>
     <message>
         <source>声音过大，录音已失真，请调低麦克风音量或离远一些</source>
         <translation>The sound is too loud and the recording is distorted; turn the microphone down or move away from it</translation>
+    </message>
+    <message>
+        <source>暂停录音，停下的时间不录进去</source>
+        <translation>Pause the recording; the time it is paused is not recorded</translation>
+    </message>
+    <message>
+        <source>暂停录音</source>
+        <translation>Pause recording</translation>
+    </message>
+    <message>
+        <source>暂停(&amp;P)</source>
+        <translation>Pa&amp;use</translation>
+    </message>
+    <message>
+        <source>录音已暂停，按“继续”接着录音</source>
+        <translation>Recording paused; press “Resume” to go on</translation>
+    </message>
+    <message>
+        <source>继续(&amp;P)</source>
+        <translation>Res&amp;ume</translation>
+    </message>
+    <message>
+        <source>继续录音</source>
+        <translation>Resume recording</translation>
+    </message>
+    <message>
+        <source>接着录在同一段录音里</source>
+        <translation>Go on recording in the same recording</translation>
     </message>
 </context>
 <context>

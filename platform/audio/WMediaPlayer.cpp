@@ -123,6 +123,11 @@ class TWMediaPlayer::Tune : public AudioSource {
         fluid_synth_all_sounds_off(synth_, -1);
     }
 
+    bool Ended() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return fluid_player_get_status(player_) == FLUID_PLAYER_DONE;
+    }
+
     void SetTempo(double factor) {
         std::lock_guard<std::mutex> lock(mutex_);
         tempo_ = factor;
@@ -243,6 +248,9 @@ void TWMediaPlayer::Play() {
         throw EWMediaPlayerError(error.what());
     }
 }
+
+// Only while it plays: a tune stopped by Stop reads as done too.
+bool TWMediaPlayer::TuneEnded() const { return stream_ && tune_ && tune_->Ended(); }
 
 void TWMediaPlayer::Stop() {
     stream_.reset();

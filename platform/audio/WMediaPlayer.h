@@ -43,6 +43,8 @@ class TWMediaPlayer {
     void Play();
     void Stop();
     bool Playing() const { return stream_ != nullptr; }
+    // Played to its end while playing: Play would start it again from the beginning.
+    bool TuneEnded() const;
     // Why the sound system dropped the tune's stream; empty while it is well.
     std::string Failure() const { return stream_ ? stream_->Failure() : std::string(); }
 

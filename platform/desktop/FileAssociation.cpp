@@ -1,5 +1,6 @@
 #include "FileAssociation.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -7,8 +8,8 @@
 
 #include "ChildProcess.h"
 #include "DesktopEntry.h"
-#include "MimeAppsList.h"
 #include "LinkedFiles.h"
+#include "MimeAppsList.h"
 #include "SafeFile.h"
 #include "UserFolder.h"
 
@@ -40,7 +41,7 @@ std::string MimePackageText() {
 
 std::string PlayerEntryText(const std::string& programFolder) {
     return DesktopEntry({"Murmelplay", "语音邮件播放器", programFolder + "Murmelplay", kPlayerIcon,
-                         kVoiceMailMimeType});
+                         std::string(kVoiceMailMimeType) + ";" + kPlainRecordingMimeTypes});
 }
 
 std::string RecorderEntryText(const std::string& programFolder) {
@@ -120,6 +121,53 @@ void RunIfPresent(const std::vector<std::string>& argv) {
 void UpdateDatabases(const DesktopFolders& folders) {
     RunIfPresent({"update-mime-database", folders.data + "mime"});
     RunIfPresent({"update-desktop-database", folders.data + "applications"});
+}
+
+// Removes FOLDER when it holds nothing but files the desktop's tools generate from
+// what we took away (and empty folders, such as the MIME database leaves for a type
+// that is gone), then its parents up to STOP while they are empty. A folder with
+// anything else in it, or reached through a link, stays.
+void RemoveIfOnlyGenerated(const fs::path& folder, const std::vector<std::string>& generated,
+                           const fs::path& stop) {
+    std::error_code error;
+    if (fs::is_symlink(folder, error) || !fs::is_directory(folder, error)) return;
+    std::vector<fs::path> emptyFolders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink(error)) return;
+        if (entry.is_directory(error) && fs::is_empty(entry.path(), error)) {
+            emptyFolders.push_back(entry.path());
+            continue;
+        }
+        if (std::find(generated.begin(), generated.end(), name) == generated.end() ||
+            !entry.is_regular_file(error))
+            return;
+    }
+    if (error) return;
+    for (const fs::path& empty : emptyFolders) fs::remove(empty, error);
+    for (const std::string& name : generated) fs::remove(folder / name, error);
+    // A link the user made (to their dotfiles) is theirs, whatever it leads to.
+    for (fs::path path = folder; path != stop && path.has_parent_path(); path = path.parent_path())
+        if (fs::is_symlink(path, error) || !fs::remove(path, error)) break;  // or not empty
+}
+
+// The folders an installation made for its files, once they are gone: the icon
+// folders, the MIME package folder with the database generated from it, and the
+// applications folder with its cache.
+void RemoveEmptyFolders(const DesktopFolders& folders) {
+    const fs::path data = folders.data;
+    for (const char* size : {"scalable", "48x48"})
+        for (const char* context : {"apps", "mimetypes"})
+            RemoveIfOnlyGenerated(data / "icons/hicolor" / size / context, {}, data);
+    RemoveIfOnlyGenerated(data / "mime/packages", {}, data / "mime");
+    std::error_code error;
+    if (!fs::exists(data / "mime/packages", error))
+        RemoveIfOnlyGenerated(
+            data / "mime",
+            {"aliases", "generic-icons", "globs", "globs2", "icons", "magic", "mime.cache",
+             "subclasses", "treemagic", "types", "version", "XMLnamespaces"},
+            data);
+    RemoveIfOnlyGenerated(data / "applications", {"mimeinfo.cache"}, data);
 }
 
 std::string FolderFromEnvironment(const char* variable, const char* fallback) {
@@ -217,6 +265,7 @@ void RemoveDesktopIntegration(const std::string& programFolder, const DesktopFol
         }
     }
     UpdateDatabases(folders);
+    RemoveEmptyFolders(folders);
     if (listFailure) std::rethrow_exception(listFailure);
 }
 

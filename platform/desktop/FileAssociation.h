@@ -1,12 +1,17 @@
 #pragma once
 // The ".mvm" association on a freedesktop desktop: the MIME type "application/x-mvm"
 // (glob "*.mvm", comment "音乐语音邮件"), a desktop entry for the player, its icon, and
-// the entry made the default handler. Both programs call it at every start.
+// the entry made the default handler of that type alone. Both programs call it at every
+// start.
 #include <string>
 
 namespace murmel {
 
 inline constexpr const char* kVoiceMailMimeType = "application/x-mvm";
+// The plain recordings the player opens too. Its entry lists them, but it never makes
+// itself their default: the user's music player keeps them.
+inline constexpr const char* kPlainRecordingMimeTypes =
+    "audio/mpeg;audio/x-wav;audio/wav;audio/vnd.wave";
 inline constexpr const char* kPlayerDesktopEntry = "murmelplay.desktop";
 inline constexpr const char* kRecorderDesktopEntry = "murmel.desktop";
 

@@ -59,6 +59,7 @@ struct Pattern {
 // File is corrupt.").
 constexpr Pattern kPatterns[] = {
     {"File is corrupt\\.", QT_TRANSLATE_NOOP("LibraryText", "文件已损坏。")},
+    {"Not a voice mail or a recording", QT_TRANSLATE_NOOP("LibraryText", "不是语音邮件或录音")},
     {"Compressed file is corrupt", QT_TRANSLATE_NOOP("LibraryText", "压缩文件已损坏")},
     {"No wave audio recording device found", QT_TRANSLATE_NOOP("LibraryText", "找不到录音设备")},
     {"the server offers no encryption; the password was not sent \\(to send it unencrypted to "

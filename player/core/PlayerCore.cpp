@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "MMUtils.h"
+#include "RecordingKind.h"
 #include "VolumeSchedule.h"
 
 namespace murmel {
@@ -44,6 +45,15 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
         return false;  // a cancelled dialog: nothing to report
     }
     if (stat(fileName.c_str(), &info) != 0) return LoadFailed(fileName, std::strerror(errno));
+    switch (ProbeRecordingFile(fileName)) {
+        case RecordingKind::VoiceMail:
+            break;
+        case RecordingKind::RiffWave:
+        case RecordingKind::MpegAudio:
+            return OpenPlainRecording(fileName);
+        case RecordingKind::Unknown:
+            return LoadFailed(fileName, kNotARecording);
+    }
     VoiceMailFiles fresh;
     try {
         fresh = VoiceMailFiles::Unpack(fileName);
@@ -57,12 +67,26 @@ bool PlayerCore::ExecuteMVMFile(const std::string& fileName) {
     files_ = fresh;
     schedule_ = VolumeScheduleTable::Read(files_.schedule);
     lastLoadError_.clear();
+    display_.musicAvailable = true;
     try {
         Play(files_.voice, files_.music);
     } catch (...) {
         files_.Remove();
         throw;
     }
+    return true;
+}
+
+// The user's own file plays as it is: nothing is unpacked, so nothing of it is ever
+// removed, and there is neither tune nor schedule.
+bool PlayerCore::OpenPlainRecording(const std::string& fileName) {
+    StopPlay();
+    files_.Remove();
+    files_ = VoiceMailFiles();
+    schedule_ = VolumeScheduleTable();
+    lastLoadError_.clear();
+    display_.musicAvailable = false;
+    Play(fileName, "");
     return true;
 }
 

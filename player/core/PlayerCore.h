@@ -22,6 +22,8 @@ class PlayerCore {
     static constexpr const char* kIdleTime = "00:00.000";
     static constexpr int32_t kInitialSavedVolume = -600;
     static constexpr int32_t kStartVolume = -400;
+    // A file that is neither a voice mail nor a recording the player plays as it is.
+    static constexpr const char* kNotARecording = "Not a voice mail or a recording";
 
     // Output and listener must outlive the core.
     PlayerCore(AudioOutput& output, PlayerListener& listener);
@@ -29,11 +31,12 @@ class PlayerCore {
     PlayerCore(const PlayerCore&) = delete;
     PlayerCore& operator=(const PlayerCore&) = delete;
 
-    // Unpacks the voice mail and plays it. A missing, unreadable or damaged file
-    // changes nothing and returns false; LastLoadError says why, and so does the
-    // listener's OpenFailed unless no file was named at all. Other failures
-    // (a temporary file that cannot be written, a voice track the device refuses)
-    // throw, with nothing left behind.
+    // Unpacks the voice mail and plays it; a plain recording (RIFF WAVE, MPEG audio)
+    // plays as it is, without music. A missing, unreadable or damaged file, or one
+    // that is neither (kNotARecording), changes nothing and returns false; LastLoadError says why,
+    // and so does the listener's OpenFailed unless no file was named at all. Other failures (a
+    // temporary file that cannot be written, a voice track the device refuses) throw, with nothing
+    // left behind.
     bool ExecuteMVMFile(const std::string& fileName);
     void Play(const std::string& voiceFile, const std::string& musicFile);
     void StopPlay();
@@ -71,6 +74,7 @@ class PlayerCore {
     void SetCaption(const char* caption) { display_.playCaption = caption; }
     void EndOfTrack();
     void ShowPosition();
+    bool OpenPlainRecording(const std::string& fileName);
     bool LoadFailed(const std::string& fileName, const std::string& reason);
     bool SoundSystemFailed();
 

@@ -11,6 +11,7 @@ struct PlayerDisplay {
     int64_t progress = 0;     // ProgressBar1, in milliseconds of the voice track
     int64_t progressMaximum = 0;
     bool progressTimerEnabled = false;  // TmProgress: the window ticks only while this holds
+    bool musicAvailable = true;         // cbMusic: false for a plain recording, which has no tune
 };
 
 // How the player core talks to whoever shows it (the window, the CLI, a test).

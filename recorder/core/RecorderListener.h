@@ -14,6 +14,8 @@ struct RecorderDisplay {
     std::string recTimeText = "00:00.000";  // lbRecTime
     std::string volumeText = "85%";         // lbVolume
     bool timerEnabled = false;              // tmRec: the window ticks only while this holds
+    bool pauseEnabled = false;              // bitbtnPause: only while recording
+    bool paused = false;                    // a recording holds still; bitbtnPause resumes it
 };
 
 // The two save dialogs of a finished recording.

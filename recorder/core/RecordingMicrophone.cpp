@@ -33,8 +33,7 @@ bool RecordingSession::ChooseMicrophone() {
 
 void RecordingSession::WatchInputLevel() {
     const TMMInputLevel level = chain_.WaveIn_Mic.TakeInputLevel();
-    const int64_t elapsed = chain_.WaveIn_Mic.Position() - startPositionMs_;
-    if (inputWatch_.Update(elapsed, level.peak, level.fullScaleRun))
+    if (inputWatch_.Update(RecordedMs(), level.peak, level.fullScaleRun))
         listener_.InputWarningChanged(inputWatch_.Warning());
 }
 

@@ -208,7 +208,11 @@ void RecordingSession::WaveIn_MicStart() {
     startPositionMs_ = chain_.WaveIn_Mic.Position();
     chain_.WaveIn_Mic.TakeInputLevel();
     inputWatch_.Start(0);
+    paused_ = false;
+    pausedMs_ = 0;
     display_.timerEnabled = true;
+    display_.pauseEnabled = true;
+    display_.paused = false;
     recording_ = true;
 }
 
@@ -216,7 +220,11 @@ void RecordingSession::WaveIn_MicStop() {
     const bool wasRecording = recording_;
     chain_.WaveIn_Mic.Close();  // finalises the voice track
     startPositionMs_ = 0;
+    paused_ = false;
+    pausedMs_ = 0;
     display_.timerEnabled = false;
+    display_.pauseEnabled = false;
+    display_.paused = false;
     recording_ = false;
     music_.Stop();
     display_.musicChoiceEnabled = true;
@@ -245,8 +253,8 @@ void RecordingSession::FinishUnrequestedStop() {
 }
 
 void RecordingSession::tmRecTimer() {
-    if (!recording_) return;
-    display_.recTimeText = FormatTimeText(chain_.WaveIn_Mic.Position() - startPositionMs_, true);
+    if (!recording_ || paused_) return;
+    display_.recTimeText = FormatTimeText(RecordedMs(), true);
     Changed();
     WatchInputLevel();
 }
@@ -259,7 +267,7 @@ void RecordingSession::BGVolumeChange(int position) {
     display_.volumeText = std::to_string(position) + "%";
     Changed();
     if (!recording_ || !recordingHasMusic_) return;
-    const int64_t time = chain_.WaveIn_Mic.Position() - startPositionMs_;
+    const int64_t time = RecordedMs();
     // A refused write leaves the index, so the next move writes the same section.
     VolumeSchedule(schedulePath_).WriteEntry(scheduleIndex_, static_cast<int32_t>(time), position);
     listener_.ScheduleLogged(scheduleIndex_, time, position / 10);

@@ -48,6 +48,13 @@ class RecordingSession {
     void StartRecording();
     // Stops the input and saves the result (automatically named or by dialog).
     void StopRecording();
+    // Pause and resume while recording: while paused nothing reaches the voice
+    // track, the elapsed time stands and the music holds where it is; resuming goes
+    // on in the same track, so the result is one ordinary recording whose schedule
+    // counts voice-track time. Stop while paused ends the recording as usual.
+    void bitbtnPauseClick();
+    void PauseRecording();
+    void ResumeRecording();
     void tmRecTimer();
     void BGVolumeChange(int position);
     void BitBtn1Click();
@@ -67,6 +74,10 @@ class RecordingSession {
 
     // --- state ---
     bool Recording() const { return recording_; }
+    bool Paused() const { return paused_; }
+    // Milliseconds of the voice track so far: the input's time since the start,
+    // the pauses left out. The elapsed time and the schedule count in it.
+    int64_t RecordedMs();
     bool RecWithMusic() const { return recWithMusic_; }
     int64_t StartPositionMs() const { return startPositionMs_; }
     int32_t ScheduleIndex() const { return scheduleIndex_; }
@@ -154,6 +165,10 @@ class RecordingSession {
     RecorderDisplay display_;
     std::string microphone_;  // the source the wave input's device was made for; empty: as given
     InputLevelWatch inputWatch_;
+    bool paused_ = false;
+    int64_t pausedAtMs_ = 0;      // the input's position when the pause began
+    int64_t pausedMs_ = 0;        // what the input's clock ran through earlier pauses
+    bool musicOnResume_ = false;  // the tune was playing (not ended) when paused
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

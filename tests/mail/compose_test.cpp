@@ -513,6 +513,7 @@ TEST_F(ComposeBeyondAscii, TransportSizeIsWhatIsWrittenAndEightBitOnlyWhenSent) 
     for (bool eightBit : {true, false}) {
         TIdMessageTransport transport = MessageTransport(message, eightBit);
         EXPECT_EQ(transport.size, Write(eightBit).size());
+        EXPECT_EQ(transport.bodySize, BodyOf(Write(eightBit)).size());
         EXPECT_EQ(transport.eightBit, eightBit);
     }
     message.Body = {"ascii"};

@@ -66,7 +66,9 @@ TEST_F(FileAssociationTest, DesktopNamesThePlayerAsDefaultForVoiceMails) {
     EXPECT_TRUE(WriteFileAssociation(program, folders));
     const std::string entry = ReadFile(folders.data + "applications/murmelplay.desktop");
     EXPECT_NE(entry.find("\nExec=" + program + "Murmelplay %f\n"), std::string::npos) << entry;
-    EXPECT_NE(entry.find("\nMimeType=application/x-mvm;\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nMimeType=application/x-mvm;audio/mpeg;audio/x-wav;audio/wav;"
+                         "audio/vnd.wave;\n"),
+              std::string::npos);
     const std::string package = ReadFile(folders.data + "mime/packages/murmel-mvm.xml");
     EXPECT_NE(package.find("<mime-type type=\"application/x-mvm\">"), std::string::npos);
     EXPECT_NE(package.find("<comment>音乐语音邮件</comment>"), std::string::npos);
@@ -108,11 +110,12 @@ TEST_F(FileAssociationTest, EveryStartRepointsButUnchangedFilesAreLeftAlone) {
     fs::create_directories(folders.config);
     WriteFile(
         folders.config + "mimeapps.list",
-        "[Default Applications]\ntext/plain=editor.desktop\napplication/x-mvm=other.desktop\n");
+        "[Default Applications]\naudio/mpeg=music.desktop\napplication/x-mvm=other.desktop\n");
     EXPECT_TRUE(WriteFileAssociation(program, folders));
+    // The player opens MP3 too, but the user's music player stays their default.
     EXPECT_EQ(ReadFile(folders.config + "mimeapps.list"),
               "[Default "
-              "Applications]\ntext/plain=editor.desktop\napplication/x-mvm=murmelplay.desktop\n");
+              "Applications]\naudio/mpeg=music.desktop\napplication/x-mvm=murmelplay.desktop\n");
     EXPECT_FALSE(WriteFileAssociation(program, folders));  // nothing to do at the next start
 
     const std::string other = ProgramFolder("other place/");
@@ -136,6 +139,9 @@ TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
     fs::create_directories(folders.config);
     WriteFile(folders.config + "mimeapps.list",
               "[Default Applications]\ntext/plain=editor.desktop\n");
+    fs::create_directories(world + "dotfiles icons");
+    fs::create_directories(folders.data);
+    fs::create_directory_symlink(world + "dotfiles icons", folders.data + "icons");
     InstallLaunchers(program, folders);
     EXPECT_TRUE(fs::exists(folders.data + "applications/murmel.desktop"));
     EXPECT_TRUE(fs::exists(folders.data + "icons/hicolor/scalable/apps/murmel.svg"));
@@ -154,9 +160,13 @@ TEST_F(FileAssociationTest, RemovalTakesAwayExactlyWhatWasAdded) {
         EXPECT_FALSE(fs::exists(folders.data + gone)) << gone;
     EXPECT_EQ(ReadFile(folders.config + "mimeapps.list"),
               "[Default Applications]\ntext/plain=editor.desktop\n");
-    if (std::system("command -v update-mime-database >/dev/null") == 0) {
-        EXPECT_FALSE(fs::exists(folders.data + "mime/application/x-mvm.xml"));
-    }
+    // The folders made for them go too, with the databases generated from them; a
+    // link of the user's stays.
+    for (const char* gone : {"mime", "applications"})
+        EXPECT_FALSE(fs::exists(folders.data + gone)) << gone;
+    EXPECT_TRUE(fs::is_symlink(folders.data + "icons"));
+    EXPECT_TRUE(fs::is_directory(world + "dotfiles icons"));
+    EXPECT_FALSE(fs::exists(world + "dotfiles icons/hicolor"));
 }
 
 TEST_F(FileAssociationTest, AListThatCannotBeReadWholeIsNamedAndKept) {

@@ -146,6 +146,7 @@ QString WithoutNames(QString text) {
                                          "Music Voice Mail (*.mvm)",
                                          "Mp3 File (*.mp3)",
                                          "*.mvm (*.mvm)",
+                                         "*.mvm *.mp3 *.wav (*.mvm *.mp3 *.wav)",
                                          "*.mp3 (*.mp3)",
                                          "OutLook",
                                          "SMTP",

@@ -168,7 +168,7 @@ TEST_F(ExportTest, BadInputExitsOneAndWritesNothing) {
     std::string out =
         Output("'" + kCli + "' export '" + folder + "bad.mvm' '" + folder + "kept.mp3'", &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find("File is corrupt."), std::string::npos) << out;
+    EXPECT_NE(out.find("Not a voice mail or a recording"), std::string::npos) << out;
     EXPECT_EQ(ReadFile(folder + "kept.mp3"), "the user's own file");
 
     // A few bytes claiming hours of sound at 1 Hz: refused, not rendered.

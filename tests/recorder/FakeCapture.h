@@ -18,7 +18,8 @@ class FakeCapture : public CaptureDevice {
         std::atomic<uint64_t> frames{0};
         std::atomic<bool> present{true};
         std::atomic<bool> started{false};
-        // Delivers `ms` milliseconds of a square wave (quiet unless told) and moves the clock.
+        // Delivers `ms` milliseconds of a square wave (quiet unless told) and moves the
+        // clock. A stopped device delivers nothing, but its clock runs on.
         void Deliver(int ms, int16_t amplitude = 2000) {
             const size_t frameCount = static_cast<size_t>(ms) * 441 / 10;
             std::vector<uint8_t> bytes(frameCount * 4);
@@ -29,7 +30,7 @@ class FakeCapture : public CaptureDevice {
                     bytes[i * 4 + c * 2 + 1] = static_cast<uint8_t>((sample >> 8) & 0xff);
                 }
             }
-            if (CaptureClient* c = client.load()) {
+            if (CaptureClient* c = started ? client.load() : nullptr) {
                 // The input takes what its free buffers hold; the rest is offered
                 // again once the capture thread has handed buffers back.
                 size_t offset = 0;

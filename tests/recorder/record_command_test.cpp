@@ -75,6 +75,7 @@ TEST(RecordWithMusic, OptionsAreChecked) {
     CliRun help = Cli("", "record --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--music"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("MURMEL_CAPTURE"), std::string::npos) << help.out;
     EXPECT_EQ(Cli("", "list --help").status, 0);
 }
 

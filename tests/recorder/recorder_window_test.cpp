@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -76,6 +77,24 @@ void AcceptTyped(QFileDialog* dialog, const QString& path) {
     if (name) name->setText(path);
     (void)QTest::qWaitFor([&] { return dialog->selectedFiles().value(0) == path; }, 2000);
     static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
+}
+
+// A 44.1 kHz stereo 16-bit wave file: `quietMs` of silence, then `toneMs` of a
+// 1 kHz tone at half scale.
+std::string QuietThenTone(int quietMs, int toneMs) {
+    auto le = [](uint32_t value, int size) {
+        std::string bytes;
+        for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+        return bytes;
+    };
+    std::string pcm(size_t(quietMs) * 441 / 10 * 4, '\0');
+    for (size_t i = 0; i < size_t(toneMs) * 441 / 10; ++i) {
+        const auto sample = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 1000.0 * i / 44100));
+        pcm += le(uint16_t(sample), 2) + le(uint16_t(sample), 2);
+    }
+    return "RIFF" + le(36 + uint32_t(pcm.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+           le(2, 2) + le(44100, 4) + le(176400, 4) + le(4, 2) + le(16, 2) + "data" +
+           le(uint32_t(pcm.size()), 4) + pcm;
 }
 
 }  // namespace
@@ -306,6 +325,47 @@ class RecorderWindowTest : public QObject {
         const std::string text(schedule->begin(), schedule->end());
         QVERIFY(text.find("[5]") != std::string::npos);
         QVERIFY(text.find("[6]") == std::string::npos);
+    }
+
+    // A silent start is reported 3 s in and the report goes when sound comes; the
+    // pause control (also by its key) holds the recording and its time and says
+    // so, and the recording goes on when it is pressed again.
+    void silenceIsReportedUntilSoundComesAndPauseHoldsTheRecording() {
+        const std::string input = folder + "quiet-then-tone.wav";
+        murmel::test::WriteFile(input, QuietThenTone(3500, 5000));
+        const QByteArray capture = qgetenv("MURMEL_CAPTURE");
+        qputenv("MURMEL_CAPTURE", "file:" + QByteArray::fromStdString(input));
+        TFormMain window(folder);  // its input is made now, from the file
+        qputenv("MURMEL_CAPTURE", capture);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* record = Find<QPushButton>(window, "bitbtnRec");
+        auto* pause = Find<QPushButton>(window, "bitbtnPause");
+        auto* bar = Find<QStatusBar>(window, "StatusBar1");
+        auto* time = Find<QLabel>(window, "lbRecTime");
+        QVERIFY(!pause->isEnabled());
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(pause->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(bar->currentMessage().startsWith(QStringLiteral("没有听到")),
+                                 5000);
+        QVERIFY(!bar->accessibleDescription().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(bar->accessibleDescription().isEmpty(), 3000);
+        QVERIFY(bar->currentMessage().isEmpty());
+
+        QTest::mouseClick(pause, Qt::LeftButton);
+        QCOMPARE(pause->text(), QStringLiteral("继续(&P)"));
+        QVERIFY(bar->currentMessage().contains(QStringLiteral("已暂停")));
+        const QString held = time->text();
+        QTest::qWait(300);
+        QCOMPARE(time->text(), held);
+        QVERIFY(window.Session().Recording());
+        QTest::keyClick(&window, Qt::Key_P, Qt::AltModifier);  // the key clicks after a moment
+        QTRY_COMPARE(pause->text(), QStringLiteral("暂停(&P)"));
+        QVERIFY(bar->currentMessage().isEmpty());
+        QTRY_VERIFY(time->text() != held);
+        QTest::mouseClick(record, Qt::LeftButton);
+        QVERIFY(!pause->isEnabled());
+        QCOMPARE(MyVoice().size(), 1);
     }
 
     void choosingMusicFollowsTheSelectionInTheStatusBar() {

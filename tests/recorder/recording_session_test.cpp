@@ -1,6 +1,8 @@
 // The recording session: the rows of its state table, the schedule it logs and
 // the quality preset it applies, on a fake capture device.
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "IniFile.h"
 #include "PkStreamCol.h"
@@ -151,6 +153,66 @@ TEST_F(SessionTest, RecordingWithMusicLogsEverySliderMove) {
     EXPECT_FALSE(fs::exists(ctr));
     ASSERT_EQ(attachments.Count(), 1u);
     EXPECT_EQ(attachments.Items()[0].path, saved);
+}
+
+// The size in a RIFF file's 'data' chunk header and the bytes behind it on disk.
+std::pair<uint32_t, size_t> WaveData(const std::string& wave) {
+    const size_t at = wave.find("data");
+    if (at == std::string::npos || at + 8 > wave.size()) return {0, 0};
+    uint32_t size = 0;
+    for (int i = 3; i >= 0; --i) size = size << 8 | uint8_t(wave[at + 4 + size_t(i)]);
+    return {size, wave.size() - at - 8};
+}
+
+// A pause is no part of the recording, even on a device whose clock runs on: the
+// track holds the sound before and after it as one piece, and the schedule counts
+// track time. What was recorded is on disk while paused, for a crash to keep.
+TEST_F(SessionTest, APauseIsLeftOutOfTheTrackAndTheSchedule) {
+    session->ResolutionOverride = "none";  // PCM: the track's length is its sound
+    session->cbRecWithMusicClick(true);
+    user.musicAnswers = {tune};
+    session->bitbtnRecClick();
+    device.Deliver(1000);
+    session->BGVolumeChange(70);
+    session->bitbtnPauseClick();
+    EXPECT_TRUE(user.display.paused);
+    EXPECT_FALSE(user.display.timerEnabled);
+    EXPECT_FALSE(music->Playing());
+    constexpr uint32_t kSecond = 176400;
+    std::pair<uint32_t, size_t> onDisk;
+    for (int i = 0; i < 200 && onDisk != std::pair<uint32_t, size_t>{kSecond, kSecond}; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        onDisk = WaveData(ReadFile(session->VoiceTrackPath()));
+    }
+    EXPECT_EQ(onDisk, (std::pair<uint32_t, size_t>{kSecond, kSecond}));
+
+    device.Deliver(5000);  // paused: nothing is delivered, the clock runs on
+    session->tmRecTimer();
+    EXPECT_EQ(user.display.recTimeText, "0:01.000");
+    session->BGVolumeChange(60);  // logged at the paused time
+    session->bitbtnPauseClick();
+    EXPECT_FALSE(user.display.paused);
+    EXPECT_TRUE(music->Playing());
+    device.Deliver(500);
+    session->tmRecTimer();
+    EXPECT_EQ(user.display.recTimeText, "0:01.500");
+    session->BGVolumeChange(50);
+    session->bitbtnPauseClick();
+    device.Deliver(2000);
+    session->bitbtnRecClick();  // stop while paused: saved as ever
+    EXPECT_FALSE(user.display.pauseEnabled);
+
+    TPkStreams mail;
+    mail.LoadFromFile(MyVoice("2004_7_5_9_3_7.mvm"));
+    const ByteStream* track = mail.Find("Mp3File");
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(WaveData(std::string(track->begin(), track->end())).first, kSecond * 3 / 2);
+    const ByteStream* ctr = mail.Find("CtrInfo");
+    const std::string schedule = folder + "schedule.Ctr";
+    WriteFile(schedule, std::string(ctr->begin(), ctr->end()));
+    const int64_t times[] = {0, 1000, 1000, 1500};
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(IniFile(schedule).ReadNumber(std::to_string(n), "Time", -1), times[n]) << n;
 }
 
 TEST_F(SessionTest, SliderOutsideAMusicRecordingWritesNothing) {
