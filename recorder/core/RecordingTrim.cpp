@@ -16,6 +16,8 @@
 #include "SafeFile.h"
 #include "ScheduleCut.h"
 #include "TempNames.h"
+#include "Trash.h"
+#include "TrimSource.h"
 #include "TuneCut.h"
 #include "VoiceTrackCut.h"
 
@@ -163,6 +165,23 @@ bool IsVoiceMailFile(const std::string& path) {
     uint8_t head[12] = {};
     const size_t got = file.Read(head, sizeof head);
     return !IsRiffWave(head, got);
+}
+
+std::string SaveTrimBeside(const std::string& path, int64_t startMs, int64_t endMs) {
+    const std::string target = FreeNameBeside(path);
+    TrimRecording(path, target, startMs, endMs);
+    return target;
+}
+
+void ReplaceWithTrim(const std::string& path, int64_t startMs, int64_t endMs) {
+    const std::string trimmed = SaveTrimBeside(path, startMs, endMs);
+    try {
+        MoveToTrash(path);
+    } catch (...) {
+        unlink(trimmed.c_str());
+        throw;
+    }
+    if (rename(trimmed.c_str(), path.c_str()) != 0) throw EFileError(trimmed, errno);
 }
 
 void TrimRecording(const std::string& in, const std::string& out, int64_t startMs, int64_t endMs) {

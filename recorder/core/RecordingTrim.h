@@ -15,6 +15,14 @@ namespace murmel {
 // read, and EFileError naming OUT when it cannot be written.
 void TrimRecording(const std::string& in, const std::string& out, int64_t startMs, int64_t endMs);
 
+// Trims PATH into a new file beside it (FreeNameBeside) and returns that name.
+std::string SaveTrimBeside(const std::string& path, int64_t startMs, int64_t endMs);
+
+// Replaces PATH by its trimmed self: the trim is written beside it, the original is
+// moved to the desktop's trash, and the trim takes its name. When the original
+// cannot be moved, the trim is removed and the error (EFileError) passes on.
+void ReplaceWithTrim(const std::string& path, int64_t startMs, int64_t endMs);
+
 // True when PATH holds a voice mail rather than a plain recording (by its first
 // bytes; a file that is neither reads as a voice mail and fails as one).
 bool IsVoiceMailFile(const std::string& path);
