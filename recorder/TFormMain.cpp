@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QStyle>
 #include <QUrl>
 
@@ -17,6 +18,7 @@
 #include "FormAbout.h"
 #include "FormRecovery.h"
 #include "FormSetup.h"
+#include "FormTrim.h"
 #include "LibraryText.h"
 #include "MailFooter.h"
 #include "ProgramFolder.h"
@@ -148,6 +150,13 @@ void TFormMain::CreateAttachmentMenu() {
     MenuItemAdd->setObjectName(QStringLiteral("MenuItemAdd"));
     MenuItemDel->setObjectName(QStringLiteral("MenuItemDel"));
     MenuItemSaveAs->setObjectName(QStringLiteral("MenuItemSaveAs"));
+    // Trimming a recording, also by its key while the list has the focus.
+    MenuItemTrim = pmFileIcon->addAction(tr("剪辑(&T)..."), this, &TFormMain::MenuItemTrimClick);
+    MenuItemTrim->setObjectName(QStringLiteral("MenuItemTrim"));
+    MenuItemTrim->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    auto* trimKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), ui->ListViewShowFileIcon);
+    trimKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(trimKey, &QShortcut::activated, this, &TFormMain::MenuItemTrimClick);
 }
 
 void TFormMain::ApplyIcons() {
@@ -397,6 +406,7 @@ void TFormMain::UpdateFileIconMenu() {
     MenuItemAdd->setEnabled(state.add);
     MenuItemDel->setEnabled(state.del);
     MenuItemSaveAs->setEnabled(state.saveAs);
+    MenuItemTrim->setEnabled(state.saveAs);
 }
 
 void TFormMain::pmFileIconPopup(const QPoint& position) {
@@ -428,6 +438,15 @@ void TFormMain::MenuItemDelClick() {
     if (!Guarded([&] { result = attachments_.Delete(static_cast<size_t>(index)); })) return;
     if (result == AttachmentList::DeleteResult::InUse)
         ShowMessage(LibraryText(AttachmentList::kDeleteFailed));
+}
+
+void TFormMain::MenuItemTrimClick() {
+    const int index = SelectedAttachment();
+    if (index < 0) return;
+    TFormTrim trim(
+        attachments_.Items()[static_cast<size_t>(index)].path,
+        [this](const std::string& path) { attachments_.AddAttachment(path); }, this);
+    trim.exec();
 }
 
 void TFormMain::MenuItemSaveAsClick() {

@@ -3,7 +3,7 @@
 // session and the attachment list (recorder/core) and show what they report.
 // Menu actions (object names): mnuSetup "参数设置(&O)", mnuAbout "关于(&A)",
 // mnuUpgrade "升级检查(&U)", mnuFeedback "建议与批评(&G)"; the attachment list's
-// popup pmFileIcon holds MenuItemOpen, MenuItemAdd, MenuItemDel, MenuItemSaveAs.
+// popup pmFileIcon holds MenuItemOpen, MenuItemAdd, MenuItemDel, MenuItemSaveAs, MenuItemTrim.
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
@@ -75,6 +75,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     void MenuItemAddClick();
     void MenuItemDelClick();
     void MenuItemSaveAsClick();
+    void MenuItemTrimClick();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -118,6 +119,7 @@ class TFormMain : public QMainWindow, private murmel::RecorderListener {
     QAction* MenuItemAdd = nullptr;
     QAction* MenuItemDel = nullptr;
     QAction* MenuItemSaveAs = nullptr;
+    QAction* MenuItemTrim = nullptr;
     QString odAddFileFolder_;
     AddressBookPage* addressBook_ = nullptr;
     SendCommands* send_ = nullptr;

@@ -601,6 +601,10 @@ Do you want to replace it?</translation>
         <source>接着录在同一段录音里</source>
         <translation>Go on recording in the same recording</translation>
     </message>
+    <message>
+        <source>剪辑(&amp;T)...</source>
+        <translation>&amp;Trim...</translation>
+    </message>
 </context>
 <context>
     <name>TFormNewAdd</name>
@@ -860,6 +864,89 @@ space, the poorer the sound, but the easier the file is to send by e-mail.</tran
     <message>
         <source>录音时去掉持续的背景噪音（风扇、电流声），并把说话声音调到合适的大小</source>
         <translation>While recording, removes steady background noise (fans, hum) and brings the voice to a suitable level</translation>
+    </message>
+</context>
+<context>
+    <name>TFormTrim</name>
+    <message>
+        <source>剪辑录音</source>
+        <translation>Trim Recording</translation>
+    </message>
+    <message>
+        <source>录音波形</source>
+        <translation>Recording waveform</translation>
+    </message>
+    <message>
+        <source>用鼠标拖动开始和结束标记</source>
+        <translation>Drag the start and end marks with the mouse</translation>
+    </message>
+    <message>
+        <source>开始(&amp;B):</source>
+        <translation>&amp;Beginning:</translation>
+    </message>
+    <message>
+        <source>方向键移动 10 毫秒，翻页键移动 1 秒</source>
+        <translation>Arrow keys move 10 ms, Page Up and Page Down move 1 s</translation>
+    </message>
+    <message>
+        <source>0:00.000</source>
+        <translation>0:00.000</translation>
+    </message>
+    <message>
+        <source>试听开始(&amp;1)</source>
+        <translation>Listen at start (&amp;1)</translation>
+    </message>
+    <message>
+        <source>播放开始标记前后各两秒</source>
+        <translation>Plays two seconds either side of the start mark</translation>
+    </message>
+    <message>
+        <source>结束(&amp;E):</source>
+        <translation>&amp;End:</translation>
+    </message>
+    <message>
+        <source>试听结束(&amp;2)</source>
+        <translation>Listen at end (&amp;2)</translation>
+    </message>
+    <message>
+        <source>播放结束标记前后各两秒</source>
+        <translation>Plays two seconds either side of the end mark</translation>
+    </message>
+    <message>
+        <source>播放选段(&amp;P)</source>
+        <translation>&amp;Play selection</translation>
+    </message>
+    <message>
+        <source>另存为新录音(&amp;N)</source>
+        <translation>Save as &amp;new recording</translation>
+    </message>
+    <message>
+        <source>在原录音旁保存剪辑后的录音，并加入附件列表</source>
+        <translation>Saves the trimmed recording beside the original and adds it to the attachments</translation>
+    </message>
+    <message>
+        <source>替换原录音(&amp;R)</source>
+        <translation>&amp;Replace original</translation>
+    </message>
+    <message>
+        <source>原录音移到回收站</source>
+        <translation>The original goes to the trash</translation>
+    </message>
+    <message>
+        <source>关闭(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>正在读取录音...</source>
+        <translation>Reading the recording...</translation>
+    </message>
+    <message>
+        <source>正在保存...</source>
+        <translation>Saving...</translation>
+    </message>
+    <message>
+        <source>用剪辑后的录音替换原录音吗？原录音将移到回收站。</source>
+        <translation>Replace the original with the trimmed recording? The original goes to the trash.</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,1 @@
+murmel_fuzz_target(tune_cut murmel_recorder_core)
