@@ -38,6 +38,8 @@ void MatchDictionary::Advance() {
         remaining_ += Read(kSize + lh5::kMaxMatch, kSize);
         position_ = kSize;
     }
+    // The chain head that Insert looks up from the root, fetched while Delete works.
+    __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
     Delete();
     Insert();
 }
