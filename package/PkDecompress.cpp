@@ -1,6 +1,4 @@
 // DecompressStream: the 4-byte size, then -lh5- blocks decoded piece by piece.
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -35,18 +33,6 @@ void MakeRoom(ByteStream& output, size_t needed, size_t limit) {
     output.reserve(std::max(needed, std::min(grown, limit)));
 }
 
-// Fresh memory costs a page fault per 4 KiB page on its first write, which on a
-// virtual machine takes longer than decoding the page. A large output asks for
-// transparent huge pages instead; only advice, so a refusal changes nothing.
-void AdviseLargePages(ByteStream& output) {
-    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-    if (output.capacity() < 2 * kHugePage) return;
-    const auto start = reinterpret_cast<uintptr_t>(output.data());
-    const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t last = (start + output.capacity()) & ~(kHugePage - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
 }  // namespace
 
 void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
@@ -57,14 +43,10 @@ void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
     const size_t limit = base + static_cast<size_t>(stored);
     try {
         output.reserve(std::min(limit, base + std::max(kFirstReserve, size * kPlausibleExpansion)));
-        AdviseLargePages(output);
         // Decoding in the small window and appending whole pieces writes each
         // output byte once; decoding in place would first zero-fill the output.
         DecompressStreamTo(input, size, [&output, limit](const uint8_t* data, size_t count) {
-            if (output.capacity() < output.size() + count) {
-                MakeRoom(output, output.size() + count, limit);
-                AdviseLargePages(output);
-            }
+            MakeRoom(output, output.size() + count, limit);
             output.insert(output.end(), data, data + count);
         });
     } catch (...) {
