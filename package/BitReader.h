@@ -56,6 +56,8 @@ class BitReader {
         return value;
     }
     int Buffered() const { return count_; }
+    // Refill() can take a whole word from the data without looking at its end.
+    bool WholeWordsLeft() const { return end_ - next_ >= 8; }
 
     // Every bit consumed so far came from the data.
     bool PastEnd() const { return count_ < overrunBits_; }

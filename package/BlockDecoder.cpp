@@ -52,10 +52,16 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
     }
     BitReader reader = reader_;
     uint32_t remaining = blockRemaining_;
+    // Below fastEnd even the longest match fits, so no symbol needs clipping.
+    const size_t fastEnd = end > lh5::kMaxMatch ? end - lh5::kMaxMatch : 0;
     while (at < end) {
         if (remaining == 0) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
+        }
+        if (at < fastEnd && reader.WholeWordsLeft()) {
+            FastSymbols(out, at, fastEnd, reader, remaining);
+            continue;
         }
         --remaining;
         reader.Refill();
@@ -65,22 +71,42 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
             continue;
         }
         const uint32_t length = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
-        const uint32_t bits = positionTable_.Decode(reader);
-        uint32_t position = bits;
-        if (bits > 1) {
-            position = (1u << (bits - 1)) | reader.Peek(bits - 1);
-            reader.Skip(bits - 1);
-        }
+        const uint32_t distance = DecodeDistance(reader);
         const size_t count = std::min<size_t>(length, end - at);
-        at = CopyMatch(out, at, position + 1, count);
+        at = CopyMatch(out, at, distance, count);
         if (count < length) {
             pendingCount_ = static_cast<uint32_t>(length - count);
-            pendingDistance_ = position + 1;
+            pendingDistance_ = distance;
         }
     }
     reader_ = reader;
     blockRemaining_ = remaining;
     produced = at;
+}
+
+// The bulk of the work: symbols of the current block while the output has room
+// for a whole match and the input whole words to refill from. A literal or a
+// match takes at most kMaxSymbolBits, so the window is refilled only below that.
+void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
+                               uint32_t& remaining) const {
+    constexpr int kMaxSymbolBits = 2 * lh5::kMaxCodeLength + lh5::kDictionaryBits - 1;
+    BitReader reader = input;  // a local, kept in registers while output bytes are written
+    size_t at = produced;
+    uint32_t left = remaining;
+    while (left > 0 && at < fastEnd && reader.WholeWordsLeft()) {
+        --left;
+        if (reader.Buffered() < kMaxSymbolBits) reader.Refill();
+        const uint32_t symbol = literalLengthTable_.Decode(reader);
+        if (symbol < lh5::kFirstMatchSymbol) {
+            out[at++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        const uint32_t length = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
+        at = CopyMatch(out, at, DecodeDistance(reader), length);
+    }
+    input = reader;
+    produced = at;
+    remaining = left;
 }
 
 BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {

@@ -31,6 +31,18 @@ class BlockDecoder {
     using LiteralLengthTable = HuffmanTable<12, lh5::kLiteralLengthSymbols>;
     using PositionTable = HuffmanTable<8, lh5::kPositionSymbols>;
 
+    void FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
+                     uint32_t& remaining) const;
+    // The match distance (p + 1) after a match-length symbol.
+    uint32_t DecodeDistance(BitReader& reader) const {
+        const uint32_t bits = positionTable_.Decode(reader);
+        uint32_t position = bits;
+        if (bits > 1) {
+            position = (1u << (bits - 1)) | reader.Peek(static_cast<int>(bits) - 1);
+            reader.Skip(static_cast<int>(bits) - 1);
+        }
+        return position + 1;
+    }
     BitReader ReadBlockHeader(BitReader reader);
     template <size_t kSymbols, typename Table>
     BitReader ReadShortCode(BitReader reader, int countBits, int zeroRunAfter, Table& table,

@@ -10,14 +10,15 @@ namespace murmel {
 MatchDictionary::MatchDictionary(const ByteSource& source, uint64_t size)
     : source_(source), inputLeft_(size) {
     for (int root = kSize; root < kSize + 256; ++root) level_[root] = 1;
-    for (int node = 1; node < kSize - 1; ++node) next_[node] = static_cast<Node>(node + 1);
-    next_[kSize - 1] = kNil;
+    for (int node = 1; node < kSize - 1; ++node) links_[node].next = static_cast<Node>(node + 1);
+    links_[kSize - 1].next = kNil;
     remaining_ = Read(kSize, kSize + lh5::kMaxMatch);
     Insert();
 }
 
 int MatchDictionary::Read(int offset, int count) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(inputLeft_, static_cast<uint64_t>(count)));
+    const size_t n =
+        static_cast<size_t>(std::min<uint64_t>(inputLeft_, static_cast<uint64_t>(count)));
     // The size is already written: an input that ends early cannot be coded.
     for (size_t done = 0; done < n;) {
         const size_t got = source_(&text_[offset + static_cast<int>(done)], n - done);
@@ -37,40 +38,42 @@ void MatchDictionary::Advance() {
         remaining_ += Read(kSize + lh5::kMaxMatch, kSize);
         position_ = kSize;
     }
+    // The chain head that Insert looks up from the root, fetched while Delete works.
+    __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
     Delete();
     Insert();
 }
 
 MatchDictionary::Node MatchDictionary::Child(Node parent, int byte) {
-    Node node = next_[Hash(parent, byte)];
-    parent_[kNil] = parent;  // sentinel: ends the chain walk
-    while (parent_[node] != parent) node = next_[node];
+    Node node = links_[Hash(parent, byte)].next;
+    links_[kNil].parent = parent;  // sentinel: ends the chain walk
+    while (links_[node].parent != parent) node = links_[node].next;
     return node;
 }
 
 void MatchDictionary::MakeChild(Node parent, int byte, Node child) {
     const int head = Hash(parent, byte);
-    const Node first = next_[head];
-    next_[head] = child;
-    next_[child] = first;
+    const Node first = links_[head].next;
+    links_[head].next = child;
+    links_[child].next = first;
     previous_[first] = child;
     previous_[child] = static_cast<Node>(head);
-    parent_[child] = parent;
+    links_[child].parent = parent;
     ++childCount_[parent];
 }
 
 // A new inner node takes old's place where the strings part after matchLength_ bytes.
 void MatchDictionary::Split(Node old) {
     const Node node = available_;
-    available_ = next_[node];
+    available_ = links_[node].next;
     childCount_[node] = 0;
     Node link = previous_[old];
     previous_[node] = link;
-    next_[link] = node;
-    link = next_[old];
-    next_[node] = link;
+    links_[link].next = node;
+    link = links_[old].next;
+    links_[node].next = link;
     previous_[link] = node;
-    parent_[node] = parent_[old];
+    links_[node].parent = links_[old].parent;
     level_[node] = static_cast<uint8_t>(matchLength_);
     recent_[node] = static_cast<uint16_t>(position_);
     MakeChild(node, text_[matchPosition_ + matchLength_], old);
@@ -102,15 +105,15 @@ void MatchDictionary::Insert() {
         // one level shorter below the previous match's leaf instead of at the root.
         --matchLength_;
         node = static_cast<Node>((matchPosition_ + 1) | kSize);
-        while ((parent = parent_[node]) == kNil) node = next_[node];
+        while ((parent = links_[node].parent) == kNil) node = links_[node].next;
         while (level_[parent] >= matchLength_) {
             node = parent;
-            parent = parent_[parent];
+            parent = links_[parent].parent;
         }
         Node up = parent;
         while (recent_[up] & kPercolate) {
             recent_[up] = static_cast<uint16_t>(position_);
-            up = parent_[up];
+            up = links_[up].parent;
         }
         if (up < kSize) recent_[up] = static_cast<uint16_t>(position_ | kPercolate);
     } else {
@@ -154,23 +157,23 @@ void MatchDictionary::Insert() {
     // a link to its successor for a resumed walk that starts there.
     Node link = previous_[node];
     previous_[position_] = link;
-    next_[link] = static_cast<Node>(position_);
-    link = next_[node];
-    next_[position_] = link;
+    links_[link].next = static_cast<Node>(position_);
+    link = links_[node].next;
+    links_[position_].next = link;
     previous_[link] = static_cast<Node>(position_);
-    parent_[position_] = parent;
-    parent_[node] = kNil;
-    next_[node] = static_cast<Node>(position_);
+    links_[position_].parent = parent;
+    links_[node].parent = kNil;
+    links_[node].next = static_cast<Node>(position_);
 }
 
 void MatchDictionary::Delete() {
-    if (parent_[position_] == kNil) return;
+    if (links_[position_].parent == kNil) return;
     Node link = previous_[position_];
-    const Node after = next_[position_];
-    next_[link] = after;
+    const Node after = links_[position_].next;
+    links_[link].next = after;
     previous_[after] = link;
-    const Node node = parent_[position_];
-    parent_[position_] = kNil;
+    const Node node = links_[position_].parent;
+    links_[position_].parent = kNil;
     if (node >= kSize || --childCount_[node] > 1) return;
 
     // The node keeps one child and is merged away; its position moves upward
@@ -178,14 +181,14 @@ void MatchDictionary::Delete() {
     int kept = recent_[node] & ~kPercolate;
     if (kept >= position_) kept -= kSize;
     int newest = kept;
-    Node up = parent_[node];
+    Node up = links_[node].parent;
     int recent;
     while ((recent = recent_[up]) & kPercolate) {
         recent &= ~kPercolate;
         if (recent >= position_) recent -= kSize;
         if (recent > newest) newest = recent;
         recent_[up] = static_cast<uint16_t>(newest | kSize);
-        up = parent_[up];
+        up = links_[up].parent;
     }
     if (up < kSize) {
         if (recent >= position_) recent -= kSize;
@@ -194,18 +197,18 @@ void MatchDictionary::Delete() {
     }
     const Node only = Child(node, text_[kept + level_[node]]);
     link = previous_[only];
-    Node follow = next_[only];
-    next_[link] = follow;
+    Node follow = links_[only].next;
+    links_[link].next = follow;
     previous_[follow] = link;
     link = previous_[node];
-    next_[link] = only;
+    links_[link].next = only;
     previous_[only] = link;
-    follow = next_[node];
+    follow = links_[node].next;
     previous_[follow] = only;
-    next_[only] = follow;
-    parent_[only] = parent_[node];
-    parent_[node] = kNil;
-    next_[node] = available_;
+    links_[only].next = follow;
+    links_[only].parent = links_[node].parent;
+    links_[node].parent = kNil;
+    links_[node].next = available_;
     available_ = node;
 }
 

@@ -45,12 +45,18 @@ class MatchDictionary {
     static constexpr int kSize = lh5::kDictionarySize;
     static constexpr Node kNil = 0;
     static constexpr uint16_t kPercolate = 0x8000;  // position not yet passed to the parent
-    static constexpr int kMaxHash = 3 * kSize + (kSize / 512 + 1) * 255;
+    // Chain heads fill the rest of what a Node can index. For one parent every
+    // byte has its own chain (the byte's multiplier is odd), so a walk that
+    // meets the parent has found the child for that byte.
+    static constexpr int kHeads = 2 * kSize;
+    static constexpr int kMaxHash = 2 * kSize + kHeads - 1;
     static constexpr int kWindowBytes = 2 * kSize + lh5::kMaxMatch;
     static constexpr int kCompareSlack = 8;  // word compares may look this far past the window
 
     static int Hash(int node, int byte) {
-        return node + (byte << (lh5::kDictionaryBits - 9)) + 2 * kSize;
+        const auto mixed =
+            static_cast<uint32_t>(node) * 0x9E3779B1u + static_cast<uint32_t>(byte) * 0x2F;
+        return 2 * kSize + static_cast<int>(mixed & (kHeads - 1));
     }
     Node Child(Node parent, int byte);
     void MakeChild(Node parent, int byte, Node child);
@@ -72,9 +78,13 @@ class MatchDictionary {
     std::array<uint8_t, kSize + 256> level_{};  // inner nodes, then the 256 roots
     std::array<uint8_t, kSize + 256> childCount_{};
     std::array<uint16_t, kSize + 256> recent_{};  // a recent position, maybe flagged kPercolate
-    std::array<Node, 2 * kSize> parent_{};        // inner nodes and leaves
+    // A node's parent and its chain link side by side: a chain walk reads both.
+    struct Link {
+        Node parent;  // inner nodes and leaves
+        Node next;    // chain links, then the chain heads
+    };
     std::array<Node, 2 * kSize> previous_{};
-    std::array<Node, kMaxHash + 1> next_{};  // chain links, then the chain heads
+    std::array<Link, kMaxHash + 1> links_{};
 };
 
 }  // namespace murmel

@@ -1,5 +1,6 @@
-// DecompressStream: the 4-byte size, then -lh5- blocks decoded chunk by chunk.
+// DecompressStream: the 4-byte size, then -lh5- blocks decoded piece by piece.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -38,21 +39,16 @@ void DecompressStream(const uint8_t* input, size_t size, ByteStream& output) {
     if (size < lh5::kSizeFieldBytes) ThrowCompressedFileCorrupt();
     const int32_t stored = ReadStoredSize(input);
     if (stored <= 0) return;
-    const size_t total = static_cast<size_t>(stored);
     const size_t base = output.size();
-    const size_t limit = base + total + BlockDecoder::kSlack;
+    const size_t limit = base + static_cast<size_t>(stored);
     try {
         output.reserve(std::min(limit, base + std::max(kFirstReserve, size * kPlausibleExpansion)));
-        BlockDecoder decoder(BitReader(input + lh5::kSizeFieldBytes, size - lh5::kSizeFieldBytes));
-        size_t produced = 0;
-        while (produced < total) {
-            const size_t end = std::min(total, produced + lh5::kChunkSize);
-            MakeRoom(output, base + end + BlockDecoder::kSlack, limit);
-            output.resize(base + end + BlockDecoder::kSlack);
-            decoder.Fill(output.data() + base, produced, end);
-        }
-        decoder.Finish();
-        output.resize(base + total);
+        // Decoding in the small window and appending whole pieces writes each
+        // output byte once; decoding in place would first zero-fill the output.
+        DecompressStreamTo(input, size, [&output, limit](const uint8_t* data, size_t count) {
+            MakeRoom(output, output.size() + count, limit);
+            output.insert(output.end(), data, data + count);
+        });
     } catch (...) {
         output.resize(base);
         throw;
