@@ -125,6 +125,7 @@ void RemoveEmptyDefaultGroups(std::vector<Line>& lines) {
             end == lines.size() && i > 0 && Content(lines[i - 1].text).empty() ? i - 1 : i;
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(start),
                     lines.begin() + static_cast<std::ptrdiff_t>(end));
+        i = start;  // the blank line before the group went too: go on before it
     }
 }
 
