@@ -62,8 +62,7 @@ std::string EntryPath(const DesktopFolders& folders, const std::string& id) {
         for (size_t dash = 0; dash != std::string::npos; dash = id.find('-', dash + 1)) {
             std::string relative = id;
             if (dash > 0) relative[dash] = '/';
-            if (fs::is_regular_file(applications + relative, error))
-                return applications + relative;
+            if (fs::is_regular_file(applications + relative, error)) return applications + relative;
         }
     }
     return "";

@@ -138,8 +138,9 @@ TEST_F(FileAssociationTest, TheSystemsMusicPlayerStaysTheDefaultForPlainRecordin
     WriteFile(list, "[Default Applications]\naudio/x-wav=editor.desktop\n");
     EXPECT_TRUE(WriteFileAssociation(program, folders));
     // The user's own default stays; a type no other application opens is the player's.
-    const std::string kept = "[Default Applications]\naudio/x-wav=editor.desktop\n"
-                             "audio/mpeg=music.desktop\n";
+    const std::string kept =
+        "[Default Applications]\naudio/x-wav=editor.desktop\n"
+        "audio/mpeg=music.desktop\n";
     EXPECT_EQ(ReadFile(list), kept + "application/x-mvm=murmelplay.desktop\n");
     if (std::system("command -v xdg-mime >/dev/null") == 0) {
         EXPECT_EQ(Query("xdg-mime query default audio/mpeg"), "music.desktop");
