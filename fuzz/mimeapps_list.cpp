@@ -1,7 +1,8 @@
 // Any bytes as the user's mimeapps.list: once our default is set, the desktop reads
 // exactly one default for our type and it is ours; setting it again changes nothing;
-// every other line stays, in order; a file with one kind of line end keeps it; and
-// taking our default away leaves none of ours behind.
+// every other line stays, in order; a file with one kind of line end keeps it; reading
+// the default back finds ours alone; and taking our default away leaves none of ours
+// behind.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -98,6 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OurValues(list, &before);
     if (OurValues(with, &after) != std::vector<std::string>{kEntry}) __builtin_trap();
     if (murmel::WithDefaultApplication(with, kType, kEntry) != with) __builtin_trap();
+    if (murmel::ApplicationsFor(with, "Default Applications", kType) !=
+        std::vector<std::string>{kEntry})
+        __builtin_trap();
     // Every other line, in order, with its own line end where it had one (a last line
     // without one may get one, and a CR it ended with is then part of that end).
     size_t found = 0;

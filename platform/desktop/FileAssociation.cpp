@@ -10,6 +10,7 @@
 #include "DesktopEntry.h"
 #include "LinkedFiles.h"
 #include "MimeAppsList.h"
+#include "RankedHandler.h"
 #include "SafeFile.h"
 #include "UserFolder.h"
 
@@ -182,11 +183,46 @@ std::string FolderFromEnvironment(const char* variable, const char* fallback) {
     return folder.back() == '/' ? folder : folder + "/";
 }
 
+// The parts of a list like $XDG_DATA_DIRS; FOLDERS says whether they are folders,
+// which are kept only when absolute and then end with "/".
+std::vector<std::string> Split(const std::string& text, char separator, bool folders) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find(separator, start), text.size());
+        std::string part = text.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || (folders && part[0] != '/')) continue;
+        if (folders && part.back() != '/') part += '/';
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+std::string Variable(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && value[0] ? value : fallback;
+}
+
+// The user's list with a default for each plain recording type that has none there:
+// the application the desktop picks now by rank. Our own entry, being the user's,
+// would otherwise outrank the music player the system installed.
+std::string WithMusicPlayerKept(std::string list, const DesktopFolders& folders) {
+    for (const std::string& type : Split(kPlainRecordingMimeTypes, ';', false)) {
+        if (!ApplicationsFor(list, "Default Applications", type).empty()) continue;
+        const std::string handler = RankedHandler(folders, type, kPlayerDesktopEntry);
+        if (!handler.empty()) list = WithDefaultApplication(list, type, handler);
+    }
+    return list;
+}
+
 }  // namespace
 
 DesktopFolders DesktopFolders::FromEnvironment() {
     return {FolderFromEnvironment("XDG_DATA_HOME", "/.local/share"),
-            FolderFromEnvironment("XDG_CONFIG_HOME", "/.config")};
+            FolderFromEnvironment("XDG_CONFIG_HOME", "/.config"),
+            Split(Variable("XDG_DATA_DIRS", "/usr/local/share/:/usr/share/"), ':', true),
+            Split(Variable("XDG_CONFIG_DIRS", "/etc/xdg"), ':', true),
+            Split(Variable("XDG_CURRENT_DESKTOP", ""), ':', false)};
 }
 
 bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders& folders) {
@@ -202,7 +238,8 @@ bool WriteFileAssociation(const std::string& programFolder, const DesktopFolders
     std::exception_ptr listFailure;  // reported once the rest is in place
     try {
         changed |= WriteIfChanged(
-            list, WithDefaultApplication(UserList(list), kVoiceMailMimeType, kPlayerDesktopEntry));
+            list, WithDefaultApplication(WithMusicPlayerKept(UserList(list), folders),
+                                         kVoiceMailMimeType, kPlayerDesktopEntry));
     } catch (const EFileError&) {
         listFailure = std::current_exception();
     }

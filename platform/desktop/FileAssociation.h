@@ -4,12 +4,15 @@
 // the entry made the default handler of that type alone. Both programs call it at every
 // start.
 #include <string>
+#include <vector>
 
 namespace murmel {
 
 inline constexpr const char* kVoiceMailMimeType = "application/x-mvm";
 // The plain recordings the player opens too. Its entry lists them, but it never makes
-// itself their default: the user's music player keeps them.
+// itself their default: the user's music player keeps them. As the user's own entry
+// would outrank the system's music player, the registration writes that player as the
+// user's default for each of these types the user's list names none for.
 inline constexpr const char* kPlainRecordingMimeTypes =
     "audio/mpeg;audio/x-wav;audio/wav;audio/vnd.wave";
 inline constexpr const char* kPlayerDesktopEntry = "murmelplay.desktop";
@@ -21,6 +24,12 @@ inline constexpr const char* kRecorderDesktopEntry = "murmel.desktop";
 struct DesktopFolders {
     std::string data;
     std::string config;
+    // The system's folders after them ($XDG_DATA_DIRS, $XDG_CONFIG_DIRS, each ending
+    // with "/") and the session's desktop names ($XDG_CURRENT_DESKTOP), which decide
+    // which other application handles a type; none unless taken from the environment.
+    std::vector<std::string> systemData{};
+    std::vector<std::string> systemConfig{};
+    std::vector<std::string> desktops{};
     static DesktopFolders FromEnvironment();
 };
 

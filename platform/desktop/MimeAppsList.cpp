@@ -1,5 +1,6 @@
 #include "MimeAppsList.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -124,10 +125,33 @@ void RemoveEmptyDefaultGroups(std::vector<Line>& lines) {
             end == lines.size() && i > 0 && Content(lines[i - 1].text).empty() ? i - 1 : i;
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(start),
                     lines.begin() + static_cast<std::ptrdiff_t>(end));
+        i = start;  // the blank line before the group went too: go on before it
     }
 }
 
 }  // namespace
+
+std::vector<std::string> ApplicationsFor(const std::string& list, const std::string& group,
+                                         const std::string& mimeType) {
+    std::vector<std::string> entries;
+    bool inGroup = false;
+    for (const Line& line : SplitLines(list)) {
+        const std::string content = Content(line.text);
+        if (const auto name = GroupName(content)) {
+            inGroup = *name == group;
+            continue;
+        }
+        const auto key = KeyOf(content);
+        if (!inGroup || !key || key->name != mimeType) continue;
+        entries.clear();
+        for (size_t start = 0; start < key->value.size();) {
+            const size_t end = std::min(key->value.find(';', start), key->value.size());
+            if (end > start) entries.push_back(key->value.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    return entries;
+}
 
 std::string WithDefaultApplication(const std::string& list, const std::string& mimeType,
                                    const std::string& entry) {

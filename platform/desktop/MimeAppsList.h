@@ -5,8 +5,15 @@
 // with only CR line ends is taken line by line as well. Every line we do not edit
 // stays byte for byte, and lines we add take the file's own line ends.
 #include <string>
+#include <vector>
 
 namespace murmel {
+
+// The entries TYPE's key names in the list's GROUP ("Default Applications", "Added
+// Associations"), in their order; a later line for the type wins, as when the desktop
+// reads the file. Empty without one.
+std::vector<std::string> ApplicationsFor(const std::string& list, const std::string& group,
+                                         const std::string& mimeType);
 
 // The list with TYPE's default in [Default Applications] set to ENTRY, as
 // `xdg-mime default` does: the first line for TYPE in the group (blanks or not) is

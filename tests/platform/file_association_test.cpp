@@ -47,7 +47,7 @@ class FileAssociationTest : public ::testing::Test {
             "XDG_DATA_DIRS "
             "HOME='" +
             world + "' XDG_CONFIG_HOME='" + folders.config + "' XDG_DATA_HOME='" + folders.data +
-            "' " + command + " 2>/dev/null";
+            "' " + systemFolders + command + " 2>/dev/null";
         FILE* pipe = popen(line.c_str(), "r");
         char buffer[512] = {};
         std::string out = fgets(buffer, sizeof buffer, pipe) ? buffer : "";
@@ -57,6 +57,7 @@ class FileAssociationTest : public ::testing::Test {
     }
 
     std::string world, program;
+    std::string systemFolders;  // "XDG_DATA_DIRS=... " when a test gives the system some
     DesktopFolders folders;
 };
 
@@ -122,6 +123,34 @@ TEST_F(FileAssociationTest, EveryStartRepointsButUnchangedFilesAreLeftAlone) {
     EXPECT_TRUE(WriteFileAssociation(other, folders));  // whichever program ran last owns it
     EXPECT_NE(ReadFile(folders.data + "applications/murmelplay.desktop").find(other + "Murmelplay"),
               std::string::npos);
+}
+
+TEST_F(FileAssociationTest, TheSystemsMusicPlayerStaysTheDefaultForPlainRecordings) {
+    folders.systemData = {world + "system/"};
+    folders.systemConfig = {world + "etc/"};
+    systemFolders = "XDG_DATA_DIRS='" + world + "system/' XDG_CONFIG_DIRS='" + world + "etc/' ";
+    fs::create_directories(world + "system/applications");
+    WriteFile(world + "system/applications/music.desktop",
+              "[Desktop Entry]\nType=Application\nName=Music\nExec=true %U\n"
+              "MimeType=audio/mpeg;audio/x-wav;\n");
+    fs::create_directories(folders.config);
+    const std::string list = folders.config + "mimeapps.list";
+    WriteFile(list, "[Default Applications]\naudio/x-wav=editor.desktop\n");
+    EXPECT_TRUE(WriteFileAssociation(program, folders));
+    // The user's own default stays; a type no other application opens is the player's.
+    const std::string kept =
+        "[Default Applications]\naudio/x-wav=editor.desktop\n"
+        "audio/mpeg=music.desktop\n";
+    EXPECT_EQ(ReadFile(list), kept + "application/x-mvm=murmelplay.desktop\n");
+    if (std::system("command -v xdg-mime >/dev/null") == 0) {
+        EXPECT_EQ(Query("xdg-mime query default audio/mpeg"), "music.desktop");
+    }
+    if (std::system("command -v gio >/dev/null") == 0) {
+        EXPECT_NE(Query("gio mime audio/mpeg").find("music.desktop"), std::string::npos);
+    }
+    // It only says what was in force already, so it stays when the player goes.
+    RemoveDesktopIntegration(program, folders);
+    EXPECT_EQ(ReadFile(list), kept);
 }
 
 TEST_F(FileAssociationTest, RegistrationFailureIsIgnored) {
