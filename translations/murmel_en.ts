@@ -256,6 +256,14 @@ Your recorded voice mails are in the &quot;MyVoice&quot; folder; you can attach 
         <source>%1：另一个程序正在恢复它</source>
         <translation>%1: another program is recovering it</translation>
     </message>
+    <message>
+        <source>无法剪辑 %1：%2</source>
+        <translation>Cannot trim %1: %2</translation>
+    </message>
+    <message>
+        <source>只能剪辑本程序录的录音（RIFF WAVE 中的 MPEG 或 PCM）和语音邮件</source>
+        <translation>Only the recorder's own recordings (MPEG or PCM in a RIFF WAVE) and voice mails can be trimmed</translation>
+    </message>
 </context>
 <context>
     <name>MicrophoneBox</name>

@@ -60,6 +60,10 @@ struct Pattern {
 constexpr Pattern kPatterns[] = {
     {"File is corrupt\\.", QT_TRANSLATE_NOOP("LibraryText", "文件已损坏。")},
     {"Not a voice mail or a recording", QT_TRANSLATE_NOOP("LibraryText", "不是语音邮件或录音")},
+    {"Cannot trim (.*?): (.*)", QT_TRANSLATE_NOOP("LibraryText", "无法剪辑 %1：%2"), 2},
+    {"Only the recorder's own recordings \\(MPEG or PCM in a RIFF WAVE\\) and voice mails can "
+     "be trimmed",
+     QT_TRANSLATE_NOOP("LibraryText", "只能剪辑本程序录的录音（RIFF WAVE 中的 MPEG 或 PCM）和语音邮件")},
     {"Compressed file is corrupt", QT_TRANSLATE_NOOP("LibraryText", "压缩文件已损坏")},
     {"No wave audio recording device found", QT_TRANSLATE_NOOP("LibraryText", "找不到录音设备")},
     {"the server offers no encryption; the password was not sent \\(to send it unencrypted to "

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PkStreamFiles.h"
+#include "RecordingKind.h"
 #include "RecordingSaver.h"
 #include "RiffReader.h"
 #include "SafeFile.h"
@@ -161,10 +162,19 @@ void TrimVoiceMail(TrimTempFiles& temps, const std::string& in, const std::strin
 }  // namespace
 
 bool IsVoiceMailFile(const std::string& path) {
-    FileSource file(path);
-    uint8_t head[12] = {};
-    const size_t got = file.Read(head, sizeof head);
-    return !IsRiffWave(head, got);
+    switch (ProbeRecordingFile(path)) {
+        case RecordingKind::VoiceMail:
+            return true;
+        case RecordingKind::RiffWave:
+            return false;
+        case RecordingKind::MpegAudio:
+            throw std::runtime_error(
+                "Only the recorder's own recordings (MPEG or PCM in a RIFF WAVE) and voice mails "
+                "can be trimmed");
+        case RecordingKind::Unknown:
+            break;
+    }
+    throw std::runtime_error("Not a voice mail or a recording");
 }
 
 std::string SaveTrimBeside(const std::string& path, int64_t startMs, int64_t endMs) {

@@ -23,8 +23,8 @@ std::string SaveTrimBeside(const std::string& path, int64_t startMs, int64_t end
 // cannot be moved, the trim is removed and the error (EFileError) passes on.
 void ReplaceWithTrim(const std::string& path, int64_t startMs, int64_t endMs);
 
-// True when PATH holds a voice mail rather than a plain recording (by its first
-// bytes; a file that is neither reads as a voice mail and fails as one).
+// True when PATH holds a voice mail, false for a plain recording (told by its bytes).
+// A bare MPEG file or a file that is neither throws: there is nothing to trim.
 bool IsVoiceMailFile(const std::string& path);
 
 }  // namespace murmel

@@ -2,6 +2,8 @@
 // and a voice mail whose tune and schedule follow the voice to its new start.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <vector>
 
@@ -148,13 +150,23 @@ TEST(Trim, VoiceMailCutInTheMiddleReplaysTuneAndScheduleFromTheCut) {
     EXPECT_GT(LevelDb(samples, 1100, 1900), -50);
 }
 
-TEST(Trim, RefusesTheRecordingItselfAsTarget) {
+TEST(Trim, RefusesTheRecordingItselfAsTargetAndWhatIsNoRecording) {
     const std::string folder = FreshFolder("trim-self");
     WriteToneTrack(folder + "in.mp3", StandardPreset("2K"), 16000, 1, 1000, 500);
     const std::string before = ReadFile(folder + "in.mp3");
     EXPECT_THROW(TrimRecording(folder + "in.mp3", folder + "./in.mp3", 100, 500),
                  std::invalid_argument);
     EXPECT_EQ(ReadFile(folder + "in.mp3"), before);
+
+    WriteFile(folder + "notes.mp3", "just some text, not a recording\n");
+    try {
+        TrimRecording(folder + "notes.mp3", folder + "out.mp3", 0, 500);
+        ADD_FAILURE() << "a text file was trimmed";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), ("Cannot trim " + folder +
+                                    "notes.mp3: Not a voice mail or a recording").c_str());
+    }
+    EXPECT_NE(access((folder + "out.mp3").c_str(), F_OK), 0);
 }
 
 }  // namespace
