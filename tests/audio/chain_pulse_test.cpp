@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "ChainTestElements.h"
@@ -162,14 +163,15 @@ class TwoMicrophones : public ::testing::Test {
         }
         return crossings * 44100.0 / double(frames);
     }
-    // murmel-cli record for a second, from a program folder of its own holding `settings`.
-    test::CliResult Record(const std::vector<std::string>& options, const std::string& settings) {
+    // murmel-cli record for `seconds`, from a program folder of its own holding `settings`.
+    test::CliResult Record(const std::vector<std::string>& options, const std::string& settings,
+                           const std::string& seconds = "1") {
         const std::string program = test::FreshFolder("program");
         std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli",
                                    program + "murmel-cli");
         if (!settings.empty()) test::WriteFile(program + "user.dll", settings);
         std::vector<std::string> arguments = {"record", folder + "out.wav", "--seconds",
-                                              "1",      "--preset",         "none"};
+                                              seconds,  "--preset",         "none"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         std::filesystem::remove(folder + "out.wav");
         test::CliProcess process(arguments, {"MURMEL_CAPTURE="}, program + "murmel-cli");
@@ -197,6 +199,26 @@ TEST_F(TwoMicrophones, TheChosenSourceIsTheOneRecorded) {
 
     const std::string listed = Output(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli devices");
     EXPECT_NE(listed.find("murmel_mic_high.monitor\t"), std::string::npos) << listed;
+}
+
+// A source with a latency of seconds hands its sound over in lumps, long after the
+// server's clock has counted it: the seconds are recorded whole, the time shown is
+// what was recorded, and the command ends soon after.
+TEST_F(TwoMicrophones, ALumpySourceIsRecordedWholeAndEnds) {
+    modules.push_back(
+        Output("pactl load-module module-sine-source frequency=440 source_name=murmel_lumpy"));
+    const auto begun = std::chrono::steady_clock::now();
+    test::CliResult run = Record({"--device", "murmel_lumpy"}, "", "2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 10s);
+    EXPECT_NE(run.out.find("0:02.000\n"), std::string::npos) << run.out;
+    const std::string file = test::ReadFile(folder + "out.wav");
+    const size_t data = file.find("data");
+    ASSERT_NE(data, std::string::npos);
+    uint32_t size = 0;
+    std::memcpy(&size, file.data() + data + 4, 4);
+    EXPECT_EQ(size, 2 * 176400u);  // to the byte
+    EXPECT_NEAR(Frequency(file), kLowHz, kLowHz * 0.1);
 }
 
 TEST_F(TwoMicrophones, AMissingSourceRecordsNothingAndIsNamed) {
