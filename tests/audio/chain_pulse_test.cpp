@@ -201,16 +201,21 @@ TEST_F(TwoMicrophones, TheChosenSourceIsTheOneRecorded) {
     EXPECT_NE(listed.find("murmel_mic_high.monitor\t"), std::string::npos) << listed;
 }
 
-// A source with a latency of seconds hands its sound over in lumps, long after the
-// server's clock has counted it: the seconds are recorded whole, the time shown is
-// what was recorded, and the command ends soon after.
+// A source that hands its sound over in lumps of a second (as a source with a long
+// latency or a loaded machine does), long after the server's clock has counted it:
+// the seconds are recorded whole, the time shown is what was recorded, and the
+// command ends soon after.
 TEST_F(TwoMicrophones, ALumpySourceIsRecordedWholeAndEnds) {
-    modules.push_back(
-        Output("pactl load-module module-sine-source frequency=440 source_name=murmel_lumpy"));
+    const std::string pipe = folder + "lumps", lump = folder + "lump.raw";
+    modules.push_back(Output("pactl load-module module-pipe-source source_name=murmel_lumpy file=" +
+                             pipe + " format=s16le rate=44100 channels=2"));
+    test::WriteFile(lump, StereoTone(kLowHz, 44100).substr(44));
+    players.push_back(Output("(exec 3>" + pipe + "; for i in $(seq 20); do cat " + lump +
+                             " >&3; sleep 1; done) >/dev/null 2>&1 & echo $!"));
     const auto begun = std::chrono::steady_clock::now();
     test::CliResult run = Record({"--device", "murmel_lumpy"}, "", "2");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_LT(std::chrono::steady_clock::now() - begun, 10s);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 15s);
     EXPECT_NE(run.out.find("0:02.000\n"), std::string::npos) << run.out;
     const std::string file = test::ReadFile(folder + "out.wav");
     const size_t data = file.find("data");
@@ -218,7 +223,7 @@ TEST_F(TwoMicrophones, ALumpySourceIsRecordedWholeAndEnds) {
     uint32_t size = 0;
     std::memcpy(&size, file.data() + data + 4, 4);
     EXPECT_EQ(size, 2 * 176400u);  // to the byte
-    EXPECT_NEAR(Frequency(file), kLowHz, kLowHz * 0.1);
+    EXPECT_GT(Rms(file.substr(data + 8)), 2000.0) << "the lumps are missing";
 }
 
 TEST_F(TwoMicrophones, AMissingSourceRecordsNothingAndIsNamed) {
