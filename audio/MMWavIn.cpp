@@ -430,6 +430,7 @@ void TMMCustomWaveIn::Start() {
         // The chain is started before the device delivers: a buffer that came
         // first would pass elements not yet started and be lost to the file.
         Spread(Notification::Started);
+        startPosition_ = Position();
         if (!(state_ & wisPaused)) {
             std::string failure = DeviceStart();
             if (!failure.empty()) Error(PlatformMessage("WaveInStart:", failure));
@@ -460,6 +461,7 @@ void TMMCustomWaveIn::Pause() {
 
 void TMMCustomWaveIn::Restart() {
     if (!(state_ & wisPaused)) return;
+    startPosition_ = Position();
     std::string failure = DeviceStart();
     if (!failure.empty()) Error(PlatformMessage("WaveInStart:", failure));
     state_ &= ~wisPaused;

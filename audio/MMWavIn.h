@@ -123,6 +123,9 @@ public:
     void Close();
     // In TimeFormat units from the device clock; 0 when not open.
     int64_t Position();
+    // Position when Start or Restart last set the device going: what a device hands
+    // over while they still run (a lump of seconds from some) belongs to the recording.
+    int64_t StartPosition() const { return startPosition_; }
     uint32_t State() const { return state_; }
 
     // Fires OnError and raises EMMWaveInError with the message.
@@ -188,6 +191,7 @@ private:
     int numBuffers_ = 10;
     TMMTimeFormat timeFormat_ = tfByte;
     int64_t maxRecordTime_ = -1;
+    int64_t startPosition_ = 0;
     TThreadPriority priority_ = tpHigher;
     UIThreadPost* ui_ = nullptr;
 

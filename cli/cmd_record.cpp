@@ -272,11 +272,10 @@ int Record(const Arguments& arguments) {
             chain.WaveFile_Output.WriteError() != 0)
             break;
     }
-    if (session.Recording()) {
-        elapsed = session.RecordedMs();
-        session.bitbtnRecClick();  // stop and save
-    }
+    if (session.Recording()) session.bitbtnRecClick();  // stop and save
     ui.RunPending();
+    // What reached the file: a source with a long latency delivers its last lump at the stop.
+    elapsed = std::max(elapsed, session.StoppedAtMs());
     ShowElapsed(elapsed, true);
     if (attachments.Count() > 0) std::printf("%s\n", attachments.Items().back().path.c_str());
     if (ReportWriteError(chain.WaveFile_Output) != 0 || listener.failed) return 1;

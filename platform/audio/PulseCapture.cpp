@@ -1,7 +1,9 @@
 // The PulseAudio capture device (also PipeWire's pulse server). Never starts a
 // server of its own; a default source that only monitors a sink (a machine without
-// a sound card) counts as no device unless it is named. The record stream opens
-// corked with automatic, interpolated timing, so the position is valid at once.
+// a sound card) counts as no device unless it is named. The position counts what
+// has arrived: the server's clock runs ahead of the data by the source's latency,
+// which a source that hands over large lumps (a Bluetooth headset, a busy machine)
+// makes seconds long.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -210,7 +212,8 @@ class PulseCapture : public CaptureDevice {
         std::string source = connection_->ResolveSource(requested_, description);
         if (source.empty()) Fail("No wave audio recording device found");
         client_ = client;
-        rate_ = format.rate;
+        frameBytes_ = format.FrameBytes();
+        received_ = read_ = 0;
         failed_ = false;
         std::string error;
         {
@@ -238,6 +241,7 @@ class PulseCapture : public CaptureDevice {
     void Stop() override {
         if (!stream_) return;
         PulseConnection::Lock lock(connection_->loop());
+        if (delivering_ && !failed_) AwaitCapturedSound();
         Drain();  // what the server has already handed over still belongs to the recording
         delivering_ = false;
         if (failed_) return;  // a dead or hung server answers nothing
@@ -246,14 +250,7 @@ class PulseCapture : public CaptureDevice {
             ReportFailure("no answer when the recording stopped");
     }
 
-    uint64_t Position() override {
-        if (!stream_) return 0;
-        PulseConnection::Lock lock(connection_->loop());
-        pa_usec_t time = 0;
-        if (pa_stream_get_time(stream_, &time) < 0) return 0;
-        return static_cast<uint64_t>(static_cast<unsigned __int128>(time) * rate_ /
-                                     PA_USEC_PER_SEC);
-    }
+    uint64_t Position() override { return stream_ ? received_ / frameBytes_ : 0; }
 
     void Close() override {
         if (stream_) {
@@ -300,8 +297,6 @@ class PulseCapture : public CaptureDevice {
         });
         if (!settled) return "The sound server does not answer";
         if (pa_stream_get_state(stream_) != PA_STREAM_READY) return connection_->ErrorText();
-        connection_->Wait(
-            pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop()));
         // From here on a dying server or stream ends the recording instead of hanging it.
         pa_context_set_state_callback(connection_->context(), &PulseCapture::ContextState, this);
         watch_ = pa_context_rttime_new(connection_->context(), pa_rtclock_now() + kWatchInterval,
@@ -315,6 +310,18 @@ class PulseCapture : public CaptureDevice {
         client_->DeviceFailed("the sound server stopped: " + why);
     }
 
+    // Locked. The source has captured sound up to now that the server has not yet
+    // handed over; the recording keeps it, waiting a bounded time for it to arrive.
+    void AwaitCapturedSound() {
+        if (!connection_->Wait(
+                pa_stream_update_timing_info(stream_, &PulseCapture::Done, connection_->loop())))
+            return;
+        pa_usec_t time = 0;
+        if (pa_stream_get_time(stream_, &time) < 0) return;
+        const uint64_t target = pa_usec_to_bytes(time, pa_stream_get_sample_spec(stream_));
+        connection_->WaitUntil([&] { return read_ >= target || failed_; });
+    }
+
     // Loop thread (or locked): hands every readable fragment to the client; a hole
     // in the stream becomes silence of the same length.
     void Drain() {
@@ -323,14 +330,19 @@ class PulseCapture : public CaptureDevice {
             const void* data = nullptr;
             size_t size = 0;
             if (pa_stream_peek(stream_, &data, &size) < 0 || size == 0) break;
-            if (delivering_ && client_)
+            if (delivering_ && client_) {
                 client_->CaptureData(static_cast<const uint8_t*>(data), size);
+                received_ += size;
+            }
             pa_stream_drop(stream_);
+            read_ += size;
         }
     }
 
     static void Readable(pa_stream*, size_t, void* self) {
-        static_cast<PulseCapture*>(self)->Drain();
+        auto* capture = static_cast<PulseCapture*>(self);
+        capture->Drain();
+        pa_threaded_mainloop_signal(capture->connection_->loop(), 0);  // a stop may wait for it
     }
     static void StreamState(pa_stream* stream, void* self) {
         auto* capture = static_cast<PulseCapture*>(self);
@@ -364,7 +376,9 @@ class PulseCapture : public CaptureDevice {
     std::unique_ptr<PulseConnection> connection_;
     pa_stream* stream_ = nullptr;
     CaptureClient* client_ = nullptr;
-    uint32_t rate_ = 44100;
+    size_t frameBytes_ = 4;
+    std::atomic<uint64_t> received_{0};  // bytes handed to the client since Open
+    uint64_t read_ = 0;                  // bytes taken from the stream since Open, locked
     std::atomic<bool> delivering_{false};
     std::atomic<bool> failed_{false};
     pa_time_event* watch_ = nullptr;  // with the loop locked

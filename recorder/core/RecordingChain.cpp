@@ -11,6 +11,9 @@ TMMReverbSettings RecorderReverbSettings() {
 RecordingChain::RecordingChain(UIThreadPost* ui, std::unique_ptr<CaptureDevice> device)
     : WaveIn_Mic("WaveIn_Mic", std::move(device)) {
     WaveIn_Mic.UseRecorderSettings(ui);
+    // Room for seconds of sound: a source with a long latency hands it over in lumps,
+    // and what finds no free buffer is lost.
+    WaveIn_Mic.SetNumBuffers(kMaxWaveInBuffers);
     WaveIn_Mic.SetOutput(&VoiceClean);
     VoiceClean.SetOutput(&Connector);
     Connector.SetOutput(&Reverb);

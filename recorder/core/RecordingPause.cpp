@@ -41,7 +41,7 @@ void RecordingSession::PauseRecording() {
 void RecordingSession::ResumeRecording() {
     if (!recording_ || !paused_) return;
     chain_.WaveIn_Mic.Restart();
-    pausedMs_ += chain_.WaveIn_Mic.Position() - pausedAtMs_;
+    pausedMs_ += chain_.WaveIn_Mic.StartPosition() - pausedAtMs_;
     paused_ = false;
     display_.paused = false;
     display_.timerEnabled = true;

@@ -205,7 +205,7 @@ void RecordingSession::ApplyQualityPreset() {
 // --- the wave input's events ---
 
 void RecordingSession::WaveIn_MicStart() {
-    startPositionMs_ = chain_.WaveIn_Mic.Position();
+    startPositionMs_ = chain_.WaveIn_Mic.StartPosition();
     chain_.WaveIn_Mic.TakeInputLevel();
     inputWatch_.Start(0);
     paused_ = false;
@@ -218,6 +218,10 @@ void RecordingSession::WaveIn_MicStart() {
 
 void RecordingSession::WaveIn_MicStop() {
     const bool wasRecording = recording_;
+    if (wasRecording) {
+        stoppedAtMs_ = RecordedMs();
+        display_.recTimeText = FormatTimeText(stoppedAtMs_, true);
+    }
     chain_.WaveIn_Mic.Close();  // finalises the voice track
     startPositionMs_ = 0;
     paused_ = false;

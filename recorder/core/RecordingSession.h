@@ -78,6 +78,9 @@ class RecordingSession {
     // Milliseconds of the voice track so far: the input's time since the start,
     // the pauses left out. The elapsed time and the schedule count in it.
     int64_t RecordedMs();
+    // The voice track's length when the last recording stopped: the sound that
+    // arrived during the stop is in it.
+    int64_t StoppedAtMs() const { return stoppedAtMs_; }
     bool RecWithMusic() const { return recWithMusic_; }
     int64_t StartPositionMs() const { return startPositionMs_; }
     int32_t ScheduleIndex() const { return scheduleIndex_; }
@@ -155,6 +158,7 @@ class RecordingSession {
     bool closing_ = false;
     bool recordingHasMusic_ = false;  // the kind of the current or last recording
     int64_t startPositionMs_ = 0;
+    int64_t stoppedAtMs_ = 0;
     int32_t scheduleIndex_ = 0;
     std::string tempBaseName_;
     std::string schedulePath_;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "ChainTestElements.h"
@@ -162,14 +163,15 @@ class TwoMicrophones : public ::testing::Test {
         }
         return crossings * 44100.0 / double(frames);
     }
-    // murmel-cli record for a second, from a program folder of its own holding `settings`.
-    test::CliResult Record(const std::vector<std::string>& options, const std::string& settings) {
+    // murmel-cli record for `seconds`, from a program folder of its own holding `settings`.
+    test::CliResult Record(const std::vector<std::string>& options, const std::string& settings,
+                           const std::string& seconds = "1") {
         const std::string program = test::FreshFolder("program");
         std::filesystem::copy_file(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli",
                                    program + "murmel-cli");
         if (!settings.empty()) test::WriteFile(program + "user.dll", settings);
         std::vector<std::string> arguments = {"record", folder + "out.wav", "--seconds",
-                                              "1",      "--preset",         "none"};
+                                              seconds,  "--preset",         "none"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         std::filesystem::remove(folder + "out.wav");
         test::CliProcess process(arguments, {"MURMEL_CAPTURE="}, program + "murmel-cli");
@@ -197,6 +199,31 @@ TEST_F(TwoMicrophones, TheChosenSourceIsTheOneRecorded) {
 
     const std::string listed = Output(std::string(MURMEL_PROGRAM_DIR) + "murmel-cli devices");
     EXPECT_NE(listed.find("murmel_mic_high.monitor\t"), std::string::npos) << listed;
+}
+
+// A source that hands its sound over in lumps of a second (as a source with a long
+// latency or a loaded machine does), long after the server's clock has counted it:
+// the seconds are recorded whole, the time shown is what was recorded, and the
+// command ends soon after.
+TEST_F(TwoMicrophones, ALumpySourceIsRecordedWholeAndEnds) {
+    const std::string pipe = folder + "lumps", lump = folder + "lump.raw";
+    modules.push_back(Output("pactl load-module module-pipe-source source_name=murmel_lumpy file=" +
+                             pipe + " format=s16le rate=44100 channels=2"));
+    test::WriteFile(lump, StereoTone(kLowHz, 44100).substr(44));
+    players.push_back(Output("(exec 3>" + pipe + "; for i in $(seq 20); do cat " + lump +
+                             " >&3; sleep 1; done) >/dev/null 2>&1 & echo $!"));
+    const auto begun = std::chrono::steady_clock::now();
+    test::CliResult run = Record({"--device", "murmel_lumpy"}, "", "2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 15s);
+    EXPECT_NE(run.out.find("0:02.000\n"), std::string::npos) << run.out;
+    const std::string file = test::ReadFile(folder + "out.wav");
+    const size_t data = file.find("data");
+    ASSERT_NE(data, std::string::npos);
+    uint32_t size = 0;
+    std::memcpy(&size, file.data() + data + 4, 4);
+    EXPECT_EQ(size, 2 * 176400u);  // to the byte
+    EXPECT_GT(Rms(file.substr(data + 8)), 2000.0) << "the lumps are missing";
 }
 
 TEST_F(TwoMicrophones, AMissingSourceRecordsNothingAndIsNamed) {
