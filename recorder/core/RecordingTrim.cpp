@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
@@ -49,7 +50,7 @@ class TrimTempFiles {
     }
 
   private:
-    std::vector<TempFile> files_;
+    std::deque<TempFile> files_;  // a deque: Make's references stay valid as files are added
 };
 
 bool SameFile(const std::string& in, const std::string& out) {
