@@ -150,7 +150,9 @@ void PlayerCore::TmProgressTimer() {
             ++scheduleIndex_;
         }
     }
-    if (voice_.Mode() == mpStopped) EndOfTrack();
+    // Asked again once stopped: a stream that dies between the two questions reads as
+    // drained, and its failure must not pass for the end of the track.
+    if (voice_.Mode() == mpStopped && !SoundSystemFailed()) EndOfTrack();
 }
 
 // A stream the sound system dropped would otherwise look like the end of the track.
