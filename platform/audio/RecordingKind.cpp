@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "RiffReader.h"
+#include "SafeFile.h"
 
 namespace murmel {
 namespace {
@@ -123,15 +124,7 @@ RecordingKind ProbeRecordingFile(const std::string& path) {
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         kind = DetectRecordingKind(
             [fd](uint64_t offset, uint8_t* out, size_t count) {
-                size_t done = 0;
-                while (done < count) {
-                    const ssize_t n =
-                        pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-                    if (n < 0 && errno == EINTR) continue;
-                    if (n <= 0) break;
-                    done += static_cast<size_t>(n);
-                }
-                return done;
+                return ReadAllAt(fd, offset, out, count);
             },
             static_cast<uint64_t>(info.st_size));
     }

@@ -12,6 +12,7 @@
 
 #include "Mp3Decoder.h"
 #include "RiffReader.h"
+#include "SafeFile.h"
 #include "TimeStretch.h"
 
 namespace murmel {
@@ -26,14 +27,7 @@ struct TrackFile {
     TrackFile& operator=(const TrackFile&) = delete;
     // Up to `count` bytes from `offset`; fewer at the end or on a read error.
     size_t Read(uint64_t offset, uint8_t* out, size_t count) const {
-        size_t done = 0;
-        while (done < count) {
-            const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            done += static_cast<size_t>(got);
-        }
-        return done;
+        return ReadAllAt(fd, offset, out, count);
     }
     int fd;
     uint64_t size;

@@ -72,6 +72,18 @@ int CreateFileExclusive(const std::string& path, FileSharing sharing) {
     return fd;
 }
 
+size_t ReadAllAt(int fd, uint64_t offset, void* out, size_t count) {
+    char* bytes = static_cast<char*>(out);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = pread(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
 bool WriteAll(int fd, const void* data, size_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {

@@ -47,6 +47,10 @@ int CreateFileExclusive(const std::string& path, FileSharing sharing);
 // Writes all of `size` bytes to `fd` (EINTR retried); false with errno set on failure.
 bool WriteAll(int fd, const void* data, size_t size);
 
+// Reads up to `count` bytes at `offset` of `fd` (EINTR retried); fewer only at the
+// end of the file or on a read error.
+size_t ReadAllAt(int fd, uint64_t offset, void* out, size_t count);
+
 // Replaces PATH with DATA atomically: a sibling temporary file is written, fsynced
 // and renamed over PATH, so the old file survives every failure (disk full included).
 // An existing PATH keeps its mode; a new one gets `sharing`'s. An existing PATH that

@@ -29,17 +29,6 @@ int64_t MsToFrame(int64_t ms, int rate) { return ms * rate / 1000; }
 // Frames of MPEG audio at `rate`: 1152 samples for MPEG-1, 576 for MPEG-2 and 2.5.
 int64_t MpegFrameSamples(int rate) { return rate >= 32000 ? 1152 : 576; }
 
-size_t ReadAt(int fd, uint64_t offset, uint8_t* out, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
-    }
-    return done;
-}
-
 void PutLittle(uint8_t* at, uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
@@ -57,13 +46,13 @@ void KeepMpegFrames(const std::string& path, int64_t keep) {
     if (fstat(fd, &info) != 0) throw EFileError(path, errno);
     const RiffWave wave =
         ReadRiffWave([fd](uint64_t offset, uint8_t* out,
-                          size_t count) { return ReadAt(fd, offset, out, count); },
+                          size_t count) { return ReadAllAt(fd, offset, out, count); },
                      static_cast<uint64_t>(info.st_size));
     uint64_t at = 0;
     for (int64_t frame = 0; frame < keep; ++frame) {
         uint8_t header[4];
         size_t length = 0;
-        if (at + 4 > wave.dataSize || ReadAt(fd, wave.dataOffset + at, header, 4) != 4 ||
+        if (at + 4 > wave.dataSize || ReadAllAt(fd, wave.dataOffset + at, header, 4) != 4 ||
             (length = MpegLayer3FrameLength(header)) == 0)
             return;  // fewer frames than that: nothing to drop
         at += length;

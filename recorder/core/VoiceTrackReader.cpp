@@ -13,17 +13,6 @@ namespace {
 
 constexpr size_t kMaxFormatRecord = 1024;  // the longest record a preset may hold
 
-size_t ReadAt(int fd, uint64_t offset, uint8_t* out, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
-    }
-    return done;
-}
-
 uint32_t Little(const uint8_t* at) {
     return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
@@ -32,11 +21,11 @@ uint32_t Little(const uint8_t* at) {
 std::vector<uint8_t> FormatChunk(int fd, uint64_t size) {
     for (uint64_t at = 12; at + 8 <= size;) {
         uint8_t header[8];
-        if (ReadAt(fd, at, header, 8) != 8) break;
+        if (ReadAllAt(fd, at, header, 8) != 8) break;
         const uint32_t length = Little(header + 4);
         if (std::equal(header, header + 4, "fmt ")) {
             std::vector<uint8_t> record(std::min<uint64_t>(length, kMaxFormatRecord));
-            record.resize(ReadAt(fd, at + 8, record.data(), record.size()));
+            record.resize(ReadAllAt(fd, at + 8, record.data(), record.size()));
             return record;
         }
         at += 8 + length + (length & 1);
@@ -51,7 +40,7 @@ VoiceTrackReader::VoiceTrackReader(const std::string& path) : path_(path) {
     fd_ = OpenRegularFile(path, &size, UINT64_MAX);
     try {
         wave_ = ReadRiffWave([this](uint64_t offset, uint8_t* out,
-                                    size_t count) { return ReadAt(fd_, offset, out, count); },
+                                    size_t count) { return ReadAllAt(fd_, offset, out, count); },
                              size);
         CheckPlausibleFormat(wave_.formatTag, wave_.channels, wave_.samplesPerSec, wave_.blockAlign,
                              wave_.bitsPerSample);
@@ -88,7 +77,7 @@ size_t VoiceTrackReader::Read(float* out, size_t frames) {
     pcm_.resize(frames * static_cast<size_t>(channels_));
     const size_t bytes = pcm_.size() * sizeof(int16_t);
     const size_t got =
-        ReadAt(fd_, wave_.dataOffset + static_cast<uint64_t>(position_) * wave_.blockAlign,
+        ReadAllAt(fd_, wave_.dataOffset + static_cast<uint64_t>(position_) * wave_.blockAlign,
                reinterpret_cast<uint8_t*>(pcm_.data()), bytes);
     if (got < bytes) throw EFileError(path_, errno ? errno : EIO);
     for (size_t i = 0; i < pcm_.size(); ++i) out[i] = static_cast<float>(pcm_[i]) / 32768.0f;
