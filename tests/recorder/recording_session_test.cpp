@@ -42,15 +42,33 @@ TEST_F(SessionTest, RecordingWithoutMusicStartsAndStopsIntoMyVoice) {
     EXPECT_TRUE(TempFiles().empty()) << "temporary track and reservation are removed";
 }
 
+std::pair<uint32_t, size_t> WaveData(const std::string& wave);
+
+// The cleaner's delay is taken out: the track is as long as what was captured,
+// and a sound starts where it was captured, not later.
 TEST_F(SessionTest, TheVoiceIsCleanedFromTheNextRecordingOnceTheSettingsSaySo) {
+    session->ResolutionOverride = "none";  // PCM: the track's bytes are its sound
     session->bitbtnRecClick();
     EXPECT_FALSE(chain->VoiceClean.Cleaning());
     Setting("SoundSetup", "CleanVoice", "YES");
     session->bitbtnRecClick();
     session->bitbtnRecClick();
     EXPECT_TRUE(chain->VoiceClean.Cleaning());
+    device.Deliver(1000, 0);
+    device.Deliver(1000, 8000);
     session->bitbtnRecClick();
     EXPECT_FALSE(chain->VoiceClean.Cleaning());
+
+    const std::string track = ReadFile(attachments.Items().back().path);
+    constexpr size_t kFrameBytes = 4;
+    constexpr double kMsBytes = 176.4;
+    EXPECT_EQ(WaveData(track).first, 2 * 176400u);
+    const size_t data = track.find("data") + 8;
+    size_t onset = data;
+    while (onset + 1 < track.size() && std::abs(int16_t(uint8_t(track[onset]) |
+                                                        uint8_t(track[onset + 1]) << 8)) < 1000)
+        onset += kFrameBytes;
+    EXPECT_NEAR(double(onset - data) / kMsBytes, 1000, 12) << "ms into the track";
 }
 
 // An unplugged or muted microphone is reported 3 s into the recording and no
