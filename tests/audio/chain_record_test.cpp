@@ -90,9 +90,13 @@ TEST(RecordCommand, StopsAfterTheGivenSeconds) {
 
 TEST(RecordCommand, CtrlCLeavesAFinalisedFile) {
     std::string folder = test::FreshFolder("record-interrupt");
+    // Interrupted 0.8 s after the first elapsed time, so a slow start-up (a
+    // sanitizer build) does not eat into what is recorded.
     std::string command =
         "MURMEL_CAPTURE=tone:440 " MURMEL_PROGRAM_DIR "murmel-cli record " + folder +
-        "out.mp3 --preset none >/dev/null & pid=$!; sleep 0.8; kill -INT $pid; wait $pid";
+        "out.mp3 --preset none >" + folder + "shown & pid=$!; n=0; while [ ! -s " + folder +
+        "shown ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done; sleep 0.8; kill -INT $pid; "
+        "wait $pid";
     int status = std::system(("sh -c '" + command + "'").c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
