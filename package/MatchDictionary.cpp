@@ -60,6 +60,7 @@ void MatchDictionary::MakeChild(Node parent, int byte, Node child) {
     previous_[child] = static_cast<Node>(head);
     links_[child].parent = parent;
     ++childCount_[parent];
+    childXor_[parent] ^= static_cast<uint16_t>(child);
 }
 
 // A new inner node takes old's place where the strings part after matchLength_ bytes.
@@ -67,6 +68,7 @@ void MatchDictionary::Split(Node old) {
     const Node node = available_;
     available_ = links_[node].next;
     childCount_[node] = 0;
+    childXor_[node] = 0;
     Node link = previous_[old];
     previous_[node] = link;
     links_[link].next = node;
@@ -74,6 +76,7 @@ void MatchDictionary::Split(Node old) {
     links_[node].next = link;
     previous_[link] = node;
     links_[node].parent = links_[old].parent;
+    childXor_[links_[old].parent] ^= static_cast<uint16_t>(old ^ node);
     level_[node] = static_cast<uint8_t>(matchLength_);
     recent_[node] = static_cast<uint16_t>(position_);
     MakeChild(node, text_[matchPosition_ + matchLength_], old);
@@ -162,6 +165,7 @@ void MatchDictionary::Insert() {
     links_[position_].next = link;
     previous_[link] = static_cast<Node>(position_);
     links_[position_].parent = parent;
+    childXor_[parent] ^= static_cast<uint16_t>(node ^ position_);
     links_[node].parent = kNil;
     links_[node].next = static_cast<Node>(position_);
 }
@@ -174,7 +178,9 @@ void MatchDictionary::Delete() {
     previous_[after] = link;
     const Node node = links_[position_].parent;
     links_[position_].parent = kNil;
-    if (node >= kSize || --childCount_[node] > 1) return;
+    if (node >= kSize) return;
+    childXor_[node] ^= static_cast<uint16_t>(position_);
+    if (--childCount_[node] > 1) return;
 
     // The node keeps one child and is merged away; its position moves upward
     // through the ancestors still waiting for one.
@@ -195,7 +201,7 @@ void MatchDictionary::Delete() {
         if (recent > newest) newest = recent;
         recent_[up] = static_cast<uint16_t>(newest | kSize | kPercolate);
     }
-    const Node only = Child(node, text_[kept + level_[node]]);
+    const Node only = static_cast<Node>(childXor_[node]);
     link = previous_[only];
     Node follow = links_[only].next;
     links_[link].next = follow;
@@ -207,6 +213,7 @@ void MatchDictionary::Delete() {
     previous_[follow] = only;
     links_[only].next = follow;
     links_[only].parent = links_[node].parent;
+    childXor_[links_[node].parent] ^= static_cast<uint16_t>(node ^ only);
     links_[node].parent = kNil;
     links_[node].next = available_;
     available_ = node;

@@ -77,6 +77,9 @@ class MatchDictionary {
     std::array<uint8_t, kWindowBytes + kCompareSlack> text_{};
     std::array<uint8_t, kSize + 256> level_{};  // inner nodes, then the 256 roots
     std::array<uint8_t, kSize + 256> childCount_{};
+    // The children's ids XORed together: a node left with one child names it
+    // without a search.
+    std::array<uint16_t, kSize + 256> childXor_{};
     std::array<uint16_t, kSize + 256> recent_{};  // a recent position, maybe flagged kPercolate
     // A node's parent and its chain link side by side: a chain walk reads both.
     struct Link {
