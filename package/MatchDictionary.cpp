@@ -41,7 +41,19 @@ void MatchDictionary::Advance() {
     // The chain head that Insert looks up from the root, fetched while Delete works.
     __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
     Delete();
+    PrefetchDelete(position_ + 1 < 2 * kSize ? position_ + 1 : kSize);
     Insert();
+}
+
+// What Delete will touch at the next position, fetched while Insert works here.
+// The tree may still change before then; a stale guess costs nothing.
+void MatchDictionary::PrefetchDelete(int leaf) {
+    const Link& links = links_[leaf];
+    if (links.parent == kNil) return;
+    __builtin_prefetch(&links_[previous_[leaf]]);
+    __builtin_prefetch(&previous_[links.next]);
+    __builtin_prefetch(&childCount_[links.parent]);
+    __builtin_prefetch(&childXor_[links.parent]);
 }
 
 MatchDictionary::Node MatchDictionary::Child(Node parent, int byte) {

@@ -63,6 +63,7 @@ class MatchDictionary {
     void Split(Node old);
     void Insert();
     void Delete();
+    void PrefetchDelete(int leaf);
     int CommonLength(int a, int b, int from, int limit) const;
     int Read(int offset, int count);
 
