@@ -38,8 +38,13 @@ void MatchDictionary::Advance() {
         remaining_ += Read(kSize + lh5::kMaxMatch, kSize);
         position_ = kSize;
     }
-    // The chain head that Insert looks up from the root, fetched while Delete works.
-    __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
+    // Where Insert starts (the leaf after the last match, or the root's chain
+    // head), fetched while Delete works.
+    if (matchLength_ >= 4) {
+        __builtin_prefetch(&links_[(matchPosition_ + 1) | kSize]);
+    } else {
+        __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
+    }
     Delete();
     PrefetchDelete(position_ + 1 < 2 * kSize ? position_ + 1 : kSize);
     Insert();
