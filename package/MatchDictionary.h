@@ -49,10 +49,10 @@ class MatchDictionary {
     // A chain link names a node, an inner node's chain head (after the nodes)
     // or a root's chain head (after those).
     using ChainLink = int32_t;
-    // Inner nodes' chain heads fill the rest of what a Node can index. For one
-    // parent every byte has its own chain (the byte's multiplier is odd), so a
-    // walk that meets the parent has found the child for that byte.
-    static constexpr int kHeads = 2 * kSize;
+    // Inner nodes' chain heads, twice as many as nodes so that chains stay short.
+    // For one parent every byte has its own chain (the byte's multiplier is odd),
+    // so a walk that meets the parent has found the child for that byte.
+    static constexpr int kHeads = 4 * kSize;
     static constexpr int kMaxHash = 2 * kSize + kHeads - 1;
     // Every pair of first bytes has a head: the root's child is found in one step.
     static constexpr ChainLink kFirstRootHead = kMaxHash + 1;
