@@ -38,10 +38,28 @@ void MatchDictionary::Advance() {
         remaining_ += Read(kSize + lh5::kMaxMatch, kSize);
         position_ = kSize;
     }
-    // The chain head that Insert looks up from the root, fetched while Delete works.
-    __builtin_prefetch(&links_[Hash(text_[position_] + kSize, text_[position_ + 1])]);
+    // Where Insert starts (the leaf after the last match, or the root's chain
+    // head), fetched while Delete works.
+    if (matchLength_ >= 4) {
+        __builtin_prefetch(&links_[(matchPosition_ + 1) | kSize]);
+    } else {
+        __builtin_prefetch(
+            &rootHeads_[RootHead(text_[position_], text_[position_ + 1]) - kFirstRootHead]);
+    }
     Delete();
+    PrefetchDelete(position_ + 1 < 2 * kSize ? position_ + 1 : kSize);
     Insert();
+}
+
+// What Delete will touch at the next position, fetched while Insert works here.
+// The tree may still change before then; a stale guess costs nothing.
+void MatchDictionary::PrefetchDelete(int leaf) {
+    const Link& links = links_[leaf];
+    if (links.parent == kNil) return;
+    __builtin_prefetch(&NextOf(previous_[leaf]));
+    __builtin_prefetch(&previous_[links.next]);
+    __builtin_prefetch(&childCount_[links.parent]);
+    __builtin_prefetch(&childXor_[links.parent]);
 }
 
 MatchDictionary::Node MatchDictionary::Child(Node parent, int byte) {
@@ -51,15 +69,16 @@ MatchDictionary::Node MatchDictionary::Child(Node parent, int byte) {
     return node;
 }
 
-void MatchDictionary::MakeChild(Node parent, int byte, Node child) {
-    const int head = Hash(parent, byte);
-    const Node first = links_[head].next;
-    links_[head].next = child;
+void MatchDictionary::MakeChild(ChainLink head, Node parent, Node child) {
+    Node& slot = NextOf(head);
+    const Node first = slot;
+    slot = child;
     links_[child].next = first;
     previous_[first] = child;
-    previous_[child] = static_cast<Node>(head);
+    previous_[child] = head;
     links_[child].parent = parent;
     ++childCount_[parent];
+    childXor_[parent] ^= static_cast<uint16_t>(child);
 }
 
 // A new inner node takes old's place where the strings part after matchLength_ bytes.
@@ -67,17 +86,19 @@ void MatchDictionary::Split(Node old) {
     const Node node = available_;
     available_ = links_[node].next;
     childCount_[node] = 0;
-    Node link = previous_[old];
+    childXor_[node] = 0;
+    ChainLink link = previous_[old];
     previous_[node] = link;
-    links_[link].next = node;
+    NextOf(link) = node;
     link = links_[old].next;
     links_[node].next = link;
     previous_[link] = node;
     links_[node].parent = links_[old].parent;
+    childXor_[links_[old].parent] ^= static_cast<uint16_t>(old ^ node);
     level_[node] = static_cast<uint8_t>(matchLength_);
     recent_[node] = static_cast<uint16_t>(position_);
-    MakeChild(node, text_[matchPosition_ + matchLength_], old);
-    MakeChild(node, text_[position_ + matchLength_], static_cast<Node>(position_));
+    MakeChild(Hash(node, text_[matchPosition_ + matchLength_]), node, old);
+    MakeChild(Hash(node, text_[position_ + matchLength_]), node, static_cast<Node>(position_));
 }
 
 // Length of the common prefix of the strings at a and b, knowing that the
@@ -117,10 +138,12 @@ void MatchDictionary::Insert() {
         }
         if (up < kSize) recent_[up] = static_cast<uint16_t>(position_ | kPercolate);
     } else {
+        // A root's child for the second byte has a head of its own, which
+        // holds it alone.
         parent = static_cast<Node>(text_[position_] + kSize);
-        const int byte = text_[position_ + 1];
-        if ((node = Child(parent, byte)) == kNil) {
-            MakeChild(parent, byte, static_cast<Node>(position_));
+        const ChainLink head = RootHead(text_[position_], text_[position_ + 1]);
+        if ((node = rootHeads_[head - kFirstRootHead]) == kNil) {
+            MakeChild(head, parent, static_cast<Node>(position_));
             matchLength_ = 1;
             return;
         }
@@ -148,33 +171,36 @@ void MatchDictionary::Insert() {
         parent = node;
         const int byte = text_[position_ + matchLength_];
         if ((node = Child(parent, byte)) == kNil) {
-            MakeChild(parent, byte, static_cast<Node>(position_));
+            MakeChild(Hash(parent, byte), parent, static_cast<Node>(position_));
             return;
         }
         ++matchLength_;
     }
     // A full-length match: the new position replaces the old leaf, which keeps
     // a link to its successor for a resumed walk that starts there.
-    Node link = previous_[node];
+    ChainLink link = previous_[node];
     previous_[position_] = link;
-    links_[link].next = static_cast<Node>(position_);
+    NextOf(link) = static_cast<Node>(position_);
     link = links_[node].next;
     links_[position_].next = link;
     previous_[link] = static_cast<Node>(position_);
     links_[position_].parent = parent;
+    childXor_[parent] ^= static_cast<uint16_t>(node ^ position_);
     links_[node].parent = kNil;
     links_[node].next = static_cast<Node>(position_);
 }
 
 void MatchDictionary::Delete() {
     if (links_[position_].parent == kNil) return;
-    Node link = previous_[position_];
+    ChainLink link = previous_[position_];
     const Node after = links_[position_].next;
-    links_[link].next = after;
+    NextOf(link) = after;
     previous_[after] = link;
     const Node node = links_[position_].parent;
     links_[position_].parent = kNil;
-    if (node >= kSize || --childCount_[node] > 1) return;
+    if (node >= kSize) return;
+    childXor_[node] ^= static_cast<uint16_t>(position_);
+    if (--childCount_[node] > 1) return;
 
     // The node keeps one child and is merged away; its position moves upward
     // through the ancestors still waiting for one.
@@ -195,18 +221,19 @@ void MatchDictionary::Delete() {
         if (recent > newest) newest = recent;
         recent_[up] = static_cast<uint16_t>(newest | kSize | kPercolate);
     }
-    const Node only = Child(node, text_[kept + level_[node]]);
+    const Node only = static_cast<Node>(childXor_[node]);
     link = previous_[only];
     Node follow = links_[only].next;
-    links_[link].next = follow;
+    NextOf(link) = follow;
     previous_[follow] = link;
     link = previous_[node];
-    links_[link].next = only;
+    NextOf(link) = only;
     previous_[only] = link;
     follow = links_[node].next;
     previous_[follow] = only;
     links_[only].next = follow;
     links_[only].parent = links_[node].parent;
+    childXor_[links_[node].parent] ^= static_cast<uint16_t>(node ^ only);
     links_[node].parent = kNil;
     links_[node].next = available_;
     available_ = node;
