@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -87,11 +88,19 @@ void HuffmanTable<kTableBits, kSymbols>::Build(std::span<const uint8_t, kSymbols
     }
     uint32_t space = 0;
     for (int l = 1; l <= lh5::kMaxCodeLength; ++l) space += count[l] << (lh5::kMaxCodeLength - l);
-    direct_.fill(Entry(0, kEmptyMark));
     nodesUsed_ = 0;
-    if (space == 0) return;
+    if (space == 0) {
+        direct_.fill(Entry(0, kEmptyMark));
+        return;
+    }
     // Anything but an exactly full code space would leave holes or overlaps.
     if (space != 1u << lh5::kMaxCodeLength) ThrowCompressedFileCorrupt();
+    // Canonical codes put every short code below every long one: the short codes
+    // cover the first slots exactly, and only the slots behind them, where the
+    // long codes hang their nodes, need to start empty.
+    uint32_t shortSlots = 0;
+    for (int l = 1; l <= kTableBits; ++l) shortSlots += count[l] << (kTableBits - l);
+    std::fill(direct_.begin() + shortSlots, direct_.end(), Entry(0, kEmptyMark));
 
     std::array<uint32_t, lh5::kMaxCodeLength + 2> next{};  // next canonical code per length
     for (int l = 1; l <= lh5::kMaxCodeLength; ++l) next[l + 1] = (next[l] + count[l]) << 1;
