@@ -56,8 +56,9 @@ class BitReader {
         return value;
     }
     int Buffered() const { return count_; }
-    // Refill() can take a whole word from the data without looking at its end.
-    bool WholeWordsLeft() const { return end_ - next_ >= 8; }
+    // Refill() can run `refills` times in a row, each taking a whole word from
+    // the data without looking at its end.
+    bool WholeWordsLeft(int refills = 1) const { return end_ - next_ >= 7 * refills + 1; }
 
     // Every bit consumed so far came from the data.
     bool PastEnd() const { return count_ < overrunBits_; }

@@ -30,8 +30,11 @@ inline size_t CopyMatch(uint8_t* out, size_t at, size_t distance, size_t count) 
         return at;
     }
     const uint8_t* source = target - distance;
-    if (distance >= 8) {
-        // Whole words; the last may run into the slack behind the chunk's end.
+    // Whole blocks where they cannot overlap; the last may run into the slack
+    // behind the chunk's end.
+    if (distance >= 16) {
+        for (size_t i = 0; i < count; i += 16) std::memcpy(target + i, source + i, 16);
+    } else if (distance >= 8) {
         for (size_t i = 0; i < count; i += 8) std::memcpy(target + i, source + i, 8);
     } else if (distance == 1) {
         std::memset(target, *source, count);
@@ -52,14 +55,15 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
     }
     BitReader reader = reader_;
     uint32_t remaining = blockRemaining_;
-    // Below fastEnd even the longest match fits, so no symbol needs clipping.
-    const size_t fastEnd = end > lh5::kMaxMatch ? end - lh5::kMaxMatch : 0;
+    // Below fastEnd a literal and the longest match fit, so no symbol needs clipping.
+    constexpr size_t kFastRoom = lh5::kMaxMatch + 1;
+    const size_t fastEnd = end > kFastRoom ? end - kFastRoom : 0;
     while (at < end) {
         if (remaining == 0) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
         }
-        if (at < fastEnd && reader.WholeWordsLeft()) {
+        if (at < fastEnd && remaining >= 2 && reader.WholeWordsLeft(2)) {
             FastSymbols(out, at, fastEnd, reader, remaining);
             continue;
         }
@@ -85,21 +89,31 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
 }
 
 // The bulk of the work: symbols of the current block while the output has room
-// for a whole match and the input whole words to refill from. A literal or a
-// match takes at most kMaxSymbolBits, so the window is refilled only below that.
+// for a literal and a whole match and the input whole words for two refills.
+// After a refill the window holds at least 56 bits: two literal/length codes,
+// or one whole match (at most kMaxMatchBits); a match after a literal refills
+// once more.
 void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
                                uint32_t& remaining) const {
-    constexpr int kMaxSymbolBits = 2 * lh5::kMaxCodeLength + lh5::kDictionaryBits - 1;
+    constexpr int kMaxMatchBits = 2 * lh5::kMaxCodeLength + lh5::kDictionaryBits - 1;
+    static_assert(kMaxMatchBits <= BitReader::kMinimumAfterRefill);
+    static_assert(2 * lh5::kMaxCodeLength <= BitReader::kMinimumAfterRefill);
     BitReader reader = input;  // a local, kept in registers while output bytes are written
     size_t at = produced;
     uint32_t left = remaining;
-    while (left > 0 && at < fastEnd && reader.WholeWordsLeft()) {
+    while (left >= 2 && at < fastEnd && reader.WholeWordsLeft(2)) {
+        reader.Refill();
         --left;
-        if (reader.Buffered() < kMaxSymbolBits) reader.Refill();
-        const uint32_t symbol = literalLengthTable_.Decode(reader);
+        uint32_t symbol = literalLengthTable_.Decode(reader);
         if (symbol < lh5::kFirstMatchSymbol) {
             out[at++] = static_cast<uint8_t>(symbol);
-            continue;
+            --left;
+            symbol = literalLengthTable_.Decode(reader);
+            if (symbol < lh5::kFirstMatchSymbol) {
+                out[at++] = static_cast<uint8_t>(symbol);
+                continue;
+            }
+            reader.Refill();
         }
         const uint32_t length = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
         at = CopyMatch(out, at, DecodeDistance(reader), length);

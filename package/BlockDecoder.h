@@ -14,7 +14,7 @@ namespace murmel {
 // literals and matches into the output, which is also the dictionary.
 class BlockDecoder {
   public:
-    static constexpr size_t kSlack = 8;  // writable bytes the caller keeps behind `end`
+    static constexpr size_t kSlack = 16;  // writable bytes the caller keeps behind `end`
 
     explicit BlockDecoder(BitReader reader) : reader_(reader) {}
 
@@ -35,12 +35,11 @@ class BlockDecoder {
                      uint32_t& remaining) const;
     // The match distance (p + 1) after a match-length symbol.
     uint32_t DecodeDistance(BitReader& reader) const {
+        // p is 0 or 1 for classes 0 and 1, else 2^(class - 1) and class - 1 more bits.
         const uint32_t bits = positionTable_.Decode(reader);
-        uint32_t position = bits;
-        if (bits > 1) {
-            position = (1u << (bits - 1)) | reader.Peek(static_cast<int>(bits) - 1);
-            reader.Skip(static_cast<int>(bits) - 1);
-        }
+        const int extra = static_cast<int>(bits) - (bits > 0);
+        const uint32_t position = ((1u << bits) >> 1) | reader.Peek(extra);
+        reader.Skip(extra);
         return position + 1;
     }
     BitReader ReadBlockHeader(BitReader reader);

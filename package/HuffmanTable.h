@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -13,9 +14,11 @@ namespace murmel {
 // indexed by the next kTableBits bits, and for longer codes overflow nodes that
 // take one further bit each (left for 0, right for 1).
 //
-// An entry holds a symbol (or node) in its top bits and the code length below:
-// 0..16 for a symbol, kNodeMark for an overflow node, kEmptyMark where no code
-// lies (a table built from all-zero lengths).
+// An entry holds a symbol (or node) in its top bits and the code length in the
+// low six: 0..16 for a symbol, kNodeMark for an overflow node, kEmptyMark where
+// no code lies (a table built from all-zero lengths). Both marks have kMarkBit
+// set, so a symbol is told by one bit test and the window can be shifted by the
+// entry as it stands (a 64-bit shift takes its count modulo 64).
 template <int kTableBits, int kSymbols>
 class HuffmanTable {
   public:
@@ -33,7 +36,7 @@ class HuffmanTable {
     // Decodes one symbol; the reader must hold at least 16 bits.
     uint32_t Decode(BitReader& reader) const {
         uint16_t entry = direct_[reader.Peek(kTableBits)];
-        if ((entry & kLengthMask) <= lh5::kMaxCodeLength) [[likely]] {
+        if ((entry & kMarkBit) == 0) [[likely]] {
             reader.Skip(entry & kLengthMask);
             return entry >> kValueShift;
         }
@@ -43,11 +46,13 @@ class HuffmanTable {
     }
 
   private:
-    static constexpr int kValueShift = 5;
-    static constexpr uint16_t kLengthMask = 31;
-    static constexpr uint16_t kNodeMark = 31;
-    static constexpr uint16_t kEmptyMark = 30;
+    static constexpr int kValueShift = 6;
+    static constexpr uint16_t kLengthMask = 63;
+    static constexpr uint16_t kMarkBit = 32;  // above every code length
+    static constexpr uint16_t kNodeMark = 63;
+    static constexpr uint16_t kEmptyMark = 62;
     static constexpr int kMaxNodes = kSymbols;  // a complete code needs fewer
+    static_assert(((kSymbols - 1) << kValueShift | kLengthMask) <= 0xFFFF);
 
     static constexpr uint16_t Entry(uint32_t value, uint32_t length) {
         return static_cast<uint16_t>(value << kValueShift | length);
@@ -83,11 +88,19 @@ void HuffmanTable<kTableBits, kSymbols>::Build(std::span<const uint8_t, kSymbols
     }
     uint32_t space = 0;
     for (int l = 1; l <= lh5::kMaxCodeLength; ++l) space += count[l] << (lh5::kMaxCodeLength - l);
-    direct_.fill(Entry(0, kEmptyMark));
     nodesUsed_ = 0;
-    if (space == 0) return;
+    if (space == 0) {
+        direct_.fill(Entry(0, kEmptyMark));
+        return;
+    }
     // Anything but an exactly full code space would leave holes or overlaps.
     if (space != 1u << lh5::kMaxCodeLength) ThrowCompressedFileCorrupt();
+    // Canonical codes put every short code below every long one: the short codes
+    // cover the first slots exactly, and only the slots behind them, where the
+    // long codes hang their nodes, need to start empty.
+    uint32_t shortSlots = 0;
+    for (int l = 1; l <= kTableBits; ++l) shortSlots += count[l] << (kTableBits - l);
+    std::fill(direct_.begin() + shortSlots, direct_.end(), Entry(0, kEmptyMark));
 
     std::array<uint32_t, lh5::kMaxCodeLength + 2> next{};  // next canonical code per length
     for (int l = 1; l <= lh5::kMaxCodeLength; ++l) next[l + 1] = (next[l] + count[l]) << 1;

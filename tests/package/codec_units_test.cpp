@@ -2,6 +2,7 @@
 // construction and the receiver's decoding tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -158,12 +159,18 @@ uint32_t DecodeOne(const SmallTable& table, const ByteStream& bits, int* consume
 }  // namespace
 
 TEST(CodecTable, DecodesShortAndOverflowCodes) {
+    // Each block rebuilds the same table: sixteen 4-bit codes first, whose slots
+    // the overflow codes below then take over, and again after them.
+    std::array<uint8_t, 19> flat{};
+    std::fill_n(flat.begin(), 16, uint8_t{4});
+    SmallTable table;
+    table.Build(flat);
+    EXPECT_EQ(DecodeOne(table, BitString("1111")), 15u);
     // Lengths 1, 2, ... 9, 10, 10: a complete code whose last three codes are longer
     // than the 8-bit direct table.
     std::array<uint8_t, 19> lengths{};
     for (int s = 0; s < 10; ++s) lengths[s] = static_cast<uint8_t>(s + 1);
     lengths[10] = 10;
-    SmallTable table;
     table.Build(lengths);
     int consumed = 0;
     EXPECT_EQ(DecodeOne(table, BitString("0"), &consumed), 0u);
@@ -176,6 +183,9 @@ TEST(CodecTable, DecodesShortAndOverflowCodes) {
     EXPECT_EQ(consumed, 10);
     EXPECT_EQ(DecodeOne(table, BitString("1111111111"), &consumed), 10u);
     EXPECT_EQ(consumed, 10);
+    table.Build(flat);
+    EXPECT_EQ(DecodeOne(table, BitString("1111 1111 11"), &consumed), 15u);
+    EXPECT_EQ(consumed, 4);
 }
 
 TEST(CodecTable, RejectsOverAndUnderFullCodesAndLongLengths) {
