@@ -1,10 +1,10 @@
-# murmel_add_gtest(NAME LABEL label SOURCES ... LIBS ...)
+# murmel_add_gtest(NAME LABEL label [TIMEOUT s] [LOCK resource] SOURCES ... LIBS ...)
 find_package(GTest REQUIRED)
 # Every test process runs through tests/isolate, which gives it a fresh HOME,
 # XDG folders and TMPDIR, so no test touches the user's files or another test's.
 set(MURMEL_ISOLATE ${CMAKE_SOURCE_DIR}/tests/isolate)
 function(murmel_add_gtest name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -16,6 +16,12 @@ function(murmel_add_gtest name)
   set_target_properties(${name} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     CROSSCOMPILING_EMULATOR ${MURMEL_ISOLATE})
+  # LOCK names a shared resource the tests change or depend on: CTest runs no
+  # two tests holding the same lock at once.
+  set(lock)
+  if(T_LOCK)
+    set(lock RESOURCE_LOCK ${T_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT} ${lock})
 endfunction()
