@@ -44,6 +44,23 @@ inline size_t CopyMatch(uint8_t* out, size_t at, size_t distance, size_t count) 
     return at + count;
 }
 
+// Looking four codes up at once pays when most literals of a block share one
+// code length: a literal of that length, then three more at the offsets it
+// predicts, run on while the guess holds (a voice mail's MP3 frames: 8 bits).
+// Below this share of the code space the guesses fail too often.
+constexpr uint32_t kRunShareThreshold = 1u << (lh5::kMaxCodeLength - 1);  // half
+
+template <size_t kSymbols>
+uint32_t LiteralRunLength(const std::array<uint8_t, kSymbols>& lengths, int tableBits) {
+    std::array<uint32_t, lh5::kMaxCodeLength + 1> share{};
+    for (int symbol = 0; symbol < lh5::kFirstMatchSymbol; ++symbol)
+        share[lengths[symbol]] += (1u << lh5::kMaxCodeLength) >> lengths[symbol];
+    uint32_t best = 1;
+    for (int length = 2; length <= tableBits; ++length)
+        if (share[length] > share[best]) best = static_cast<uint32_t>(length);
+    return share[best] >= kRunShareThreshold ? best : 0;
+}
+
 }  // namespace
 
 void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
@@ -62,6 +79,11 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
         if (remaining == 0) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
+        }
+        if (runLength_ != 0 && at + kRunLanes <= fastEnd && remaining >= kRunLanes &&
+            reader.WholeWordsLeft(2)) {
+            FastLiteralRuns(out, at, fastEnd, reader, remaining);
+            continue;
         }
         if (at < fastEnd && remaining >= 2 && reader.WholeWordsLeft(2)) {
             FastSymbols(out, at, fastEnd, reader, remaining);
@@ -123,6 +145,76 @@ void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, B
     remaining = left;
 }
 
+// Symbols of a block whose literals mostly have the code length L, four table
+// look-ups at a time: at the offsets 0, L, 2L and 3L of the window. Lane k is a
+// true code when lanes 0..k-1 hold literals of length L, so the lanes up to the
+// first other one are taken, that one included when it is a literal too; a
+// match or a long code there is decoded the ordinary way. Each group of lanes
+// starts after a refill (56 bits, at most 3L + kIndexBits of them used) and
+// with room for four literal bytes and, after three, a whole match.
+void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
+                                   uint32_t& remaining) const {
+    using Table = LiteralLengthTable;
+    constexpr int kBits = Table::kIndexBits;
+    static_assert((kRunLanes - 1) * kBits + kBits <= BitReader::kMinimumAfterRefill);
+    static_assert(lh5::kFirstMatchSymbol << Table::kValueShift == 1 << 14);
+    // A lane is a literal of length L when (entry ^ L) & kLaneCheck is 0: the two
+    // top bits hold symbols from 256 up, the low six the length or a mark.
+    constexpr uint64_t kLaneCheck = 0xC000 | Table::kLengthMask;
+    constexpr uint64_t kPlainLiteral = 0xC000 | Table::kMarkBit;  // clear for a direct literal
+    constexpr uint64_t kEveryLane = 0x0001000100010001;
+    const uint64_t length = runLength_;
+    const uint64_t offsets = length * 0x0003000200010000;  // k * L in lane k
+    BitReader reader = input;
+    size_t at = produced;
+    uint32_t left = remaining;
+    while (left >= kRunLanes && at + kRunLanes <= fastEnd && reader.WholeWordsLeft(2)) {
+        reader.Refill();
+        const int step = static_cast<int>(length);
+        const uint64_t lanes =
+            uint64_t{literalLengthTable_.DirectEntry(reader.Peek(kBits))} |
+            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(step, kBits))} << 16 |
+            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(2 * step, kBits))} << 32 |
+            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(3 * step, kBits))} << 48;
+        // The first lane that is not a literal of length L; lane 3 always counts as one.
+        const uint64_t misses =
+            ((lanes ^ length * kEveryLane) & (kLaneCheck * kEveryLane >> 16)) | 1ull << 48;
+        const int shift = std::countr_zero(misses) & 48;
+        const uint32_t last = static_cast<uint32_t>(lanes >> shift) & 0xFFFF;
+        const int taken = shift >> 4;
+        // The literals' bytes, lane 0 first; bytes of lanes not taken land in the room behind.
+        uint64_t bytes = (lanes >> Table::kValueShift) & 0x00FF00FF00FF00FF;
+        bytes = (bytes | bytes >> 8) & 0x0000FFFF0000FFFF;
+        const uint32_t packed = static_cast<uint32_t>(bytes | bytes >> 16);
+        if constexpr (std::endian::native == std::endian::big) {
+            const uint32_t swapped = __builtin_bswap32(packed);
+            std::memcpy(out + at, &swapped, sizeof swapped);
+        } else {
+            std::memcpy(out + at, &packed, sizeof packed);
+        }
+        if ((last & kPlainLiteral) == 0) [[likely]] {
+            at += taken + 1;
+            left -= taken + 1;
+            reader.Skip(static_cast<int>((offsets >> shift) & 0xFF) + (last & Table::kLengthMask));
+            continue;
+        }
+        at += taken;
+        left -= taken + 1;
+        reader.Skip(taken * step);
+        reader.Refill();
+        const uint32_t symbol = literalLengthTable_.Decode(reader);
+        if (symbol < lh5::kFirstMatchSymbol) {
+            out[at++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        const uint32_t matchLength = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
+        at = CopyMatch(out, at, DecodeDistance(reader), matchLength);
+    }
+    input = reader;
+    produced = at;
+    remaining = left;
+}
+
 BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {
     blockRemaining_ = reader.Get(lh5::kBlockSizeBits);
     // An empty block carries nothing; decoders disagree on what it would mean.
@@ -169,6 +261,7 @@ BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroR
 BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
     const uint32_t count = reader.Get(lh5::kLiteralLengthCountBits);
     literalLengthLengths_.fill(0);
+    runLength_ = 0;
     if (count == 0) {
         literalLengthTable_.SetSingle(reader.Get(lh5::kLiteralLengthCountBits));
         return reader;
@@ -190,6 +283,7 @@ BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
         i += zeros;
     }
     literalLengthTable_.Build(literalLengthLengths_);
+    runLength_ = LiteralRunLength(literalLengthLengths_, LiteralLengthTable::kIndexBits);
     return reader;
 }
 

@@ -45,10 +45,16 @@ class HuffmanTable {
         return entry >> kValueShift;
     }
 
-  private:
+    // The direct entry for the next kTableBits bits `index`, for a decoder that
+    // looks several codes up at once (see the layout above).
+    uint16_t DirectEntry(uint32_t index) const { return direct_[index]; }
+
+    static constexpr int kIndexBits = kTableBits;
     static constexpr int kValueShift = 6;
     static constexpr uint16_t kLengthMask = 63;
     static constexpr uint16_t kMarkBit = 32;  // above every code length
+
+  private:
     static constexpr uint16_t kNodeMark = 63;
     static constexpr uint16_t kEmptyMark = 62;
     static constexpr int kMaxNodes = kSymbols;  // a complete code needs fewer
