@@ -44,19 +44,20 @@ inline size_t CopyMatch(uint8_t* out, size_t at, size_t distance, size_t count) 
     return at + count;
 }
 
-// Looking four codes up at once pays when most literals of a block share one
-// code length: a literal of that length, then three more at the offsets it
-// predicts, run on while the guess holds (a voice mail's MP3 frames: 8 bits).
-// Below this share of the code space the guesses fail too often.
+// Looking several codes up at once pays when most literals of a block share one
+// code length: a literal of that length, then more at the offsets it predicts,
+// run on while the guess holds (a voice mail's MP3 frames: 8 bits). Below this
+// share of the code space the guesses fail too often.
 constexpr uint32_t kRunShareThreshold = 1u << (lh5::kMaxCodeLength - 1);  // half
 
+// The literal code length L for FastLiteralRuns, or 0 where it does not pay.
 template <size_t kSymbols>
-uint32_t LiteralRunLength(const std::array<uint8_t, kSymbols>& lengths, int tableBits) {
+uint32_t LiteralRunLength(const std::array<uint8_t, kSymbols>& lengths, int longest) {
     std::array<uint32_t, lh5::kMaxCodeLength + 1> share{};
     for (int symbol = 0; symbol < lh5::kFirstMatchSymbol; ++symbol)
         share[lengths[symbol]] += (1u << lh5::kMaxCodeLength) >> lengths[symbol];
     uint32_t best = 1;
-    for (int length = 2; length <= tableBits; ++length)
+    for (int length = 2; length <= longest; ++length)
         if (share[length] > share[best]) best = static_cast<uint32_t>(length);
     return share[best] >= kRunShareThreshold ? best : 0;
 }
@@ -80,7 +81,7 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
         }
-        if (runLength_ != 0 && at + kRunLanes <= fastEnd && remaining >= kRunLanes &&
+        if (runLength_ != 0 && at + 8 <= fastEnd && remaining >= kRunLanes &&
             reader.WholeWordsLeft(2)) {
             FastLiteralRuns(out, at, fastEnd, reader, remaining);
             continue;
@@ -145,62 +146,69 @@ void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, B
     remaining = left;
 }
 
-// Symbols of a block whose literals mostly have the code length L, four table
-// look-ups at a time: at the offsets 0, L, 2L and 3L of the window. Lane k is a
+// Symbols of a block whose literals mostly have the code length L, six table
+// look-ups at a time: at the offsets 0, L, .., 5L of the window. Lane k is a
 // true code when lanes 0..k-1 hold literals of length L, so the lanes up to the
 // first other one are taken, that one included when it is a literal too; a
 // match or a long code there is decoded the ordinary way. Each group of lanes
-// starts after a refill (56 bits, at most 3L + kIndexBits of them used) and
-// with room for four literal bytes and, after three, a whole match.
+// starts after a refill (56 bits, at most 5L + kIndexBits of them used) and
+// with room for eight bytes and, after five literals, a whole match.
 void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
                                    uint32_t& remaining) const {
     using Table = LiteralLengthTable;
     constexpr int kBits = Table::kIndexBits;
-    static_assert((kRunLanes - 1) * kBits + kBits <= BitReader::kMinimumAfterRefill);
+    static_assert(kRunLanes == 6);
+    static_assert((kRunLanes - 1) * kMaxRunLength + kBits <= BitReader::kMinimumAfterRefill);
     static_assert(lh5::kFirstMatchSymbol << Table::kValueShift == 1 << 14);
-    // A lane is a literal of length L when (entry ^ L) & kLaneCheck is 0: the two
-    // top bits hold symbols from 256 up, the low six the length or a mark.
+    // Four lanes of 16 bits to a word. A lane holds a literal of length L when
+    // (entry ^ L) & kLaneCheck is 0: the two top bits hold symbols from 256 up,
+    // the low six the length or a mark.
+    constexpr uint64_t kEveryLane = 0x0001000100010001;
     constexpr uint64_t kLaneCheck = 0xC000 | Table::kLengthMask;
     constexpr uint64_t kPlainLiteral = 0xC000 | Table::kMarkBit;  // clear for a direct literal
-    constexpr uint64_t kEveryLane = 0x0001000100010001;
-    const uint64_t length = runLength_;
-    const uint64_t offsets = length * 0x0003000200010000;  // k * L in lane k
+    const int step = static_cast<int>(runLength_);
+    const uint64_t expected = runLength_ * kEveryLane;
+    const uint64_t offsets = runLength_ * uint64_t{0x050403020100};  // k * L in byte k
+    const auto entry = [this](uint32_t index) -> uint64_t {
+        return literalLengthTable_.DirectEntry(index);
+    };
+    // The literals' bytes of a word's four lanes, lane 0 in the lowest byte.
+    const auto literalBytes = [](uint64_t word) {
+        word = (word >> Table::kValueShift) & 0x00FF00FF00FF00FF;
+        word = (word | word >> 8) & 0x0000FFFF0000FFFF;
+        return (word | word >> 16) & 0xFFFFFFFF;
+    };
     BitReader reader = input;
     size_t at = produced;
     uint32_t left = remaining;
-    while (left >= kRunLanes && at + kRunLanes <= fastEnd && reader.WholeWordsLeft(2)) {
+    while (left >= kRunLanes && at + 8 <= fastEnd && reader.WholeWordsLeft(2)) {
         reader.Refill();
-        const int step = static_cast<int>(length);
-        const uint64_t lanes =
-            uint64_t{literalLengthTable_.DirectEntry(reader.Peek(kBits))} |
-            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(step, kBits))} << 16 |
-            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(2 * step, kBits))} << 32 |
-            uint64_t{literalLengthTable_.DirectEntry(reader.PeekAt(3 * step, kBits))} << 48;
-        // The first lane that is not a literal of length L; lane 3 always counts as one.
-        const uint64_t misses =
-            ((lanes ^ length * kEveryLane) & (kLaneCheck * kEveryLane >> 16)) | 1ull << 48;
-        const int shift = std::countr_zero(misses) & 48;
-        const uint32_t last = static_cast<uint32_t>(lanes >> shift) & 0xFFFF;
-        const int taken = shift >> 4;
-        // The literals' bytes, lane 0 first; bytes of lanes not taken land in the room behind.
-        uint64_t bytes = (lanes >> Table::kValueShift) & 0x00FF00FF00FF00FF;
-        bytes = (bytes | bytes >> 8) & 0x0000FFFF0000FFFF;
-        const uint32_t packed = static_cast<uint32_t>(bytes | bytes >> 16);
-        if constexpr (std::endian::native == std::endian::big) {
-            const uint32_t swapped = __builtin_bswap32(packed);
-            std::memcpy(out + at, &swapped, sizeof swapped);
-        } else {
-            std::memcpy(out + at, &packed, sizeof packed);
-        }
+        const uint64_t low = entry(reader.Peek(kBits)) | entry(reader.PeekAt(step, kBits)) << 16 |
+                             entry(reader.PeekAt(2 * step, kBits)) << 32 |
+                             entry(reader.PeekAt(3 * step, kBits)) << 48;
+        const uint64_t high =
+            entry(reader.PeekAt(4 * step, kBits)) | entry(reader.PeekAt(5 * step, kBits)) << 16;
+        // The first lane that is not a literal of length L; the last always counts as one.
+        const uint64_t lowMisses = (low ^ expected) & kLaneCheck * kEveryLane;
+        const uint64_t highMisses = ((high ^ expected) & kLaneCheck) | 1u << 16;
+        const int lane = lowMisses != 0 ? std::countr_zero(lowMisses) >> 4
+                                        : 4 + (std::countr_zero(highMisses) >> 4);
+        const uint32_t last =
+            static_cast<uint32_t>((lowMisses != 0 ? low : high) >> (16 * (lane & 3))) & 0xFFFF;
+        // Bytes of lanes not taken land in the room behind and are written over later.
+        uint64_t bytes = literalBytes(low) | literalBytes(high) << 32;
+        if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+        std::memcpy(out + at, &bytes, sizeof bytes);
+        const int lengthBefore = static_cast<int>(offsets >> (8 * lane) & 0xFF);
         if ((last & kPlainLiteral) == 0) [[likely]] {
-            at += taken + 1;
-            left -= taken + 1;
-            reader.Skip(static_cast<int>((offsets >> shift) & 0xFF) + (last & Table::kLengthMask));
+            at += lane + 1;
+            left -= lane + 1;
+            reader.Skip(lengthBefore + static_cast<int>(last & Table::kLengthMask));
             continue;
         }
-        at += taken;
-        left -= taken + 1;
-        reader.Skip(taken * step);
+        at += lane;
+        left -= lane + 1;
+        reader.Skip(lengthBefore);
         reader.Refill();
         const uint32_t symbol = literalLengthTable_.Decode(reader);
         if (symbol < lh5::kFirstMatchSymbol) {
@@ -283,7 +291,7 @@ BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
         i += zeros;
     }
     literalLengthTable_.Build(literalLengthLengths_);
-    runLength_ = LiteralRunLength(literalLengthLengths_, LiteralLengthTable::kIndexBits);
+    runLength_ = LiteralRunLength(literalLengthLengths_, kMaxRunLength);
     return reader;
 }
 

@@ -33,7 +33,8 @@ class BlockDecoder {
 
     void FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
                      uint32_t& remaining) const;
-    static constexpr uint32_t kRunLanes = 4;  // codes looked up at once by FastLiteralRuns
+    static constexpr uint32_t kRunLanes = 6;  // codes looked up at once by FastLiteralRuns
+    static constexpr int kMaxRunLength = 8;   // the longest literal code it takes runs of
     void FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
                          uint32_t& remaining) const;
     // The match distance (p + 1) after a match-length symbol.
