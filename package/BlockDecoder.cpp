@@ -146,6 +146,22 @@ void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, B
     remaining = left;
 }
 
+void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd,
+                                   BitReader& reader, uint32_t& remaining) const {
+    // A copy per code length, so that the look-ups' offsets are constants.
+    using Runs = void (BlockDecoder::*)(uint8_t*, size_t&, size_t, BitReader&, uint32_t&) const;
+    static constexpr Runs kRuns[kMaxRunLength + 1] = {nullptr,
+                                                      &BlockDecoder::LiteralRuns<1>,
+                                                      &BlockDecoder::LiteralRuns<2>,
+                                                      &BlockDecoder::LiteralRuns<3>,
+                                                      &BlockDecoder::LiteralRuns<4>,
+                                                      &BlockDecoder::LiteralRuns<5>,
+                                                      &BlockDecoder::LiteralRuns<6>,
+                                                      &BlockDecoder::LiteralRuns<7>,
+                                                      &BlockDecoder::LiteralRuns<8>};
+    (this->*kRuns[runLength_])(out, produced, fastEnd, reader, remaining);
+}
+
 // Symbols of a block whose literals mostly have the code length L, six table
 // look-ups at a time: at the offsets 0, L, .., 5L of the window. Lane k is a
 // true code when lanes 0..k-1 hold literals of length L, so the lanes up to the
@@ -153,22 +169,24 @@ void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, B
 // match or a long code there is decoded the ordinary way. Each group of lanes
 // starts after a refill (56 bits, at most 5L + kIndexBits of them used) and
 // with room for eight bytes and, after five literals, a whole match.
-void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
-                                   uint32_t& remaining) const {
+template <int kLength>
+void BlockDecoder::LiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
+                               uint32_t& remaining) const {
     using Table = LiteralLengthTable;
     constexpr int kBits = Table::kIndexBits;
-    static_assert(kRunLanes == 6);
+    static_assert(kRunLanes == 6 && kLength <= kMaxRunLength);
     static_assert((kRunLanes - 1) * kMaxRunLength + kBits <= BitReader::kMinimumAfterRefill);
-    static_assert(lh5::kFirstMatchSymbol << Table::kValueShift == 1 << 14);
     // Four lanes of 16 bits to a word. A lane holds a literal of length L when
-    // (entry ^ L) & kLaneCheck is 0: the two top bits hold symbols from 256 up,
-    // the low six the length or a mark.
+    // (entry ^ L) & kLaneCheck is 0: bit 14 is set from symbol 256 up, the low
+    // six hold the length or a mark. Bit 15 is never set (symbols stay below
+    // 512), which leaves room for a sentinel.
+    static_assert(lh5::kFirstMatchSymbol << Table::kValueShift == 1 << 14);
+    static_assert(lh5::kLiteralLengthSymbols << Table::kValueShift <= 1 << 15);
     constexpr uint64_t kEveryLane = 0x0001000100010001;
-    constexpr uint64_t kLaneCheck = 0xC000 | Table::kLengthMask;
-    constexpr uint64_t kPlainLiteral = 0xC000 | Table::kMarkBit;  // clear for a direct literal
-    const int step = static_cast<int>(runLength_);
-    const uint64_t expected = runLength_ * kEveryLane;
-    const uint64_t offsets = runLength_ * uint64_t{0x050403020100};  // k * L in byte k
+    constexpr uint64_t kLaneCheck = 0x4000 | Table::kLengthMask;
+    constexpr uint64_t kPlainLiteral = 0x4000 | Table::kMarkBit;  // clear for a direct literal
+    constexpr uint64_t kExpected = kLength * kEveryLane;
+    constexpr uint64_t kOffsets = kLength * uint64_t{0x050403020100};  // k * L in byte k
     const auto entry = [this](uint32_t index) -> uint64_t {
         return literalLengthTable_.DirectEntry(index);
     };
@@ -183,23 +201,26 @@ void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEn
     uint32_t left = remaining;
     while (left >= kRunLanes && at + 8 <= fastEnd && reader.WholeWordsLeft(2)) {
         reader.Refill();
-        const uint64_t low = entry(reader.Peek(kBits)) | entry(reader.PeekAt(step, kBits)) << 16 |
-                             entry(reader.PeekAt(2 * step, kBits)) << 32 |
-                             entry(reader.PeekAt(3 * step, kBits)) << 48;
-        const uint64_t high =
-            entry(reader.PeekAt(4 * step, kBits)) | entry(reader.PeekAt(5 * step, kBits)) << 16;
-        // The first lane that is not a literal of length L; the last always counts as one.
-        const uint64_t lowMisses = (low ^ expected) & kLaneCheck * kEveryLane;
-        const uint64_t highMisses = ((high ^ expected) & kLaneCheck) | 1u << 16;
-        const int lane = lowMisses != 0 ? std::countr_zero(lowMisses) >> 4
-                                        : 4 + (std::countr_zero(highMisses) >> 4);
-        const uint32_t last =
-            static_cast<uint32_t>((lowMisses != 0 ? low : high) >> (16 * (lane & 3))) & 0xFFFF;
+        const uint64_t low = entry(reader.Peek(kBits)) |
+                             entry(reader.PeekAt(kLength, kBits)) << 16 |
+                             entry(reader.PeekAt(2 * kLength, kBits)) << 32 |
+                             entry(reader.PeekAt(3 * kLength, kBits)) << 48;
+        const uint64_t high = entry(reader.PeekAt(4 * kLength, kBits)) |
+                              entry(reader.PeekAt(5 * kLength, kBits)) << 16;
+        // The first lane that is not a literal of length L; the last always counts
+        // as one. Worked out without a branch: which word holds it is a coin toss.
+        const int lowZeros =
+            std::countr_zero(((low ^ kExpected) & kLaneCheck * kEveryLane) | 1ull << 63);
+        const int inHigh = (lowZeros + 1) >> 6;  // 1 when lanes 0..3 all hit, the sentinel found
+        const int highZeros = std::countr_zero(((high ^ kExpected) & kLaneCheck) | 1u << 16);
+        const int lane = (lowZeros >> 4) + (-inHigh & (1 + (highZeros >> 4)));
+        const uint64_t word = low ^ ((low ^ high) & (0 - static_cast<uint64_t>(inHigh)));
+        const uint32_t last = static_cast<uint32_t>(word >> (16 * (lane & 3))) & 0xFFFF;
         // Bytes of lanes not taken land in the room behind and are written over later.
         uint64_t bytes = literalBytes(low) | literalBytes(high) << 32;
         if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
         std::memcpy(out + at, &bytes, sizeof bytes);
-        const int lengthBefore = static_cast<int>(offsets >> (8 * lane) & 0xFF);
+        const int lengthBefore = static_cast<int>(kOffsets >> (8 * lane) & 0xFF);
         if ((last & kPlainLiteral) == 0) [[likely]] {
             at += lane + 1;
             left -= lane + 1;

@@ -37,6 +37,9 @@ class BlockDecoder {
     static constexpr int kMaxRunLength = 8;   // the longest literal code it takes runs of
     void FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
                          uint32_t& remaining) const;
+    template <int kLength>
+    void LiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
+                     uint32_t& remaining) const;
     // The match distance (p + 1) after a match-length symbol.
     uint32_t DecodeDistance(BitReader& reader) const {
         // p is 0 or 1 for classes 0 and 1, else 2^(class - 1) and class - 1 more bits.
