@@ -53,9 +53,13 @@ constexpr uint32_t kRunShareThreshold = 1u << (lh5::kMaxCodeLength - 1);  // hal
 // The literal code length L for FastLiteralRuns, or 0 where it does not pay.
 template <size_t kSymbols>
 uint32_t LiteralRunLength(const std::array<uint8_t, kSymbols>& lengths, int longest) {
-    std::array<uint32_t, lh5::kMaxCodeLength + 1> share{};
+    // Two partial sums: most literals share a length, and the additions to one
+    // sum would wait on each other.
+    std::array<std::array<uint32_t, lh5::kMaxCodeLength + 1>, 2> partial{};
     for (int symbol = 0; symbol < lh5::kFirstMatchSymbol; ++symbol)
-        share[lengths[symbol]] += (1u << lh5::kMaxCodeLength) >> lengths[symbol];
+        partial[symbol % 2][lengths[symbol]] += (1u << lh5::kMaxCodeLength) >> lengths[symbol];
+    std::array<uint32_t, lh5::kMaxCodeLength + 1> share{};
+    for (size_t l = 0; l < share.size(); ++l) share[l] = partial[0][l] + partial[1][l];
     uint32_t best = 1;
     for (int length = 2; length <= longest; ++length)
         if (share[length] > share[best]) best = static_cast<uint32_t>(length);
