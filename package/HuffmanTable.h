@@ -78,8 +78,8 @@ class HuffmanTable {
         return entry;
     }
 
-    // The `slots` slots from `first` on; four at a time where a code covers as many
-    // (then `first` is a multiple of four).
+    // Fills the `slots` slots from `first` on with `entry`, four at a time where a
+    // code covers as many (`first` is then a multiple of four).
     void PlaceShortCode(uint16_t entry, uint32_t first, uint32_t slots) {
         if (slots < 4) {
             for (uint32_t i = first; i < first + slots; ++i) direct_[i] = entry;
