@@ -45,6 +45,10 @@ class BitReader {
 
     // The next `count` bits (0..32) without consuming them; needs them buffered.
     uint32_t Peek(int count) const { return static_cast<uint32_t>((window_ >> (63 - count)) >> 1); }
+    // The `count` bits (1..32) that follow the next `skip` bits (0..63).
+    uint32_t PeekAt(int skip, int count) const {
+        return static_cast<uint32_t>((window_ << skip) >> (64 - count));
+    }
     void Skip(int count) {
         window_ <<= count;
         count_ -= count;

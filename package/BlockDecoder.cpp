@@ -44,6 +44,28 @@ inline size_t CopyMatch(uint8_t* out, size_t at, size_t distance, size_t count) 
     return at + count;
 }
 
+// Looking several codes up at once pays when most literals of a block share one
+// code length: a literal of that length, then more at the offsets it predicts,
+// run on while the guess holds (a voice mail's MP3 frames: 8 bits). Below this
+// share of the code space the guesses fail too often.
+constexpr uint32_t kRunShareThreshold = 1u << (lh5::kMaxCodeLength - 1);  // half
+
+// The literal code length L for FastLiteralRuns, or 0 where it does not pay.
+template <size_t kSymbols>
+uint32_t LiteralRunLength(const std::array<uint8_t, kSymbols>& lengths, int longest) {
+    // Two partial sums: most literals share a length, and the additions to one
+    // sum would wait on each other.
+    std::array<std::array<uint32_t, lh5::kMaxCodeLength + 1>, 2> partial{};
+    for (int symbol = 0; symbol < lh5::kFirstMatchSymbol; ++symbol)
+        partial[symbol % 2][lengths[symbol]] += (1u << lh5::kMaxCodeLength) >> lengths[symbol];
+    std::array<uint32_t, lh5::kMaxCodeLength + 1> share{};
+    for (size_t l = 0; l < share.size(); ++l) share[l] = partial[0][l] + partial[1][l];
+    uint32_t best = 1;
+    for (int length = 2; length <= longest; ++length)
+        if (share[length] > share[best]) best = static_cast<uint32_t>(length);
+    return share[best] >= kRunShareThreshold ? best : 0;
+}
+
 }  // namespace
 
 void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
@@ -62,6 +84,11 @@ void BlockDecoder::Fill(uint8_t* out, size_t& produced, size_t end) {
         if (remaining == 0) {
             reader = ReadBlockHeader(reader);
             remaining = blockRemaining_;
+        }
+        if (runLength_ != 0 && at + 8 <= fastEnd && remaining >= kRunLanes &&
+            reader.WholeWordsLeft(2)) {
+            FastLiteralRuns(out, at, fastEnd, reader, remaining);
+            continue;
         }
         if (at < fastEnd && remaining >= 2 && reader.WholeWordsLeft(2)) {
             FastSymbols(out, at, fastEnd, reader, remaining);
@@ -123,6 +150,104 @@ void BlockDecoder::FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, B
     remaining = left;
 }
 
+void BlockDecoder::FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd,
+                                   BitReader& reader, uint32_t& remaining) const {
+    // A copy per code length, so that the look-ups' offsets are constants.
+    using Runs = void (BlockDecoder::*)(uint8_t*, size_t&, size_t, BitReader&, uint32_t&) const;
+    static constexpr Runs kRuns[kMaxRunLength + 1] = {nullptr,
+                                                      &BlockDecoder::LiteralRuns<1>,
+                                                      &BlockDecoder::LiteralRuns<2>,
+                                                      &BlockDecoder::LiteralRuns<3>,
+                                                      &BlockDecoder::LiteralRuns<4>,
+                                                      &BlockDecoder::LiteralRuns<5>,
+                                                      &BlockDecoder::LiteralRuns<6>,
+                                                      &BlockDecoder::LiteralRuns<7>,
+                                                      &BlockDecoder::LiteralRuns<8>};
+    (this->*kRuns[runLength_])(out, produced, fastEnd, reader, remaining);
+}
+
+// Symbols of a block whose literals mostly have the code length L, six table
+// look-ups at a time: at the offsets 0, L, .., 5L of the window. Lane k is a
+// true code when lanes 0..k-1 hold literals of length L, so the lanes up to the
+// first other one are taken, that one included when it is a literal too; a
+// match or a long code there is decoded the ordinary way. Each group of lanes
+// starts after a refill (56 bits, at most 5L + kIndexBits of them used) and
+// with room for eight bytes and, after five literals, a whole match.
+template <int kLength>
+void BlockDecoder::LiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& input,
+                               uint32_t& remaining) const {
+    using Table = LiteralLengthTable;
+    constexpr int kBits = Table::kIndexBits;
+    static_assert(kRunLanes == 6 && kLength <= kMaxRunLength);
+    static_assert((kRunLanes - 1) * kMaxRunLength + kBits <= BitReader::kMinimumAfterRefill);
+    // Four lanes of 16 bits to a word. A lane holds a literal of length L when
+    // (entry ^ L) & kLaneCheck is 0: bit 14 is set from symbol 256 up, the low
+    // six hold the length or a mark. Bit 15 is never set (symbols stay below
+    // 512), which leaves room for a sentinel.
+    static_assert(lh5::kFirstMatchSymbol << Table::kValueShift == 1 << 14);
+    static_assert(lh5::kLiteralLengthSymbols << Table::kValueShift <= 1 << 15);
+    constexpr uint64_t kEveryLane = 0x0001000100010001;
+    constexpr uint64_t kLaneCheck = 0x4000 | Table::kLengthMask;
+    constexpr uint64_t kPlainLiteral = 0x4000 | Table::kMarkBit;  // clear for a direct literal
+    constexpr uint64_t kExpected = kLength * kEveryLane;
+    constexpr uint64_t kOffsets = kLength * uint64_t{0x050403020100};  // k * L in byte k
+    const auto entry = [this](uint32_t index) -> uint64_t {
+        return literalLengthTable_.DirectEntry(index);
+    };
+    // The literals' bytes of a word's four lanes, lane 0 in the lowest byte.
+    const auto literalBytes = [](uint64_t word) {
+        word = (word >> Table::kValueShift) & 0x00FF00FF00FF00FF;
+        word = (word | word >> 8) & 0x0000FFFF0000FFFF;
+        return (word | word >> 16) & 0xFFFFFFFF;
+    };
+    BitReader reader = input;
+    size_t at = produced;
+    uint32_t left = remaining;
+    while (left >= kRunLanes && at + 8 <= fastEnd && reader.WholeWordsLeft(2)) {
+        reader.Refill();
+        const uint64_t low = entry(reader.Peek(kBits)) |
+                             entry(reader.PeekAt(kLength, kBits)) << 16 |
+                             entry(reader.PeekAt(2 * kLength, kBits)) << 32 |
+                             entry(reader.PeekAt(3 * kLength, kBits)) << 48;
+        const uint64_t high = entry(reader.PeekAt(4 * kLength, kBits)) |
+                              entry(reader.PeekAt(5 * kLength, kBits)) << 16;
+        // The first lane that is not a literal of length L; the last always counts
+        // as one. Worked out without a branch: which word holds it is a coin toss.
+        const int lowZeros =
+            std::countr_zero(((low ^ kExpected) & kLaneCheck * kEveryLane) | 1ull << 63);
+        const int inHigh = (lowZeros + 1) >> 6;  // 1 when lanes 0..3 all hit, the sentinel found
+        const int highZeros = std::countr_zero(((high ^ kExpected) & kLaneCheck) | 1u << 16);
+        const int lane = (lowZeros >> 4) + (-inHigh & (1 + (highZeros >> 4)));
+        const uint64_t word = low ^ ((low ^ high) & (0 - static_cast<uint64_t>(inHigh)));
+        const uint32_t last = static_cast<uint32_t>(word >> (16 * (lane & 3))) & 0xFFFF;
+        // Bytes of lanes not taken land in the room behind and are written over later.
+        uint64_t bytes = literalBytes(low) | literalBytes(high) << 32;
+        if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+        std::memcpy(out + at, &bytes, sizeof bytes);
+        const int lengthBefore = static_cast<int>(kOffsets >> (8 * lane) & 0xFF);
+        if ((last & kPlainLiteral) == 0) [[likely]] {
+            at += lane + 1;
+            left -= lane + 1;
+            reader.Skip(lengthBefore + static_cast<int>(last & Table::kLengthMask));
+            continue;
+        }
+        at += lane;
+        left -= lane + 1;
+        reader.Skip(lengthBefore);
+        reader.Refill();
+        const uint32_t symbol = literalLengthTable_.Decode(reader);
+        if (symbol < lh5::kFirstMatchSymbol) {
+            out[at++] = static_cast<uint8_t>(symbol);
+            continue;
+        }
+        const uint32_t matchLength = symbol - (lh5::kFirstMatchSymbol - lh5::kThreshold);
+        at = CopyMatch(out, at, DecodeDistance(reader), matchLength);
+    }
+    input = reader;
+    produced = at;
+    remaining = left;
+}
+
 BitReader BlockDecoder::ReadBlockHeader(BitReader reader) {
     blockRemaining_ = reader.Get(lh5::kBlockSizeBits);
     // An empty block carries nothing; decoders disagree on what it would mean.
@@ -169,6 +294,7 @@ BitReader BlockDecoder::ReadShortCode(BitReader reader, int countBits, int zeroR
 BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
     const uint32_t count = reader.Get(lh5::kLiteralLengthCountBits);
     literalLengthLengths_.fill(0);
+    runLength_ = 0;
     if (count == 0) {
         literalLengthTable_.SetSingle(reader.Get(lh5::kLiteralLengthCountBits));
         return reader;
@@ -190,6 +316,7 @@ BitReader BlockDecoder::ReadLiteralLengthCode(BitReader reader) {
         i += zeros;
     }
     literalLengthTable_.Build(literalLengthLengths_);
+    runLength_ = LiteralRunLength(literalLengthLengths_, kMaxRunLength);
     return reader;
 }
 

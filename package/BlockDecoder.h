@@ -33,6 +33,13 @@ class BlockDecoder {
 
     void FastSymbols(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
                      uint32_t& remaining) const;
+    static constexpr uint32_t kRunLanes = 6;  // codes looked up at once by FastLiteralRuns
+    static constexpr int kMaxRunLength = 8;   // the longest literal code it takes runs of
+    void FastLiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
+                         uint32_t& remaining) const;
+    template <int kLength>
+    void LiteralRuns(uint8_t* out, size_t& produced, size_t fastEnd, BitReader& reader,
+                     uint32_t& remaining) const;
     // The match distance (p + 1) after a match-length symbol.
     uint32_t DecodeDistance(BitReader& reader) const {
         // p is 0 or 1 for classes 0 and 1, else 2^(class - 1) and class - 1 more bits.
@@ -50,6 +57,7 @@ class BlockDecoder {
 
     BitReader reader_;
     uint32_t blockRemaining_ = 0;
+    uint32_t runLength_ = 0;     // most literals' code length where FastLiteralRuns pays, else 0
     uint32_t pendingCount_ = 0;  // match bytes still to copy into the next chunk
     uint32_t pendingDistance_ = 0;
     CodeLengthTable codeLengthTable_;

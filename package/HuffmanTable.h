@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "BitReader.h"
@@ -45,10 +46,16 @@ class HuffmanTable {
         return entry >> kValueShift;
     }
 
-  private:
+    // The direct entry for the next kTableBits bits `index`, for a decoder that
+    // looks several codes up at once (see the layout above).
+    uint16_t DirectEntry(uint32_t index) const { return direct_[index]; }
+
+    static constexpr int kIndexBits = kTableBits;
     static constexpr int kValueShift = 6;
     static constexpr uint16_t kLengthMask = 63;
     static constexpr uint16_t kMarkBit = 32;  // above every code length
+
+  private:
     static constexpr uint16_t kNodeMark = 63;
     static constexpr uint16_t kEmptyMark = 62;
     static constexpr int kMaxNodes = kSymbols;  // a complete code needs fewer
@@ -71,6 +78,17 @@ class HuffmanTable {
         return entry;
     }
 
+    // Fills the `slots` slots from `first` on with `entry`, four at a time where a
+    // code covers as many (`first` is then a multiple of four).
+    void PlaceShortCode(uint16_t entry, uint32_t first, uint32_t slots) {
+        if (slots < 4) {
+            for (uint32_t i = first; i < first + slots; ++i) direct_[i] = entry;
+            return;
+        }
+        const uint64_t four = entry * uint64_t{0x0001000100010001};
+        for (uint32_t i = first; i < first + slots; i += 4)
+            std::memcpy(&direct_[i], &four, sizeof four);
+    }
     void PlaceLongCode(uint32_t symbol, uint32_t code, int length);
 
     std::array<uint16_t, 1 << kTableBits> direct_{};
@@ -81,11 +99,18 @@ class HuffmanTable {
 
 template <int kTableBits, int kSymbols>
 void HuffmanTable<kTableBits, kSymbols>::Build(std::span<const uint8_t, kSymbols> lengths) {
-    std::array<uint32_t, lh5::kMaxCodeLength + 2> count{};
-    for (uint8_t length : lengths) {
-        if (length > lh5::kMaxCodeLength) ThrowCompressedFileCorrupt();
-        ++count[length];
+    // Four partial counts: most codes of a block share a few lengths, and the
+    // increments of one counter would wait on each other.
+    std::array<std::array<uint32_t, lh5::kMaxCodeLength + 2>, 4> partial{};
+    uint8_t longest = 0;
+    for (size_t symbol = 0; symbol < kSymbols; ++symbol) {
+        longest = std::max(longest, lengths[symbol]);
+        ++partial[symbol % 4][std::min<uint8_t>(lengths[symbol], lh5::kMaxCodeLength + 1)];
     }
+    if (longest > lh5::kMaxCodeLength) ThrowCompressedFileCorrupt();
+    std::array<uint32_t, lh5::kMaxCodeLength + 2> count{};
+    for (size_t l = 0; l < count.size(); ++l)
+        count[l] = partial[0][l] + partial[1][l] + partial[2][l] + partial[3][l];
     uint32_t space = 0;
     for (int l = 1; l <= lh5::kMaxCodeLength; ++l) space += count[l] << (lh5::kMaxCodeLength - l);
     nodesUsed_ = 0;
@@ -109,9 +134,8 @@ void HuffmanTable<kTableBits, kSymbols>::Build(std::span<const uint8_t, kSymbols
         if (length == 0) continue;
         const uint32_t code = next[length]++;
         if (length <= kTableBits) {
-            const uint32_t first = code << (kTableBits - length);
-            const uint32_t last = (code + 1) << (kTableBits - length);
-            for (uint32_t i = first; i < last; ++i) direct_[i] = Entry(symbol, length);
+            PlaceShortCode(Entry(symbol, length), code << (kTableBits - length),
+                           1u << (kTableBits - length));
         } else {
             PlaceLongCode(symbol, code, length);
         }

@@ -133,6 +133,9 @@ TEST(CodecRoundTrip, MixedContentOverManyBlocks) {
         data.insert(data.end(), piece.begin(), piece.end());
     }
     ExpectRoundTrip(data);
+    // Random bytes of a smaller alphabet: short matches about as frequent as each
+    // literal, so that some match codes are as long as most literal codes.
+    for (uint32_t values : {80u, 96u, 112u}) ExpectRoundTrip(RandomBytes(60000, values, values));
     const ByteStream text = TextLike(1 << 20, 99);
     EXPECT_LT(Compress(text).size(), text.size() / 3);
 }

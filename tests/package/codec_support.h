@@ -43,10 +43,10 @@ inline ByteStream WithSize(uint32_t size, const ByteStream& stream) {
                 stream);
 }
 
-inline ByteStream RandomBytes(size_t size, uint32_t seed) {
+inline ByteStream RandomBytes(size_t size, uint32_t seed, uint32_t values = 256) {
     std::mt19937 random(seed);
     ByteStream out(size);
-    for (auto& byte : out) byte = static_cast<uint8_t>(random());
+    for (auto& byte : out) byte = static_cast<uint8_t>(random() % values);
     return out;
 }
 
