@@ -1,7 +1,7 @@
 // Throughput, size and memory of the -lh5- codec against gzip -6 / gunzip and
 // lhasa, each run as a whole command on files in a tmpfs folder.
 //
-//   codec_bench [--mb N] [--runs N]     (default 32 MB per data set, best of 2)
+//   codec_bench [--mb N] [--runs N]     (default 32 MB per data set, best of 3 rounds)
 //
 // Times are CPU seconds (user + system) of the command, so that other load on
 // the machine does not count; memory is the command's peak resident size
@@ -136,16 +136,26 @@ Usage Spawn(const std::vector<std::string>& arguments, bool hugePages = false) {
     return {seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
-Usage Best(int runs, const std::vector<std::string>& arguments, bool hugePages = false) {
-    Usage best = Spawn(arguments, hugePages);
-    for (int i = 1; i < runs; ++i) {
-        const Usage next = Spawn(arguments, hugePages);
-        best.cpuSeconds = std::min(best.cpuSeconds, next.cpuSeconds);
+struct Command {
+    std::vector<std::string> arguments;
+    bool hugePages = false;
+};
+
+Command ShellCommand(const std::string& line) { return {{"/bin/sh", "-c", line}}; }
+
+// Runs the commands by turns, `runs` rounds, and keeps each one's best CPU time.
+// On a shared machine the speed drifts over seconds; taken by turns, ours and the
+// peers meet the same drift instead of one of them getting a slow stretch alone.
+std::vector<Usage> BestByTurns(int runs, const std::vector<Command>& commands) {
+    std::vector<Usage> best(commands.size());
+    for (int round = 0; round < runs; ++round) {
+        for (size_t i = 0; i < commands.size(); ++i) {
+            const Usage next = Spawn(commands[i].arguments, commands[i].hugePages);
+            if (round == 0 || next.cpuSeconds < best[i].cpuSeconds) best[i] = next;
+        }
     }
     return best;
 }
-
-Usage Shell(int runs, const std::string& command) { return Best(runs, {"/bin/sh", "-c", command}); }
 
 uint16_t Crc16(const Bytes& data) {
     uint16_t crc = 0;
@@ -207,30 +217,41 @@ void Measure(const std::string& self, const std::string& folder, const std::stri
         return megabytes / std::max(u.cpuSeconds, 1e-6);
     };
 
-    const std::string peak = folder + "peak";
-    const auto ourPeak = [&peak] { return std::strtod(ReadText(peak).c_str(), nullptr); };
-    const Usage ours = Best(runs, {self, "--compress", in, in + ".lh5", peak}, true);
-    const double compressPeak = ourPeak();
-    const Usage gzip = Shell(runs, "exec gzip -6 < '" + in + "' > '" + in + ".gz'");
+    // A peak file per command of ours: they run by turns.
+    const auto peak = [&folder](const char* name) { return folder + "peak." + name; };
+    const auto peakOf = [&peak](const char* name) {
+        return std::strtod(ReadText(peak(name)).c_str(), nullptr);
+    };
+    const std::vector<Usage> compressing = BestByTurns(
+        runs, {{{self, "--compress", in, in + ".lh5", peak("compress")}, true},
+               ShellCommand("exec gzip -6 < '" + in + "' > '" + in + ".gz'")});
+    const Usage ours = compressing[0];
+    const Usage gzip = compressing[1];
+    const double compressPeak = peakOf("compress");
     const Bytes stream = ReadAll(in + ".lh5");
     WriteAll(folder + "archive.lzh", LhaArchive(label + ".lhasa", data, stream));
 
-    const Usage oursBack =
-        Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak}, true);
-    const double decompressPeak = ourPeak();
-    Check(in + ".back", data);
-    const Usage oursSmallPages =
-        Best(runs, {self, "--decompress", in + ".lh5", in + ".back", peak});
-    const Usage oursMemory =
-        Best(runs, {self, "--decompress-memory", in + ".lh5", in + ".back", peak}, true);
-    const double memoryPeak = ourPeak();
-    Check(in + ".back", data);
-    const Usage oursMemorySmallPages =
-        Best(runs, {self, "--decompress-memory", in + ".lh5", in + ".back", peak});
-    const Usage lhasa = Shell(runs, "cd '" + folder + "' && exec lhasa -xqf archive.lzh");
-    Check(folder + label + ".lhasa", data);
-    const Usage gunzip = Shell(runs, "exec gzip -dc < '" + in + ".gz' > '" + in + ".gunzip'");
-    Check(in + ".gunzip", data);
+    const std::string back = in + ".back";
+    const std::vector<Usage> restoring = BestByTurns(
+        runs, {{{self, "--decompress", in + ".lh5", back, peak("decompress")}, true},
+               {{self, "--decompress", in + ".lh5", back + "4k", peak("decompress4k")}},
+               {{self, "--decompress-memory", in + ".lh5", back + "m", peak("memory")}, true},
+               {{self, "--decompress-memory", in + ".lh5", back + "m4k", peak("memory4k")}},
+               ShellCommand("cd '" + folder + "' && exec lhasa -xqf archive.lzh"),
+               ShellCommand("exec gzip -dc < '" + in + ".gz' > '" + in + ".gunzip'")});
+    const Usage oursBack = restoring[0];
+    const Usage oursSmallPages = restoring[1];
+    const Usage oursMemory = restoring[2];
+    const Usage oursMemorySmallPages = restoring[3];
+    const Usage lhasa = restoring[4];
+    const Usage gunzip = restoring[5];
+    const double decompressPeak = peakOf("decompress");
+    const double memoryPeak = peakOf("memory");
+    for (const std::string& restored : {back, back + "4k", back + "m", back + "m4k",
+                                        folder + label + ".lhasa", in + ".gunzip"}) {
+        Check(restored, data);
+        std::filesystem::remove(restored);
+    }
 
     Line(label + " compress", "MB/s", speed(ours), "gzip -6", speed(gzip));
     Line(label + " decompress", "MB/s", speed(oursBack), "lhasa", speed(lhasa));
@@ -251,9 +272,6 @@ void Measure(const std::string& self, const std::string& folder, const std::stri
          "limit 3x data + 1 MiB", limit);
     Line(label + " decompress in memory peak memory", "MiB", memoryPeak - idleMegabytes,
          "limit 3x data + 1 MiB", limit);
-    std::filesystem::remove(in + ".back");
-    std::filesystem::remove(in + ".gunzip");
-    std::filesystem::remove(folder + label + ".lhasa");
 }
 
 }  // namespace
@@ -269,7 +287,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     size_t megabytes = 32;
-    int runs = 2;
+    int runs = 3;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--mb") == 0) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
@@ -284,7 +302,8 @@ int main(int argc, char** argv) {
     Spawn({self, "--idle", folder + "peak"});
     const double idle = std::strtod(ReadText(folder + "peak").c_str(), nullptr);
     std::printf(
-        "# %zu MB per data set, best of %d; MB/s per CPU second of each whole command.\n"
+        "# %zu MB per data set, best of %d rounds in which the commands take turns; MB/s per\n"
+        "# CPU second of each whole command.\n"
         "# Our commands map their input and run with glibc.malloc.hugetlb=1 (huge pages for the\n"
         "# in-memory output), except where 4 KiB pages are named. `decompress` writes the file\n"
         "# as it decodes, as murmel-cli does (like lhasa and gunzip); `decompress in memory`\n"
