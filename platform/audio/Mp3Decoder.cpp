@@ -18,17 +18,43 @@ void InitialiseLibrary() {
     std::call_once(once, [] { mpg123_init(); });
 }
 
+ssize_t ReadAt(const Mp3Decoder::Range& range, void* buffer, size_t count) {
+    ssize_t got;
+    do {
+        got = pread(range.fd, buffer, count, static_cast<off_t>(range.offset + range.position));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+// libmpg123 asks for a few bytes at a time (a frame's header, then its body, some
+// dozens of bytes at low bit rates): the file is read ahead in large pieces and the
+// asks are served from them, instead of a system call each.
+constexpr size_t kReadAhead = 64 * 1024;
+
 ssize_t ReadRange(void* handle, void* buffer, size_t bytes) {
     auto* range = static_cast<Mp3Decoder::Range*>(handle);
     const size_t count =
         static_cast<size_t>(std::min<uint64_t>(bytes, range->size - range->position));
-    ssize_t got;
-    do {
-        got = pread(range->fd, buffer, count, static_cast<off_t>(range->offset + range->position));
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) return -1;
-    range->position += static_cast<uint64_t>(got);
-    return got;
+    if (count >= kReadAhead) {
+        const ssize_t got = ReadAt(*range, buffer, count);
+        if (got > 0) range->position += static_cast<uint64_t>(got);
+        return got;
+    }
+    const uint64_t held = range->bufferStart + range->buffer.size();
+    if (range->position < range->bufferStart || range->position >= held) {
+        range->buffer.resize(kReadAhead);
+        const size_t ahead = static_cast<size_t>(
+            std::min<uint64_t>(kReadAhead, range->size - range->position));
+        const ssize_t got = ReadAt(*range, range->buffer.data(), ahead);
+        range->buffer.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        range->bufferStart = range->position;
+        if (got <= 0) return got;
+    }
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(
+        count, range->bufferStart + range->buffer.size() - range->position));
+    std::memcpy(buffer, range->buffer.data() + (range->position - range->bufferStart), n);
+    range->position += n;
+    return static_cast<ssize_t>(n);
 }
 
 off_t SeekRange(void* handle, off_t offset, int whence) {

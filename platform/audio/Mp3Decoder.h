@@ -37,6 +37,9 @@ class Mp3Decoder {
         uint64_t offset;
         uint64_t size;
         uint64_t position;
+        // What was read ahead: the bytes from bufferStart (a position in the range).
+        std::vector<uint8_t> buffer = {};
+        uint64_t bufferStart = 0;
     };
 
   private:

@@ -48,12 +48,24 @@ void KeepMpegFrames(const std::string& path, int64_t keep) {
         ReadRiffWave([fd](uint64_t offset, uint8_t* out,
                           size_t count) { return ReadAllAt(fd, offset, out, count); },
                      static_cast<uint64_t>(info.st_size));
+    // The frames' headers, walked through pieces of the data read ahead: a frame
+    // at a low bit rate is a few dozen bytes, too few for a read each.
+    std::vector<uint8_t> piece;
+    uint64_t pieceAt = 0;
+    const auto header = [&](uint64_t at) -> const uint8_t* {
+        if (at < pieceAt || at + 4 > pieceAt + piece.size()) {
+            piece.resize(static_cast<size_t>(std::min<uint64_t>(64 * 1024, wave.dataSize - at)));
+            piece.resize(ReadAllAt(fd, wave.dataOffset + at, piece.data(), piece.size()));
+            pieceAt = at;
+        }
+        return piece.size() >= 4 ? &piece[at - pieceAt] : nullptr;
+    };
     uint64_t at = 0;
     for (int64_t frame = 0; frame < keep; ++frame) {
-        uint8_t header[4];
+        const uint8_t* bytes = nullptr;
         size_t length = 0;
-        if (at + 4 > wave.dataSize || ReadAllAt(fd, wave.dataOffset + at, header, 4) != 4 ||
-            (length = MpegLayer3FrameLength(header)) == 0)
+        if (at + 4 > wave.dataSize || (bytes = header(at)) == nullptr ||
+            (length = MpegLayer3FrameLength(bytes)) == 0)
             return;  // fewer frames than that: nothing to drop
         at += length;
     }
