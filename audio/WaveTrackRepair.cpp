@@ -25,35 +25,14 @@ void PutU32(uint8_t* at, uint32_t value) {
 
 [[noreturn]] void NotAWaveFile() { throw EMMWaveError("Error reading wave file"); }
 
-// The track read through a window of a few kilobytes, for walking frame headers.
-class WindowReader {
-  public:
-    WindowReader(const TrackReadAt& read, uint64_t size) : read_(read), size_(size) {}
-    // The 4 bytes at `offset`, which must lie before the end.
-    const uint8_t* Four(uint64_t offset) {
-        if (offset < start_ || offset + 4 > start_ + filled_) {
-            start_ = offset;
-            filled_ = read_(offset, window_, static_cast<size_t>(std::min<uint64_t>(
-                                                 sizeof window_, size_ - offset)));
-            if (filled_ < 4) NotAWaveFile();
-        }
-        return window_ + (offset - start_);
-    }
-
-  private:
-    const TrackReadAt& read_;
-    uint64_t size_;
-    uint8_t window_[65536];
-    uint64_t start_ = 0;
-    size_t filled_ = 0;
-};
-
 // Data bytes up to the end of the last whole frame. Bytes that are not MPEG
 // frames at all are kept as they are: only a frame cut short is dropped.
-uint64_t WholeMpegFrames(WindowReader& track, uint64_t dataOffset, uint64_t size) {
+uint64_t WholeMpegFrames(TrackWindowReader& track, uint64_t dataOffset, uint64_t size) {
     uint64_t at = 0;
     while (size - at >= 4) {
-        size_t frame = MpegLayer3FrameLength(track.Four(dataOffset + at));
+        const uint8_t* header = track.Four(dataOffset + at);
+        if (!header) NotAWaveFile();
+        size_t frame = MpegLayer3FrameLength(header);
         if (frame == 0) return size;
         if (frame > size - at) return at;
         at += frame;
@@ -158,7 +137,7 @@ WaveTrackRepairPlan PlanWaveTrackRepair(const TrackReadAt& read, uint64_t size) 
         GetU32(last + 4) == 4)
         data -= kTrailerSize;
     if (tag == kTagMpegLayer3) {
-        WindowReader track(read, size);
+        TrackWindowReader track(read, size);
         data = WholeMpegFrames(track, dataOffset, data);
     } else if (tag == kTagPcm && blockAlign > 0) {
         data -= data % blockAlign;

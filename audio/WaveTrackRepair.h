@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+#include "TrackWindowReader.h"
+
 namespace murmel {
 
 struct RepairedWaveTrack {
@@ -22,9 +24,6 @@ struct RepairedWaveTrack {
 // Raises EMMWaveError "Error reading wave file" for bytes that are no wave file
 // as the writer makes them (RIFF, WAVE, 'fmt ', 'data' in this order).
 RepairedWaveTrack RepairWaveTrack(const uint8_t* file, size_t size);
-
-// Fills `out` with up to `count` bytes of the track from `offset`; fewer only at its end.
-using TrackReadAt = std::function<size_t(uint64_t offset, uint8_t* out, size_t count)>;
 
 // The same mend described without holding the track, for tracks of hours: the
 // mended file is `head`, then `soundBytes` bytes of the track from `soundOffset`,

@@ -15,6 +15,7 @@
 #include "SafeFile.h"
 #include "VoiceTrackEncoder.h"
 #include "VoiceTrackReader.h"
+#include "TrackWindowReader.h"
 #include "WaveTrackRepair.h"
 
 namespace murmel {
@@ -44,27 +45,17 @@ void KeepMpegFrames(const std::string& path, int64_t keep) {
     } closer{fd};
     struct stat info {};
     if (fstat(fd, &info) != 0) throw EFileError(path, errno);
-    const RiffWave wave =
-        ReadRiffWave([fd](uint64_t offset, uint8_t* out,
-                          size_t count) { return ReadAllAt(fd, offset, out, count); },
-                     static_cast<uint64_t>(info.st_size));
-    // The frames' headers, walked through pieces of the data read ahead: a frame
-    // at a low bit rate is a few dozen bytes, too few for a read each.
-    std::vector<uint8_t> piece;
-    uint64_t pieceAt = 0;
-    const auto header = [&](uint64_t at) -> const uint8_t* {
-        if (at < pieceAt || at + 4 > pieceAt + piece.size()) {
-            piece.resize(static_cast<size_t>(std::min<uint64_t>(64 * 1024, wave.dataSize - at)));
-            piece.resize(ReadAllAt(fd, wave.dataOffset + at, piece.data(), piece.size()));
-            pieceAt = at;
-        }
-        return piece.size() >= 4 ? &piece[at - pieceAt] : nullptr;
+    const TrackReadAt read = [fd](uint64_t offset, uint8_t* out, size_t count) {
+        return ReadAllAt(fd, offset, out, count);
     };
+    const auto fileSize = static_cast<uint64_t>(info.st_size);
+    const RiffWave wave = ReadRiffWave(read, fileSize);
+    TrackWindowReader track(read, fileSize);
     uint64_t at = 0;
     for (int64_t frame = 0; frame < keep; ++frame) {
         const uint8_t* bytes = nullptr;
         size_t length = 0;
-        if (at + 4 > wave.dataSize || (bytes = header(at)) == nullptr ||
+        if (at + 4 > wave.dataSize || (bytes = track.Four(wave.dataOffset + at)) == nullptr ||
             (length = MpegLayer3FrameLength(bytes)) == 0)
             return;  // fewer frames than that: nothing to drop
         at += length;
